@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Sets up and runs every test from a fresh checkout: installs what the machine
+# lacks, builds natively (Release, then AddressSanitizer + UBSan) and runs the
+# suites, then the Windows build under Wine.
+set -euo pipefail
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
+JOBS=$(nproc 2>/dev/null || echo 2)
+
+"$ROOT/scripts/install-deps.sh"
+
+echo "== native build (Release)"
+cmake -S "$ROOT" -B "$ROOT/build" -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$ROOT/build" -j"$JOBS"
+(cd "$ROOT/build" && ctest --output-on-failure)
+
+echo "== native build (AddressSanitizer + UndefinedBehaviorSanitizer)"
+cmake -S "$ROOT" -B "$ROOT/build-asan" -DCMAKE_BUILD_TYPE=Debug -DVELLUM_SANITIZE=ON >/dev/null
+cmake --build "$ROOT/build-asan" -j"$JOBS"
+(cd "$ROOT/build-asan" && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure)
+
+if [ -x "$ROOT/scripts/test-windows.sh" ]; then
+  echo "== Windows build under Wine"
+  "$ROOT/scripts/test-windows.sh" "$ROOT/build-win"
+fi
