@@ -1,0 +1,47 @@
+// The position loop: walks one span of the block buffer and codes each position
+// either as a literal (order 0/1/2 tree) or through the match model.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "codec/arithmetic_coder.h"
+#include "codec/codec_params.h"
+#include "codec/codec_state.h"
+
+namespace vellum {
+
+enum class SpanKind {
+    block_normal,  // one block of a file, normal mode: stale match slots reset
+    block_solid,   // one block of a file too large to share the solid buffer
+    packed,        // a whole small file at its fill offset in the solid buffer
+};
+
+struct Span {
+    size_t start;  // first position (0 for blocks, the fill offset for packed files)
+    size_t end;    // one past the last position
+    SpanKind kind;
+};
+
+// Literal contexts and the match model start here; before it, order 0 only.
+inline size_t context_start(const Span& span, const CodecParams& params) {
+    return span.kind == SpanKind::packed ? span.start + 16 : params.hash_order;
+}
+
+enum class Direction { compress, extract };
+
+// Compressor: codes buffer[start, end). Extractor: decodes into buffer[start, end),
+// reading contexts and match sources from the bytes before them. The match model
+// reads and writes state.match.base_position but never moves it; the drivers do.
+// Returns false only when extracting damaged data (a match that would leave the
+// span, or coded bytes that run out); the bytes decoded so far are then unreliable.
+template <Direction D>
+bool code_span(CodecState& state, const CodecParams& params, ArithmeticCoder& coder,
+               uint8_t* buffer, const Span& span);
+
+extern template bool code_span<Direction::compress>(CodecState&, const CodecParams&,
+                                                    ArithmeticCoder&, uint8_t*, const Span&);
+extern template bool code_span<Direction::extract>(CodecState&, const CodecParams&,
+                                                   ArithmeticCoder&, uint8_t*, const Span&);
+
+}  // namespace vellum

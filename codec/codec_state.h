@@ -1,0 +1,36 @@
+// All of the codec's tables in one object. Whoever runs a command owns one for
+// the command's whole run (the desktop program keeps one for the process); nothing
+// in the codec is global, so tests and tools can each have their own.
+#pragma once
+
+#include "codec/codec_params.h"
+#include "codec/literal_model.h"
+#include "codec/match_model.h"
+#include "codec/update_table.h"
+
+namespace vellum {
+
+struct CodecState {
+    ProbabilityUpdateTable update{};
+    LiteralModel literal;
+    MatchModel match;
+
+    // Start of a compress or extract operation: zero positions, base 0, no
+    // context seen.
+    void begin_operation() {
+        match.begin_operation();
+        literal.clear_seen();
+    }
+    // End of the operation: the position table is released.
+    void end_operation() { match.end_operation(); }
+
+    // Start of every coded entry, once its parameters are known.
+    void begin_entry(const CodecParams& params) {
+        literal.reset_order0();
+        build_update_table(update, params.adapt_rate);
+    }
+    // End of every coded entry, with the coder's flush.
+    void end_entry() { literal.clear_seen(); }
+};
+
+}  // namespace vellum

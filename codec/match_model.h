@@ -1,0 +1,43 @@
+// Hashed-context match model: for each 22-bit hash of the preceding hash_order
+// bytes, the position where that hash was last coded and two probabilities.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace vellum {
+
+struct MatchModel {
+    static constexpr uint32_t kHashBits = 22;
+    static constexpr size_t kSlots = size_t{1} << kHashBits;  // 4,194,304
+    static constexpr uint32_t kHashMask = static_cast<uint32_t>(kSlots - 1);
+
+    // Pairs per slot: [0] run_probability, the unary part of a length in both
+    // modes; [1] flag_probability, the match flag (mode 0, 1 = no match) or the
+    // binary part of a length (mode 2). 8 MiB, kept for the life of the tables.
+    std::vector<uint8_t> match_probabilities;
+    // base_position + position + 1 of the position where the slot's hash was last
+    // coded; 0 = not written during this operation. 32 MiB, zero-filled at the
+    // start of each operation and released at its end.
+    std::vector<uint64_t> match_positions;
+    // Position of buffer offset 0 in the stream of bytes coded so far in the
+    // operation. It only grows, so every slot written in an earlier block or an
+    // earlier buffer holds a value not above it and is recognised as stale.
+    uint64_t base_position = 0;
+
+    MatchModel() : match_probabilities(2 * kSlots, 128) {}
+
+    void begin_operation();
+    void end_operation();
+};
+
+// Hash of the hash_order bytes before `position`, oldest first, computed afresh.
+inline uint32_t context_hash(const uint8_t* buffer, size_t position, uint32_t hash_order) {
+    uint32_t h = 170;
+    for (const uint8_t* p = buffer + position - hash_order; p != buffer + position; ++p)
+        h = *p + ((h << 5) ^ 170) + h;
+    return h & MatchModel::kHashMask;
+}
+
+}  // namespace vellum
