@@ -1,0 +1,61 @@
+// Files and folders: the one seam between the core and the operating system.
+// Every function returns a plain result; none of them prints or throws.
+// Paths are 8-bit texts in the system's code page.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace vellum {
+namespace platform {
+
+// fopen with 64-bit offsets enabled where the C library needs it.
+FILE* open_file(const char* path, const char* mode);
+
+// Absolute 64-bit seek from the start of the stream.
+bool seek_to(FILE* file, uint64_t offset);
+bool seek_to_end(FILE* file);
+// Current 64-bit position; false when it cannot be read.
+bool tell(FILE* file, uint64_t* position);
+
+// Size of the named file; false when it does not exist or is not a regular file.
+bool file_size(const char* path, uint64_t* size);
+
+bool is_folder(const char* path);
+
+// True when the folder exists afterwards, whether made here or already there.
+bool create_folder(const char* path);
+
+struct FolderItem {
+    std::string name;
+    bool is_folder = false;
+};
+
+// Names in one folder, in the order the file system returns them, without "." and "..".
+// False (and no items) when the folder cannot be enumerated.
+bool list_folder(const char* path, std::vector<FolderItem>* items);
+
+// Renames from over to in one step, replacing an existing file of that name.
+bool replace_file(const char* from, const char* to);
+
+bool remove_file(const char* path);
+
+// Flushes the stream and cuts its file to length bytes.
+bool truncate_file(FILE* file, uint64_t length);
+
+// Identity of a folder, equal for every path that leads to it (links included).
+struct FolderId {
+    uint64_t volume = 0;
+    uint64_t index = 0;
+};
+
+bool folder_id(const char* path, FolderId* id);
+
+inline bool same_folder(const FolderId& a, const FolderId& b) {
+    return a.volume == b.volume && a.index == b.index;
+}
+
+}  // namespace platform
+}  // namespace vellum

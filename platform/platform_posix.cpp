@@ -1,0 +1,110 @@
+// POSIX implementation of the platform seam.
+// 64-bit offsets on 32-bit systems too; must come before any system header.
+#ifndef _FILE_OFFSET_BITS
+#define _FILE_OFFSET_BITS 64
+#endif
+
+#include "platform/platform.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+namespace vellum {
+namespace platform {
+
+FILE* open_file(const char* path, const char* mode) {
+    return std::fopen(path, mode);
+}
+
+bool seek_to(FILE* file, uint64_t offset) {
+    if (offset > static_cast<uint64_t>(INT64_MAX)) return false;
+    return fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0;
+}
+
+bool seek_to_end(FILE* file) {
+    return fseeko(file, 0, SEEK_END) == 0;
+}
+
+bool tell(FILE* file, uint64_t* position) {
+    off_t p = ftello(file);
+    if (p < 0) return false;
+    *position = static_cast<uint64_t>(p);
+    return true;
+}
+
+bool file_size(const char* path, uint64_t* size) {
+    struct stat st;
+    if (stat(path, &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    *size = static_cast<uint64_t>(st.st_size);
+    return true;
+}
+
+bool is_folder(const char* path) {
+    struct stat st;
+    return stat(path, &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool create_folder(const char* path) {
+    if (mkdir(path, 0777) == 0) return true;
+    return errno == EEXIST && is_folder(path);
+}
+
+// d_type is not filled by every file system, and a link to a folder must count
+// as a folder, so unknown and link entries are asked with stat.
+static bool entry_is_folder(const std::string& folder, const struct dirent* entry) {
+#ifdef DT_DIR
+    if (entry->d_type == DT_DIR) return true;
+    if (entry->d_type != DT_UNKNOWN && entry->d_type != DT_LNK) return false;
+#endif
+    std::string full = folder;
+    if (full.empty() || full.back() != '/') full += '/';
+    full += entry->d_name;
+    return is_folder(full.c_str());
+}
+
+bool list_folder(const char* path, std::vector<FolderItem>* items) {
+    items->clear();
+    DIR* dir = opendir(path);
+    if (dir == nullptr) return false;
+    const std::string folder = path;
+    while (const struct dirent* entry = readdir(dir)) {
+        if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) continue;
+        FolderItem item;
+        item.name = entry->d_name;
+        item.is_folder = entry_is_folder(folder, entry);
+        items->push_back(item);
+    }
+    closedir(dir);
+    return true;
+}
+
+bool replace_file(const char* from, const char* to) {
+    return std::rename(from, to) == 0;
+}
+
+bool remove_file(const char* path) {
+    return unlink(path) == 0;
+}
+
+bool truncate_file(FILE* file, uint64_t length) {
+    if (length > static_cast<uint64_t>(INT64_MAX)) return false;
+    if (std::fflush(file) != 0) return false;
+    return ftruncate(fileno(file), static_cast<off_t>(length)) == 0;
+}
+
+bool folder_id(const char* path, FolderId* id) {
+    struct stat st;
+    if (stat(path, &st) != 0 || !S_ISDIR(st.st_mode)) return false;
+    id->volume = static_cast<uint64_t>(st.st_dev);
+    id->index = static_cast<uint64_t>(st.st_ino);
+    return true;
+}
+
+}  // namespace platform
+}  // namespace vellum

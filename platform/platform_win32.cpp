@@ -1,0 +1,102 @@
+// Win32 implementation of the platform seam (ANSI entry points: names are 8-bit
+// texts of the system's code page).
+#include "platform/platform.h"
+
+#include <windows.h>
+
+#include <io.h>
+
+#include <cstdio>
+#include <cstring>
+
+namespace vellum {
+namespace platform {
+
+FILE* open_file(const char* path, const char* mode) {
+    return std::fopen(path, mode);
+}
+
+bool seek_to(FILE* file, uint64_t offset) {
+    if (offset > static_cast<uint64_t>(INT64_MAX)) return false;
+    return _fseeki64(file, static_cast<__int64>(offset), SEEK_SET) == 0;
+}
+
+bool seek_to_end(FILE* file) {
+    return _fseeki64(file, 0, SEEK_END) == 0;
+}
+
+bool tell(FILE* file, uint64_t* position) {
+    __int64 p = _ftelli64(file);
+    if (p < 0) return false;
+    *position = static_cast<uint64_t>(p);
+    return true;
+}
+
+bool file_size(const char* path, uint64_t* size) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data)) return false;
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return false;
+    *size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    return true;
+}
+
+bool is_folder(const char* path) {
+    DWORD attributes = GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+bool create_folder(const char* path) {
+    if (CreateDirectoryA(path, nullptr)) return true;
+    return GetLastError() == ERROR_ALREADY_EXISTS && is_folder(path);
+}
+
+bool list_folder(const char* path, std::vector<FolderItem>* items) {
+    items->clear();
+    std::string pattern = path;
+    if (!pattern.empty() && pattern.back() != '\\' && pattern.back() != '/') pattern += '\\';
+    pattern += "*.*";
+    WIN32_FIND_DATAA found;
+    HANDLE find = FindFirstFileA(pattern.c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_FILE_NOT_FOUND;
+    do {
+        if (std::strcmp(found.cFileName, ".") == 0 || std::strcmp(found.cFileName, "..") == 0) continue;
+        FolderItem item;
+        item.name = found.cFileName;
+        item.is_folder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        items->push_back(item);
+    } while (FindNextFileA(find, &found));
+    FindClose(find);
+    return true;
+}
+
+bool replace_file(const char* from, const char* to) {
+    return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING) != 0;
+}
+
+bool remove_file(const char* path) {
+    return DeleteFileA(path) != 0;
+}
+
+bool truncate_file(FILE* file, uint64_t length) {
+    if (length > static_cast<uint64_t>(INT64_MAX)) return false;
+    if (std::fflush(file) != 0) return false;
+    return _chsize_s(_fileno(file), static_cast<__int64>(length)) == 0;
+}
+
+bool folder_id(const char* path, FolderId* id) {
+    // FILE_FLAG_BACKUP_SEMANTICS is what lets CreateFile open a folder.
+    HANDLE handle = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    BY_HANDLE_FILE_INFORMATION info;
+    bool ok = GetFileInformationByHandle(handle, &info) != 0 &&
+              (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    CloseHandle(handle);
+    if (!ok) return false;
+    id->volume = info.dwVolumeSerialNumber;
+    id->index = (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    return true;
+}
+
+}  // namespace platform
+}  // namespace vellum
