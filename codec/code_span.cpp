@@ -39,9 +39,14 @@ public:
           reset_stale_(span.kind == SpanKind::block_normal),
           coder_(coder) {}
 
-    bool run(size_t position) {
+    bool run(size_t position, const SpanProgress* progress) {
+        size_t next_tick = progress && progress->tick ? position + SpanProgress::kInterval : end_;
         while (position < end_) {
             position = step(position);
+            if (position >= next_tick) {
+                progress->tick(progress->context, position);
+                next_tick = position + SpanProgress::kInterval;
+            }
             if constexpr (!kCompressing(D)) {
                 if (damaged_ || coder_.in->overrun()) return false;
             }
@@ -199,13 +204,13 @@ private:
 
 template <Direction D>
 bool code_span(CodecState& state, const CodecParams& params, ArithmeticCoder& coder,
-               uint8_t* buffer, const Span& span) {
-    return SpanLoop<D>(state, params, coder, buffer, span).run(span.start);
+               uint8_t* buffer, const Span& span, const SpanProgress* progress) {
+    return SpanLoop<D>(state, params, coder, buffer, span).run(span.start, progress);
 }
 
 template bool code_span<Direction::compress>(CodecState&, const CodecParams&, ArithmeticCoder&,
-                                             uint8_t*, const Span&);
+                                             uint8_t*, const Span&, const SpanProgress*);
 template bool code_span<Direction::extract>(CodecState&, const CodecParams&, ArithmeticCoder&,
-                                            uint8_t*, const Span&);
+                                            uint8_t*, const Span&, const SpanProgress*);
 
 }  // namespace vellum

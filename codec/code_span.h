@@ -30,6 +30,14 @@ inline size_t context_start(const Span& span, const CodecParams& params) {
 
 enum class Direction { compress, extract };
 
+// Called about every kInterval positions while a span is coded, so a front end can
+// show live progress inside one large block. It must not touch the codec.
+struct SpanProgress {
+    static constexpr size_t kInterval = size_t{1} << 20;
+    void (*tick)(void* context, size_t position) = nullptr;
+    void* context = nullptr;
+};
+
 // Compressor: codes buffer[start, end). Extractor: decodes into buffer[start, end),
 // reading contexts and match sources from the bytes before them. The match model
 // reads and writes state.match.base_position but never moves it; the drivers do.
@@ -37,11 +45,13 @@ enum class Direction { compress, extract };
 // span, or coded bytes that run out); the bytes decoded so far are then unreliable.
 template <Direction D>
 bool code_span(CodecState& state, const CodecParams& params, ArithmeticCoder& coder,
-               uint8_t* buffer, const Span& span);
+               uint8_t* buffer, const Span& span, const SpanProgress* progress = nullptr);
 
 extern template bool code_span<Direction::compress>(CodecState&, const CodecParams&,
-                                                    ArithmeticCoder&, uint8_t*, const Span&);
+                                                    ArithmeticCoder&, uint8_t*, const Span&,
+                                                    const SpanProgress*);
 extern template bool code_span<Direction::extract>(CodecState&, const CodecParams&,
-                                                   ArithmeticCoder&, uint8_t*, const Span&);
+                                                   ArithmeticCoder&, uint8_t*, const Span&,
+                                                   const SpanProgress*);
 
 }  // namespace vellum

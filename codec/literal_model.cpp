@@ -4,8 +4,7 @@
 
 namespace vellum {
 
-LiteralModel::LiteralModel()
-    : context_trees(kContexts * kTreeSize, 128), context_seen(kContexts, 0) {}
+LiteralModel::LiteralModel() : context_trees(kContexts * kTreeSize), context_seen(kContexts) {}
 
 void LiteralModel::reset_order0() { std::memset(tree(0), 128, kTreeSize); }
 

@@ -4,7 +4,8 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <vector>
+
+#include "codec/zeroed_array.h"
 
 namespace vellum {
 
@@ -17,8 +18,11 @@ struct LiteralModel {
     // A tree is 256 probability bytes; nodes run 1..255, byte 0 is never used.
     static constexpr size_t kTreeSize = 256;
 
-    std::vector<uint8_t> context_trees;  // kContexts * kTreeSize = 16 MiB
-    std::vector<uint8_t> context_seen;   // kContexts flags: 1 = tree set up in this file
+    // kContexts * kTreeSize = 16 MiB. A tree is read only after it has been set
+    // up in the current file (or, for tree 0, reset at the entry's start), so the
+    // table starts as untouched zero pages.
+    ZeroedArray<uint8_t> context_trees;
+    ZeroedArray<uint8_t> context_seen;  // kContexts flags: 1 = tree set up in this file
 
     LiteralModel();
 

@@ -3,12 +3,12 @@
 namespace vellum {
 
 void MatchModel::begin_operation() {
-    match_positions.assign(kSlots, 0);
+    match_positions.allocate(kSlots);
     base_position = 0;
 }
 
 void MatchModel::end_operation() {
-    std::vector<uint64_t>().swap(match_positions);
+    match_positions.release();
     base_position = 0;
 }
 

@@ -4,7 +4,8 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <vector>
+
+#include "codec/zeroed_array.h"
 
 namespace vellum {
 
@@ -16,17 +17,19 @@ struct MatchModel {
     // Pairs per slot: [0] run_probability, the unary part of a length in both
     // modes; [1] flag_probability, the match flag (mode 0, 1 = no match) or the
     // binary part of a length (mode 2). 8 MiB, kept for the life of the tables.
-    std::vector<uint8_t> match_probabilities;
+    // A pair is read only after its slot was written in the current operation,
+    // and the first such lookup resets it to 128, 128.
+    ZeroedArray<uint8_t> match_probabilities;
     // base_position + position + 1 of the position where the slot's hash was last
     // coded; 0 = not written during this operation. 32 MiB, zero-filled at the
     // start of each operation and released at its end.
-    std::vector<uint64_t> match_positions;
+    ZeroedArray<uint64_t> match_positions;
     // Position of buffer offset 0 in the stream of bytes coded so far in the
     // operation. It only grows, so every slot written in an earlier block or an
     // earlier buffer holds a value not above it and is recognised as stale.
     uint64_t base_position = 0;
 
-    MatchModel() : match_probabilities(2 * kSlots, 128) {}
+    MatchModel() : match_probabilities(2 * kSlots) {}
 
     void begin_operation();
     void end_operation();
