@@ -40,7 +40,7 @@ public:
           coder_(coder) {}
 
     bool run(size_t position, const SpanProgress* progress) {
-        size_t next_tick = progress && progress->tick ? position + SpanProgress::kInterval : end_;
+        size_t next_tick = progress && progress->tick ? position + SpanProgress::kInterval : ~size_t{0};
         while (position < end_) {
             position = step(position);
             if (position >= next_tick) {
