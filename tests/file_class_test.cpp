@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -278,6 +279,30 @@ TEST(ClassParams, InvalidClassesAreRefusedAndChangeNothing) {
         EXPECT_EQ(1u, params.store_raw);
         EXPECT_EQ(5u, params.hash_order);
         EXPECT_EQ(4u, params.adapt_rate);
+    }
+}
+
+// --- real files -----------------------------------------------------------------------
+
+TEST(CorpusClasses, NamesAndFirstBlocks) {
+    struct Case {
+        const char* name;
+        uint16_t file_class;
+    };
+    const Case cases[] = {
+        {"alice29.txt", 9},        // extension
+        {"fireworks.jpeg", 8},     // jpeg is not jpg: the JFIF header decides
+        {"paper-100k.pdf", 7},     // a PDF fragment without %PDF: the extension decides
+        {"geo.protodata", 0},      {"kppkn.gtb", 0}, {"html", 0}, {"urls.10K", 0},
+    };
+    for (const Case& c : cases) {
+        const std::string path = std::string(VELLUM_CORPUS_DIR) + "/" + c.name;
+        FILE* f = std::fopen(path.c_str(), "rb");
+        if (f == nullptr) GTEST_SKIP() << "corpus not found: " << path;
+        Bytes block(1 << 16);
+        block.resize(std::fread(block.data(), 1, block.size(), f));
+        std::fclose(f);
+        EXPECT_EQ(c.file_class, class_of(c.name, block)) << c.name;
     }
 }
 
