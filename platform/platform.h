@@ -52,6 +52,8 @@ struct FolderId {
 };
 
 bool folder_id(const char* path, FolderId* id);
+// The same identity for any file or folder (links followed).
+bool file_id(const char* path, FolderId* id);
 
 inline bool same_folder(const FolderId& a, const FolderId& b) {
     return a.volume == b.volume && a.index == b.index;

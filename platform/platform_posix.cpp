@@ -98,13 +98,17 @@ bool truncate_file(FILE* file, uint64_t length) {
     return ftruncate(fileno(file), static_cast<off_t>(length)) == 0;
 }
 
-bool folder_id(const char* path, FolderId* id) {
+static bool identify(const char* path, FolderId* id, bool want_folder) {
     struct stat st;
-    if (stat(path, &st) != 0 || !S_ISDIR(st.st_mode)) return false;
+    if (stat(path, &st) != 0 || (want_folder && !S_ISDIR(st.st_mode))) return false;
     id->volume = static_cast<uint64_t>(st.st_dev);
     id->index = static_cast<uint64_t>(st.st_ino);
     return true;
 }
+
+bool folder_id(const char* path, FolderId* id) { return identify(path, id, true); }
+
+bool file_id(const char* path, FolderId* id) { return identify(path, id, false); }
 
 }  // namespace platform
 }  // namespace vellum

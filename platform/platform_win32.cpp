@@ -83,20 +83,25 @@ bool truncate_file(FILE* file, uint64_t length) {
     return _chsize_s(_fileno(file), static_cast<__int64>(length)) == 0;
 }
 
-bool folder_id(const char* path, FolderId* id) {
+// Identity of any file or folder; `want_folder` restricts it to folders.
+static bool identify(const char* path, FolderId* id, bool want_folder) {
     // FILE_FLAG_BACKUP_SEMANTICS is what lets CreateFile open a folder.
     HANDLE handle = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                 nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return false;
     BY_HANDLE_FILE_INFORMATION info;
     bool ok = GetFileInformationByHandle(handle, &info) != 0 &&
-              (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+              (!want_folder || (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0);
     CloseHandle(handle);
     if (!ok) return false;
     id->volume = info.dwVolumeSerialNumber;
     id->index = (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
     return true;
 }
+
+bool folder_id(const char* path, FolderId* id) { return identify(path, id, true); }
+
+bool file_id(const char* path, FolderId* id) { return identify(path, id, false); }
 
 }  // namespace platform
 }  // namespace vellum

@@ -1,0 +1,46 @@
+// The state of one compress or extract command: the program's mode, the block
+// buffer, the solid fill offset and the totals. The codec tables are borrowed
+// from whoever owns them for the run (a command line keeps one per process, the
+// desktop program one for its life).
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "archive/format.h"
+#include "archive/report.h"
+#include "codec/codec_state.h"
+
+namespace vellum {
+
+struct Command {
+    Command(CodecState& codec_state, Reporter& reporter_) : codec(codec_state), reporter(reporter_) {}
+
+    CodecState& codec;
+    Reporter& reporter;
+
+    uint8_t solid = 0;                            // 0 normal, 1 solid
+    int buffer_setting = kDefaultBufferSetting;   // 0..6: block size 8 MiB << setting
+    std::string archive_path;
+
+    // The block buffer. Its pages are left untouched until data lands in them,
+    // so a small file costs little memory under a large setting.
+    std::unique_ptr<uint8_t[]> block;
+    size_t block_size = 0;
+    // Solid mode: where the next small file goes in the shared buffer. Bytes
+    // below it are the (filtered) files coded so far in this run.
+    size_t fill = 0;
+
+    CommandTotals totals;
+};
+
+// Allocates the block buffer for the current setting, zeroes the match
+// positions, clears the context seen flags, the processed total and the fill
+// offset, and restarts the clock. False (reported) when memory runs out.
+bool prepare_buffers(Command& command);
+
+// Releases the position table and the block buffer; base_position returns to 0.
+void end_command(Command& command);
+
+}  // namespace vellum

@@ -1,0 +1,215 @@
+#include "archive/compress.h"
+
+#include <cstdio>
+
+#include "archive/file_class.h"
+#include "archive/filters.h"
+#include "archive/messages.h"
+#include "codec/code_span.h"
+#include "platform/platform.h"
+
+namespace vellum {
+namespace {
+
+// Everything one add needs while it writes one record.
+struct EntryWriter {
+    Command& command;
+    FILE* source;
+    FILE* archive;
+    const std::string& file_name;
+    uint64_t original_size = 0;
+    uint64_t done = 0;                // bytes of the source coded so far
+    FileSink sink;
+    ByteWriter out;
+    ArithmeticCoder coder;
+    CodecParams params;
+    bool chosen = false;              // class field written, parameters chosen
+    bool source_failed = false;
+    bool history_touched = false;     // the solid run's shared state has moved
+
+    EntryWriter(Command& c, FILE* src, FILE* arc, const std::string& name)
+        : command(c), source(src), archive(arc), file_name(name), sink(arc), out(sink) {}
+};
+
+void filter_region(const CodecParams& params, uint8_t* region, size_t length) {
+    if (params.prefilter == 1) e8e9_encode(region, length);
+    if (params.prefilter == 2) delta_encode(region, length, params.delta_stride);
+}
+
+void tick(void* context, size_t position) {
+    auto* progress = static_cast<std::pair<EntryWriter*, size_t>*>(context);
+    EntryWriter& e = *progress->first;
+    ProgressEvent event{ProgressKind::working, e.file_name, e.command.totals};
+    event.entry_done = e.done + (position - progress->second);
+    event.entry_size = e.original_size;
+    e.command.reporter.progress(event);
+}
+
+// Chooses the class from the name and the first bytes at `first`, writes the class
+// field and gets the codec ready for the entry.
+bool choose_parameters(EntryWriter& e, const uint8_t* first, size_t available) {
+    const uint16_t file_class =
+        choose_file_class(file_extension(e.file_name), first, available);
+    codec_params_for_class(file_class, e.command.solid != 0, &e.params);
+    if (!write_class_field(e.archive, file_class)) return false;
+    e.chosen = true;
+    e.command.codec.begin_entry(e.params);
+    if (!e.params.store_raw) e.coder.start_encoding(e.out);
+    return true;
+}
+
+bool read_source(EntryWriter& e, uint8_t* to, size_t length) {
+    if (std::fread(to, 1, length, e.source) != length) {
+        e.source_failed = true;
+        return false;
+    }
+    return true;
+}
+
+// Codes one region of the buffer: filter in place, then the position loop.
+void code_region(EntryWriter& e, size_t start, size_t length, SpanKind kind) {
+    uint8_t* buffer = e.command.block.get();
+    e.history_touched = true;
+    filter_region(e.params, buffer + start, length);
+    std::pair<EntryWriter*, size_t> where{&e, start};
+    SpanProgress progress{tick, &where};
+    code_span<Direction::compress>(e.command.codec, e.params, e.coder, buffer,
+                                   Span{start, start + length, kind}, &progress);
+    e.done += length;
+}
+
+// The file in blocks of the buffer's size from offset 0, each filtered and coded
+// on its own (normal mode, and files too large for the solid buffer).
+bool write_blocks(EntryWriter& e) {
+    Command& c = e.command;
+    uint8_t* buffer = c.block.get();
+    const SpanKind kind = c.solid ? SpanKind::block_solid : SpanKind::block_normal;
+    do {
+        const size_t length =
+            static_cast<size_t>(std::min<uint64_t>(c.block_size, e.original_size - e.done));
+        if (!read_source(e, buffer, length)) return false;
+        if (!e.chosen && !choose_parameters(e, buffer, length)) return false;
+        if (e.params.store_raw) {
+            e.out.write(buffer, length);
+            e.done += length;
+        } else {
+            code_region(e, 0, length, kind);
+            c.codec.match.base_position += length;
+        }
+    } while (e.done < e.original_size);
+    return true;
+}
+
+// A small solid file: read whole behind the files before it, so its contexts and
+// matches can reach back into them.
+bool write_packed(EntryWriter& e) {
+    Command& c = e.command;
+    const size_t size = static_cast<size_t>(e.original_size);
+    uint8_t* at = c.block.get() + c.fill;
+    if (!read_source(e, at, size)) return false;
+    if (!choose_parameters(e, at, size)) return false;
+    if (e.params.store_raw) {
+        // Stored bytes take no part in the history: the next file overwrites them.
+        e.out.write(at, size);
+        e.done = size;
+        return true;
+    }
+    code_region(e, c.fill, size, SpanKind::packed);
+    c.fill += size;
+    return true;
+}
+
+bool write_data(EntryWriter& e) {
+    Command& c = e.command;
+    bool ok;
+    if (c.solid && c.fill + e.original_size < c.block_size) {
+        ok = write_packed(e);
+    } else {
+        if (c.solid) {
+            // The shared buffer starts afresh; what it held becomes history
+            // beyond reach.
+            c.codec.match.base_position += c.fill;
+            c.fill = 0;
+            e.history_touched = true;
+        }
+        ok = write_blocks(e);
+    }
+    if (!ok) return false;
+    if (!e.params.store_raw) {
+        e.coder.flush();
+        c.codec.end_entry();
+    }
+    // A source that grew while it was read is stored at the size first seen.
+    return e.out.flush();
+}
+
+bool source_size(FILE* source, uint64_t* size) {
+    return platform::seek_to_end(source) && platform::tell(source, size) &&
+           platform::seek_to(source, 0);
+}
+
+}  // namespace
+
+AddResult compress_file(Command& command, const std::string& source_path,
+                        const std::string& folder_path, const std::string& file_name) {
+    Reporter& reporter = command.reporter;
+    RecordHead head;
+    head.folder_path = folder_path;
+    head.file_name = file_name;
+    if (folder_path.size() > 0xFFFF || file_name.size() > 0xFFFF) {
+        report(reporter, msg::kNameTooLong, source_path);
+        return AddResult::skipped;
+    }
+
+    FILE* source = platform::open_file(source_path.c_str(), "rb");
+    if (!source || !source_size(source, &head.original_size)) {
+        if (source) std::fclose(source);
+        report(reporter, msg::kSourceNotOpened, source_path);
+        return AddResult::skipped;
+    }
+    FILE* archive = platform::open_file(command.archive_path.c_str(), "rb+");
+    uint64_t entry_start = 0;
+    if (!archive || !platform::seek_to_end(archive) || !platform::tell(archive, &entry_start)) {
+        if (archive) std::fclose(archive);
+        std::fclose(source);
+        report(reporter, msg::kArchiveNotCreated, command.archive_path);
+        return AddResult::failed;
+    }
+
+    EntryWriter entry(command, source, archive, file_name);
+    entry.original_size = head.original_size;
+    const uint64_t head_size = record_head_size(head);
+    bool ok = write_record_head(archive, head) && write_data(entry);
+    const uint64_t record_length = head_size + entry.out.count();
+    ok = ok && std::fflush(archive) == 0 &&
+         write_record_length(archive, entry_start, record_length) && std::fflush(archive) == 0;
+    std::fclose(source);
+
+    if (!ok) {
+        // Cut the partial record off, so the archive ends with its last whole entry.
+        platform::truncate_file(archive, entry_start);
+        std::fclose(archive);
+        if (entry.source_failed) {
+            report(reporter, msg::kSourceReadFailed, source_path);
+            // Normal entries are independent, so the command can go on; a solid
+            // run cannot once the lost file has entered its shared history.
+            return command.solid && entry.history_touched ? AddResult::failed
+                                                          : AddResult::skipped;
+        }
+        report(reporter, msg::kArchiveWriteFailed, command.archive_path);
+        return AddResult::failed;
+    }
+    if (std::fclose(archive) != 0) {
+        report(reporter, msg::kArchiveWriteFailed, command.archive_path);
+        return AddResult::failed;
+    }
+
+    command.totals.processed_total += head.original_size;
+    command.totals.compressed_total += record_length;
+    ProgressEvent event{ProgressKind::file_compressed, file_name, command.totals};
+    event.entry_done = event.entry_size = head.original_size;
+    reporter.progress(event);
+    return AddResult::added;
+}
+
+}  // namespace vellum

@@ -1,0 +1,284 @@
+#include "archive/extract.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "archive/entry_path.h"
+#include "archive/file_class.h"
+#include "archive/filters.h"
+#include "archive/messages.h"
+#include "codec/code_span.h"
+#include "platform/platform.h"
+
+namespace vellum {
+namespace {
+
+// Everything one entry needs while it is decoded.
+struct EntryReader {
+    Command& command;
+    FILE* archive = nullptr;
+    FILE* output = nullptr;
+    RecordHead head;
+    uint64_t data_length = 0;  // coded (or stored) bytes after the class field
+    CodecParams params;
+    const std::string& output_path;
+    bool output_failed = false;
+
+    EntryReader(Command& c, const std::string& path) : command(c), output_path(path) {}
+    ~EntryReader() {
+        if (archive) std::fclose(archive);
+        if (output) std::fclose(output);
+    }
+};
+
+void unfilter_region(const CodecParams& params, uint8_t* region, size_t length) {
+    if (params.prefilter == 1) e8e9_decode(region, length);
+    if (params.prefilter == 2) delta_decode(region, length, params.delta_stride);
+}
+
+void refilter_region(const CodecParams& params, uint8_t* region, size_t length) {
+    if (params.prefilter == 1) e8e9_encode(region, length);
+    if (params.prefilter == 2) delta_encode(region, length, params.delta_stride);
+}
+
+bool write_output(EntryReader& e, const uint8_t* data, size_t length) {
+    if (!e.output || e.output_failed) return true;
+    if (std::fwrite(data, 1, length, e.output) != length) e.output_failed = true;
+    return !e.output_failed;
+}
+
+// Reads the record at `offset` and checks that it lies inside the archive and
+// names a class this format writes.
+bool read_entry_head(EntryReader& e, uint64_t offset) {
+    uint64_t archive_length = 0;
+    uint16_t file_class = 0;
+    if (!stream_length(e.archive, &archive_length) ||
+        !read_record_head_at(e.archive, offset, &e.head) || !read_class_field(e.archive, &file_class))
+        return false;
+    const uint64_t head_size = record_head_size(e.head);
+    if (e.head.record_length < head_size || offset > archive_length ||
+        e.head.record_length > archive_length - offset)
+        return false;
+    e.data_length = e.head.record_length - head_size;
+    if (!codec_params_for_class(file_class, e.command.solid != 0, &e.params)) return false;
+    return !e.params.store_raw || e.data_length == e.head.original_size;
+}
+
+void tick(void* context, size_t position) {
+    auto* e = static_cast<EntryReader*>(context);
+    ProgressEvent event{ProgressKind::working, e->output_path, e->command.totals};
+    event.entry_done = position;
+    event.entry_size = e->head.original_size;
+    e->command.reporter.progress(event);
+}
+
+bool decode_region(EntryReader& e, ArithmeticCoder& coder, size_t start, size_t length,
+                   SpanKind kind) {
+    SpanProgress progress{tick, &e};
+    return code_span<Direction::extract>(e.command.codec, e.params, coder, e.command.block.get(),
+                                         Span{start, start + length, kind}, &progress);
+}
+
+// A small entry of a solid run, decoded at the fill offset. The buffer must end up
+// holding exactly the filtered bytes the compressor had there, so a written entry
+// is unfiltered for the output and filtered again.
+bool decode_packed(EntryReader& e, ByteReader& in, ArithmeticCoder& coder) {
+    Command& c = e.command;
+    const size_t size = static_cast<size_t>(e.head.original_size);
+    uint8_t* at = c.block.get() + c.fill;
+    if (e.params.store_raw) {
+        // Stored bytes take no part in the history; the fill offset stays.
+        if (in.read(at, size) != size) return false;
+        return write_output(e, at, size);
+    }
+    if (!decode_region(e, coder, c.fill, size, SpanKind::packed)) return false;
+    if (e.output) {
+        unfilter_region(e.params, at, size);
+        write_output(e, at, size);
+        refilter_region(e.params, at, size);
+    }
+    c.fill += size;
+    return true;
+}
+
+bool decode_blocks(EntryReader& e, ByteReader& in, ArithmeticCoder& coder) {
+    Command& c = e.command;
+    uint8_t* buffer = c.block.get();
+    const SpanKind kind = c.solid ? SpanKind::block_solid : SpanKind::block_normal;
+    uint64_t done = 0;
+    do {
+        const size_t length =
+            static_cast<size_t>(std::min<uint64_t>(c.block_size, e.head.original_size - done));
+        if (e.params.store_raw) {
+            if (in.read(buffer, length) != length) return false;
+        } else {
+            if (!decode_region(e, coder, 0, length, kind)) return false;
+            unfilter_region(e.params, buffer, length);
+            c.codec.match.base_position += length;
+        }
+        write_output(e, buffer, length);
+        done += length;
+        if (!c.solid) {
+            ProgressEvent event{ProgressKind::block_extracted, e.output_path, c.totals};
+            event.entry_done = done;
+            event.entry_size = e.head.original_size;
+            c.reporter.progress(event);
+        }
+    } while (done < e.head.original_size);
+    return true;
+}
+
+bool decode_entry(EntryReader& e) {
+    Command& c = e.command;
+    FileSource source(e.archive);
+    ByteReader in(source, e.data_length);
+    ArithmeticCoder coder;
+    if (!e.params.store_raw) {
+        c.codec.begin_entry(e.params);
+        coder.start_decoding(in);
+    }
+    bool ok;
+    if (c.solid && c.fill + e.head.original_size < c.block_size) {
+        ok = decode_packed(e, in, coder);
+    } else {
+        if (c.solid) {
+            c.codec.match.base_position += c.fill;
+            c.fill = 0;
+        }
+        ok = decode_blocks(e, in, coder);
+    }
+    if (!e.params.store_raw) c.codec.end_entry();
+    // A sound coded entry ends exactly where its record ends.
+    return ok && !in.overrun() && in.consumed() == e.data_length;
+}
+
+bool open_output(EntryReader& e, const std::string& output_folder) {
+    create_folders(output_folder);
+    e.output = platform::open_file(e.output_path.c_str(), "wb");
+    return e.output != nullptr;
+}
+
+}  // namespace
+
+ExtractResult extract_entry(Command& command, uint64_t offset, const std::string& output_folder,
+                            const std::string& output_path, bool write) {
+    Reporter& reporter = command.reporter;
+    EntryReader e(command, output_path);
+    e.archive = platform::open_file(command.archive_path.c_str(), "rb");
+    if (!e.archive) {
+        report(reporter, msg::kExtractArchiveFailed, command.archive_path);
+        return ExtractResult::archive_failed;
+    }
+    if (!read_entry_head(e, offset)) {
+        report(reporter, msg::kDamagedEntry, e.head.folder_path + e.head.file_name);
+        return ExtractResult::damaged;
+    }
+    if (write && !open_output(e, output_folder)) {
+        report(reporter, msg::kOutputNotCreated, output_path);
+        // A solid entry is still decoded, or every later entry of the run would
+        // come out wrong.
+        if (!command.solid) return ExtractResult::skipped;
+        write = false;
+    }
+    if (write) {
+        command.totals.files_processed += 1;
+        command.totals.processed_total += e.head.original_size;
+    }
+
+    const bool sound = decode_entry(e);
+    command.totals.compressed_total += e.head.record_length;
+    if (e.output) {
+        const bool closed = std::fclose(e.output) == 0;
+        e.output = nullptr;
+        if (!sound) {
+            platform::remove_file(output_path.c_str());
+        } else if (e.output_failed || !closed) {
+            report(reporter, msg::kOutputWriteFailed, output_path);
+            return ExtractResult::skipped;
+        }
+    }
+    if (!sound) {
+        report(reporter, msg::kDamagedEntry, e.head.folder_path + e.head.file_name);
+        return ExtractResult::damaged;
+    }
+    ProgressEvent event{ProgressKind::entry_extracted, output_path, command.totals};
+    event.entry_done = event.entry_size = e.head.original_size;
+    event.written = write;
+    reporter.progress(event);
+    return write ? ExtractResult::extracted : ExtractResult::decoded;
+}
+
+namespace {
+
+bool selected(const std::vector<OffsetRange>& ranges, uint64_t offset) {
+    for (const OffsetRange& r : ranges)
+        if (offset >= r.from && offset < r.to) return true;
+    return false;
+}
+
+void count(ExtractSummary& summary, ExtractResult result) {
+    switch (result) {
+        case ExtractResult::extracted: ++summary.written; break;
+        case ExtractResult::decoded: break;
+        case ExtractResult::skipped: ++summary.skipped; break;
+        case ExtractResult::damaged: ++summary.damaged; break;
+        case ExtractResult::archive_failed: summary.archive_failed = true; break;
+    }
+}
+
+}  // namespace
+
+ExtractSummary extract_ranges(Command& command, const std::vector<OffsetRange>& ranges,
+                              const std::string& destination) {
+    ExtractSummary summary;
+    FILE* file = platform::open_file(command.archive_path.c_str(), "rb");
+    ArchiveWalk walk;
+    ArchiveHeader header;
+    if (!file || walk_begin(file, &walk, &header) != HeaderResult::ok) {
+        if (file) std::fclose(file);
+        report(command.reporter, msg::kExtractRangeFailed, command.archive_path);
+        summary.archive_failed = true;
+        return summary;
+    }
+    // A solid run is decoded from its first entry up to the last one wanted.
+    uint64_t last_wanted = 0;
+    for (const OffsetRange& r : ranges)
+        if (r.to > r.from) last_wanted = std::max(last_wanted, r.to);
+
+    const std::string base = with_separator(destination);
+    RecordHead head;
+    WalkStep step = WalkStep::end;
+    while (walk.offset < last_wanted && (step = walk_next(&walk, &head)) == WalkStep::entry) {
+        const bool wanted = selected(ranges, walk.entry_offset);
+        if (!wanted && !command.solid) continue;
+        bool write = wanted;
+        if (write && !is_safe_entry_path(head.folder_path, head.file_name)) {
+            report(command.reporter, msg::kUnsafePath, head.folder_path + head.file_name);
+            ++summary.skipped;
+            if (!command.solid) continue;
+            write = false;
+        }
+        const std::string folder = base + native_form(head.folder_path);
+        const ExtractResult result =
+            extract_entry(command, walk.entry_offset, folder, folder + head.file_name, write);
+        count(summary, result);
+        if (result == ExtractResult::archive_failed) break;
+        if (result == ExtractResult::damaged && command.solid) {
+            report(command.reporter, msg::kSolidRunBroken, command.archive_path);
+            break;
+        }
+    }
+    if (step != WalkStep::entry && step != WalkStep::end) {
+        report(command.reporter, msg::kArchiveWalkStopped,
+               command.archive_path + " @ " + std::to_string(walk.offset));
+        summary.archive_failed = true;
+    }
+    std::fclose(file);
+    return summary;
+}
+
+ExtractSummary extract_all(Command& command, const std::string& destination) {
+    return extract_ranges(command, {OffsetRange{0, UINT64_MAX}}, destination);
+}
+
+}  // namespace vellum

@@ -1,0 +1,50 @@
+// Turning entries back into files, in normal and solid archives.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "archive/command.h"
+
+namespace vellum {
+
+enum class ExtractResult {
+    extracted,       // decoded and written
+    decoded,         // decoded only (write flag 0, or a solid entry that could
+                     // not be written: decoding keeps the run in step)
+    skipped,         // not written: output not created, or an unsafe path; reported
+    damaged,         // the entry's data is damaged: reported, no partial file left
+    archive_failed,  // the archive could not be opened or read: reported
+};
+
+// Decodes the entry at `offset` of command.archive_path, an entry of a normal or,
+// with command.solid, a solid archive (then every earlier entry of the run must
+// have been decoded in this command, in order). With `write` it creates
+// output_folder (native form, every level) and writes output_path.
+ExtractResult extract_entry(Command& command, uint64_t offset, const std::string& output_folder,
+                            const std::string& output_path, bool write);
+
+struct OffsetRange {
+    uint64_t from;  // an entry's offset
+    uint64_t to;    // the offset after the last entry meant (exclusive)
+};
+
+struct ExtractSummary {
+    uint32_t written = 0;
+    uint32_t damaged = 0;
+    uint32_t skipped = 0;
+    bool archive_failed = false;  // the archive could not be read to the end
+    bool ok() const { return damaged == 0 && skipped == 0 && !archive_failed; }
+};
+
+// Extracts below `destination` (native form) every entry whose offset lies in one
+// of the ranges, in archive order. In a solid archive every entry before the last
+// selected one is decoded too and written only when selected.
+ExtractSummary extract_ranges(Command& command, const std::vector<OffsetRange>& ranges,
+                              const std::string& destination);
+
+// Every entry of the archive.
+ExtractSummary extract_all(Command& command, const std::string& destination);
+
+}  // namespace vellum

@@ -1,0 +1,31 @@
+// Adding files and whole folders: every file below a folder, at any depth, becomes
+// one entry whose folder path is the folder's own name and the subfolders down to
+// the file (docs\sub\). Folders themselves leave no entry.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "archive/command.h"
+#include "archive/compress.h"
+#include "platform/platform.h"
+
+namespace vellum {
+
+struct AddSummary {
+    uint32_t added = 0;
+    uint32_t skipped = 0;   // reported and left out
+    bool failed = false;    // the command had to stop (the archive could not be written)
+};
+
+// Adds every file below `folder` (native path). `relative` is the folder's path
+// in the archive without the trailing backslash, starting as the folder's own
+// name. Links to folders are followed, but no folder is entered twice, and the
+// archive being written is never added to itself.
+void walk_folder(Command& command, const std::string& folder, const std::string& relative,
+                 AddSummary& summary);
+
+// Adds a file under its own name, or a folder through walk_folder.
+void add_path(Command& command, const std::string& path, AddSummary& summary);
+
+}  // namespace vellum

@@ -1,0 +1,49 @@
+// Every text the archive operations show the user, in one table: the caption and
+// flags of each message box, and the fixed texts. Where the text is a path or a
+// name, the caller supplies it.
+#pragma once
+
+#include "archive/report.h"
+
+namespace vellum {
+
+struct MessageText {
+    const char* text;  // nullptr: the caller supplies the text (a path, a name)
+    const char* caption;
+    unsigned flags;
+};
+
+namespace msg {
+// Opening or creating the archive a compress command writes to.
+constexpr MessageText kNotArchive = {"Not Archive", "Warning", kIconInformation};
+constexpr MessageText kIncompatibleMode = {"Incompatible mode", "Notice", kFlagsNone};
+constexpr MessageText kArchiveClosed = {"Archive Closed", "Notice", kFlagsNone};
+constexpr MessageText kArchiveDamaged = {nullptr, "Archive damaged: nothing added", kIconWarning};
+constexpr MessageText kArchiveNotCreated = {nullptr, "NON VA BENE", kFlagsNone};
+// Compressing one file.
+constexpr MessageText kSourceNotOpened = {nullptr, "NON VA BENE", kFlagsNone};
+constexpr MessageText kArchiveWriteFailed = {nullptr, "Write error: entry removed", kIconWarning};
+constexpr MessageText kSourceReadFailed = {nullptr, "Read error: entry removed", kIconWarning};
+constexpr MessageText kNameTooLong = {nullptr, "Name too long: file skipped", kIconWarning};
+constexpr MessageText kOutOfMemory = {nullptr, "Not enough memory for the block buffer",
+                                      kIconWarning};
+// Extracting.
+constexpr MessageText kExtractRangeFailed = {nullptr, "NON VA BENE EXTRACT PATH", kFlagsNone};
+constexpr MessageText kExtractArchiveFailed = {nullptr, "Apri un archivio", kFlagsNone};
+constexpr MessageText kOutputNotCreated = {nullptr, "Cannot create file: entry skipped",
+                                           kIconWarning};
+constexpr MessageText kOutputWriteFailed = {nullptr, "Write error: file incomplete",
+                                            kIconWarning};
+constexpr MessageText kDamagedEntry = {nullptr, "Damaged entry: skipped", kIconWarning};
+constexpr MessageText kUnsafePath = {nullptr, "Unsafe path: entry skipped", kIconWarning};
+constexpr MessageText kSolidRunBroken = {nullptr, "Damaged entry: the rest of the solid run "
+                                                  "cannot be decoded", kIconWarning};
+constexpr MessageText kArchiveWalkStopped = {nullptr, "Archive damaged: walk stopped here",
+                                             kIconWarning};
+}  // namespace msg
+
+inline void report(Reporter& reporter, const MessageText& m, const std::string& text = {}) {
+    reporter.message(m.text ? std::string(m.text) : text, m.caption, m.flags);
+}
+
+}  // namespace vellum

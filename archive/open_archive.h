@@ -1,0 +1,28 @@
+// Opening or creating the archive a compress command adds to.
+#pragma once
+
+#include <string>
+
+#include "archive/command.h"
+
+namespace vellum {
+
+enum class OpenResult {
+    created,        // a new archive holding only its header
+    opened,         // an existing normal archive; its buffer setting was adopted
+    cancelled,      // no path given
+    not_archive,    // reported ("Not Archive"); the caller may ask again
+    refused,        // a mode conflict, reported; the caller may ask again
+    damaged,        // reported; nothing may be added until it is repaired
+    cannot_create,  // reported
+};
+
+// On success command.archive_path names the archive. A path that does not exist
+// and lacks the ".vlm" extension gets it; when that name exists it is opened for
+// adding with the usual checks, never overwritten. An existing archive is walked
+// first: a tail left by an interrupted add (its record length still the
+// provisional 0) is cut off; any other damage refuses the add, so nothing a repair
+// could still recover is destroyed.
+OpenResult open_or_create_archive(Command& command, const std::string& path);
+
+}  // namespace vellum
