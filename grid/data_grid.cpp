@@ -376,6 +376,8 @@ void CDataGrid::SetCellFont(const GridLogFont& font) {
   if (!record) return;
   record->cellLogFont = font;
   record->cellFont = ReplaceFont(record->cellFont, font);
+  // The editor must not keep drawing with the font just deleted.
+  if (record->editorWindow) Platform().setEditorFont(record->editorWindow, record->cellFont);
 }
 
 void CDataGrid::GetHeaderFont(GridLogFont* font) const {

@@ -10,12 +10,14 @@ int NoScrollPos(GridWindow, int) { return 0; }
 void NoSetScrollPos(GridWindow, int, int) {}
 void NoShowScrollBar(GridWindow, int, const GridScrollRange*) {}
 void NoHideEditor(GridWindow) {}
+void NoSetEditorFont(GridWindow, GridObject) {}
 GridObject NoCreateFont(const GridLogFont&) { return nullptr; }
 void NoDeleteObject(GridObject) {}
 
 const GridPlatform kNoPlatform = {
     NoNotify,       NoRepaint,       NoClientSize, NoMeasure,    NoScrollPos,
-    NoSetScrollPos, NoShowScrollBar, NoHideEditor, NoCreateFont, NoDeleteObject,
+    NoSetScrollPos, NoShowScrollBar, NoHideEditor, NoSetEditorFont, NoCreateFont,
+    NoDeleteObject,
 };
 
 const GridPlatform* g_platform = &kNoPlatform;

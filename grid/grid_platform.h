@@ -37,6 +37,8 @@ struct GridPlatform {
   // Sets range, page and position and shows the bar; a null range hides it.
   void (*showScrollBar)(GridWindow grid, int bar, const GridScrollRange* range);
   void (*hideEditor)(GridWindow editor);
+  // The editor shows cell text, so it follows the cell font.
+  void (*setEditorFont)(GridWindow editor, GridObject font);
   GridObject (*createFont)(const GridLogFont& description);
   void (*deleteObject)(GridObject object);
 };

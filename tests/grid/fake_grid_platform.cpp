@@ -54,6 +54,8 @@ void ShowScrollBar(GridWindow, int bar, const GridScrollRange* range) {
 
 void HideEditor(GridWindow) { ++g_world.editorHides; }
 
+void SetEditorFont(GridWindow, GridObject font) { g_world.editorFont = font; }
+
 GridObject CreateFont(const GridLogFont& description) {
   int height = description.lfHeight < 0 ? -description.lfHeight : description.lfHeight;
   g_world.createdFonts.push_back({height, 3});
@@ -63,8 +65,9 @@ GridObject CreateFont(const GridLogFont& description) {
 
 void DeleteObject(GridObject) { ++g_world.objectsDeleted; }
 
-const GridPlatform kFake = {Notify,       Repaint,       ClientSize, Measure,    ScrollPos,
-                            SetScrollPos, ShowScrollBar, HideEditor, CreateFont, DeleteObject};
+const GridPlatform kFake = {Notify,        Repaint,    ClientSize,    Measure,
+                            ScrollPos,     SetScrollPos, ShowScrollBar, HideEditor,
+                            SetEditorFont, CreateFont,   DeleteObject};
 
 }  // namespace
 

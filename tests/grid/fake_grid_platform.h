@@ -33,6 +33,7 @@ struct FakeGridWorld {
   int repaints = 0;
   int erasingRepaints = 0;
   int editorHides = 0;
+  GridObject editorFont = nullptr;
   int fontsCreated = 0;
   int objectsDeleted = 0;
   // Metrics of fonts the fake created: character height |lfHeight|, leading 3.

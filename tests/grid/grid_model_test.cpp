@@ -347,8 +347,11 @@ TEST_F(GridModelTest, FontsAreReplacedAndTheirDescriptionsKept) {
   font.lfHeight = -20;
   font.lfWeight = 700;
   std::strcpy(font.lfFaceName, "Arial");
+  Rec().editorWindow = FakeWindow(9);
   grid.SetHeaderFont(font);
   grid.SetCellFont(font);
+  EXPECT_EQ(fake.world.editorFont, Rec().cellFont);
+  EXPECT_NE(Rec().cellFont, Rec().headerFont);
   EXPECT_EQ(fake.world.fontsCreated, 2);
   EXPECT_EQ(fake.world.objectsDeleted, 2);  // the two fonts they replaced
   GridLogFont back{};
