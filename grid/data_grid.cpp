@@ -31,12 +31,18 @@ void ApplyScrollPlan(const DataGridRecord& record, int bar, const GridScrollPlan
   Platform().showScrollBar(record.gridWindow, bar, &range);
 }
 
+// Showing or hiding one bar changes the client extent the other is sized
+// from, so the pair is sized again until the client size holds still (at
+// most three rounds: each bar can appear only once).
 void UpdateScrollBarsOf(const DataGridRecord& record) {
-  GridLayout layout = MeasureGridLayout(record);
-  ApplyScrollPlan(record, GridBarHorz, HorizontalScrollPlan(record, layout));
-  // Showing or hiding the horizontal bar changes the client height.
-  layout = MeasureGridLayout(record);
-  ApplyScrollPlan(record, GridBarVert, VerticalScrollPlan(record, layout));
+  for (int round = 0; round < 3; ++round) {
+    GridLayout before = MeasureGridLayout(record);
+    ApplyScrollPlan(record, GridBarHorz, HorizontalScrollPlan(record, before));
+    GridLayout layout = MeasureGridLayout(record);
+    ApplyScrollPlan(record, GridBarVert, VerticalScrollPlan(record, layout));
+    GridLayout after = MeasureGridLayout(record);
+    if (after.clientWidth == before.clientWidth && after.clientHeight == before.clientHeight) return;
+  }
 }
 
 void ScrollToFocusRowOf(const DataGridRecord& record) {

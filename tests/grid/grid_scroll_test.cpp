@@ -50,6 +50,8 @@ TEST_F(GridScrollTest, BarsAccountForTheClientAreaTheOtherBarTakes) {
   EXPECT_TRUE(Horz().shown);
   EXPECT_TRUE(Vert().shown);
   EXPECT_EQ(Vert().page, fake.world.clientHeight - 17 + 1);
+  // The horizontal page follows the width left beside the vertical bar.
+  EXPECT_EQ(Horz().page, fake.world.clientWidth - 17 + 1);
 }
 
 TEST_F(GridScrollTest, VerticalStepsLinePageAndThumb) {
