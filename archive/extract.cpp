@@ -112,9 +112,12 @@ bool decode_blocks(EntryReader& e, ByteReader& in, ArithmeticCoder& coder) {
         if (e.params.store_raw) {
             if (in.read(buffer, length) != length) return false;
         } else {
-            if (!decode_region(e, coder, 0, length, kind)) return false;
-            unfilter_region(e.params, buffer, length);
+            const bool sound = decode_region(e, coder, 0, length, kind);
+            // Even a block cut short moves the base past every slot it wrote, so
+            // the next entry of a normal archive decodes as if it were alone.
             c.codec.match.base_position += length;
+            if (!sound) return false;
+            unfilter_region(e.params, buffer, length);
         }
         write_output(e, buffer, length);
         done += length;
@@ -173,12 +176,14 @@ ExtractResult extract_entry(Command& command, uint64_t offset, const std::string
         report(reporter, msg::kDamagedEntry, e.head.folder_path + e.head.file_name);
         return ExtractResult::damaged;
     }
+    bool unwritten = false;
     if (write && !open_output(e, output_folder)) {
         report(reporter, msg::kOutputNotCreated, output_path);
         // A solid entry is still decoded, or every later entry of the run would
         // come out wrong.
         if (!command.solid) return ExtractResult::skipped;
         write = false;
+        unwritten = true;
     }
     if (write) {
         command.totals.files_processed += 1;
@@ -205,6 +210,7 @@ ExtractResult extract_entry(Command& command, uint64_t offset, const std::string
     event.entry_done = event.entry_size = e.head.original_size;
     event.written = write;
     reporter.progress(event);
+    if (unwritten) return ExtractResult::skipped;
     return write ? ExtractResult::extracted : ExtractResult::decoded;
 }
 

@@ -11,9 +11,9 @@ namespace vellum {
 
 enum class ExtractResult {
     extracted,       // decoded and written
-    decoded,         // decoded only (write flag 0, or a solid entry that could
-                     // not be written: decoding keeps the run in step)
-    skipped,         // not written: output not created, or an unsafe path; reported
+    decoded,         // decoded only (write flag 0)
+    skipped,         // not written: the output could not be created (a solid entry
+                     // is decoded all the same, to keep the run in step); reported
     damaged,         // the entry's data is damaged: reported, no partial file left
     archive_failed,  // the archive could not be opened or read: reported
 };
