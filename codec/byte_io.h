@@ -33,7 +33,9 @@ public:
     explicit ByteWriter(OutputSink& sink) : sink_(sink) {}
     ByteWriter(const ByteWriter&) = delete;
     ByteWriter& operator=(const ByteWriter&) = delete;
-    ~ByteWriter() { flush(); }
+    // Bytes still buffered at destruction are dropped: flush() is explicit, so a
+    // writer whose file was closed or cut back never writes behind the caller.
+    ~ByteWriter() = default;
 
     void put(uint8_t byte) {
         if (cur_ == end_) drain();

@@ -61,6 +61,7 @@ Bytes encode_bits(const std::vector<std::pair<int, uint32_t>>& bits) {
         c.start_encoding(w);
         for (auto [bit, p] : bits) c.encode_bit(bit, p);
         c.flush();
+        w.flush();
     }
     return sink.bytes;
 }

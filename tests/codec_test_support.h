@@ -45,6 +45,7 @@ inline std::vector<uint8_t> encode_blocks(CodecState& state, const CodecParams& 
         } while (pos < data.size());
         coder.flush();
         state.end_entry();
+        writer.flush();
     }
     return sink.bytes;
 }
