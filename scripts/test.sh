@@ -14,7 +14,7 @@ cmake --build "$ROOT/build" -j"$JOBS"
 (cd "$ROOT/build" && ctest --output-on-failure)
 
 echo "== native build (AddressSanitizer + UndefinedBehaviorSanitizer)"
-cmake -S "$ROOT" -B "$ROOT/build-asan" -DCMAKE_BUILD_TYPE=Debug -DVELLUM_SANITIZE=ON >/dev/null
+cmake -S "$ROOT" -B "$ROOT/build-asan" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELLUM_SANITIZE=ON >/dev/null
 cmake --build "$ROOT/build-asan" -j"$JOBS"
 (cd "$ROOT/build-asan" && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure)
 
