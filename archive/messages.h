@@ -40,6 +40,32 @@ constexpr MessageText kSolidRunBroken = {nullptr, "Damaged entry: the rest of th
                                                   "cannot be decoded", kIconWarning};
 constexpr MessageText kArchiveWalkStopped = {nullptr, "Archive damaged: walk stopped here",
                                              kIconWarning};
+
+// --- archive management: listing, info, deleting entries ----------------------------
+// Opening an archive into the view and listing its records.
+constexpr MessageText kNotAnArchive = {"It is not a Archive", "Warning", kIconWarning};
+constexpr MessageText kListNotOpened = {nullptr, "NON VA BENE ARCHIVIO NON APERTO", kFlagsNone};
+constexpr MessageText kListingDamaged = {nullptr, "Archive damaged: listing incomplete",
+                                         kIconWarning};
+// The entry count.
+constexpr MessageText kInfoCount = {nullptr, "Info", kFlagsNone};
+constexpr MessageText kInfoNoArchive = {"Open Archive ", "Warning", kFlagsNone};
+// Deleting entries.
+constexpr MessageText kDeleteNoSelection = {"Please select any File/Dir", "Warning", kIconWarning};
+constexpr MessageText kDeleteSolid = {"Not Implemented in Solid Mode ON", "Warning", kIconWarning};
+constexpr MessageText kDeleteNoArchive = {"Open Archive ", "Warning", kIconWarning};
+constexpr MessageText kDeleted = {"DELETED", "NOTICE", kIconWarning};
+constexpr MessageText kArchiveDeleted = {"ACHIVE DELETED", "Message", kIconInformation};
+constexpr MessageText kDeleteSourceNotOpened = {nullptr, "NON VA BENE INFILE", kFlagsNone};
+constexpr MessageText kDeleteTempNotCreated = {nullptr, "NON VA BENE OUTFILE", kFlagsNone};
+constexpr MessageText kDeleteDamaged = {nullptr, "Archive damaged: nothing deleted", kIconWarning};
+constexpr MessageText kDeleteStale = {nullptr, "Archive changed since it was listed: nothing deleted",
+                                      kIconWarning};
+constexpr MessageText kDeleteReadFailed = {nullptr, "Read error: nothing deleted", kIconWarning};
+constexpr MessageText kDeleteWriteFailed = {nullptr, "Write error: nothing deleted", kIconWarning};
+constexpr MessageText kDeleteReplaceFailed = {nullptr, "Cannot replace the archive: nothing deleted",
+                                              kIconWarning};
+constexpr MessageText kDeleteRemoveFailed = {nullptr, "Cannot remove the archive", kIconWarning};
 }  // namespace msg
 
 inline void report(Reporter& reporter, const MessageText& m, const std::string& text = {}) {

@@ -1,0 +1,197 @@
+#include "manage/listing.h"
+
+#include <cstdio>
+
+#include "archive/messages.h"
+#include "platform/platform.h"
+
+namespace vellum {
+namespace {
+
+// The full name up to, not including, its first backslash.
+std::string top_name(const std::string& full_name) {
+    return full_name.substr(0, full_name.find('\\'));
+}
+
+void add_file_row(ArchiveListing* listing, const ListingEntry& entry) {
+    ListingRow row;
+    row.kind = kRowKindFile;
+    row.marker = " ";
+    row.name = entry.file_name;
+    row.packed_size = std::to_string(entry.record_length);
+    row.size = std::to_string(entry.original_size);
+    row.colour = kRowColourFile;
+    row.offset = entry.offset;
+    row.first_entry = listing->entries.size() - 1;
+    row.entry_count = 1;
+    listing->rows.push_back(row);
+    listing->row_offsets.push_back(entry.offset);
+}
+
+void add_folder_row(ArchiveListing* listing, const ListingEntry& entry, const std::string& top) {
+    ListingRow row;
+    row.kind = kRowKindFolder;
+    row.marker = "[__]";
+    row.name = top;
+    row.packed_size = "0";
+    row.size = "0";
+    row.colour = kRowColourFolder;
+    row.offset = entry.offset;
+    row.first_entry = listing->entries.size() - 1;
+    row.entry_count = 0;  // counted as the run grows
+    listing->rows.push_back(row);
+    listing->row_offsets.push_back(entry.offset);
+}
+
+std::string damage_reason(WalkStep step, const RecordHead& head, uint64_t left) {
+    switch (step) {
+        case WalkStep::interrupted_add:
+            return "record length 0 (an add that never finished)";
+        case WalkStep::length_too_small:
+            return "record length " + std::to_string(head.record_length) +
+                   " is smaller than the record's own head";
+        case WalkStep::past_end:
+            return "record of " + head.folder_path + head.file_name + " (" +
+                   std::to_string(head.record_length) + " bytes) runs past the end, " +
+                   std::to_string(left) + " bytes left";
+        case WalkStep::truncated_head:
+            return "the file ends inside a record head";
+        default:
+            return "the record cannot be read";
+    }
+}
+
+void report_damage(Reporter& reporter, const std::string& path, const ArchiveListing& listing,
+                   WalkStep step, const RecordHead& head) {
+    const uint64_t at = listing.damaged_offset;
+    std::string text = path + ": damaged record at offset " + std::to_string(at) + ": " +
+                       damage_reason(step, head, listing.archive_length - at) + "; " +
+                       std::to_string(listing.entry_count) + " entries listed before it";
+    report(reporter, msg::kListingDamaged, text);
+}
+
+// Walks every record after the header. A new folder row starts whenever an entry
+// under a folder does not continue the folder run just before it, so every
+// record belongs to exactly one row and a file row is exactly one record.
+void walk_rows(ArchiveWalk* walk, const std::string& path, Reporter& reporter,
+               ArchiveListing* listing) {
+    bool in_folder_run = false;
+    std::string run_top;
+    RecordHead head;
+    for (;;) {
+        WalkStep step = walk_next(walk, &head);
+        uint16_t file_class = 0;
+        // An entry step leaves the stream at the class field, inside the file.
+        if (step == WalkStep::entry && !read_class_field(walk->file, &file_class)) {
+            walk->offset = walk->entry_offset;
+            step = WalkStep::io_error;
+        }
+        if (step == WalkStep::end) {
+            listing->status = ListStatus::complete;
+            break;
+        }
+        if (step != WalkStep::entry) {
+            listing->status = ListStatus::incomplete;
+            listing->damaged_offset = walk->offset;
+            report_damage(reporter, path, *listing, step, head);
+            break;
+        }
+        ListingEntry entry;
+        entry.offset = walk->entry_offset;
+        entry.record_length = head.record_length;
+        entry.original_size = head.original_size;
+        entry.folder_path = head.folder_path;
+        entry.file_name = head.file_name;
+        entry.file_class = file_class;
+        listing->entries.push_back(entry);
+        listing->entry_count = listing->entries.size();
+
+        if (entry.folder_path.empty()) {
+            add_file_row(listing, entry);
+            in_folder_run = false;
+            continue;
+        }
+        const std::string top = top_name(entry.folder_path + entry.file_name);
+        if (!in_folder_run || top != run_top) {
+            add_folder_row(listing, entry, top);
+            in_folder_run = true;
+            run_top = top;
+        }
+        listing->rows.back().entry_count += 1;
+    }
+    // Where the walk stopped: the end of the file, or the damaged record's start.
+    listing->row_offsets.push_back(walk->offset);
+}
+
+ListStatus list_opened(FILE* file, const std::string& path, Reporter& reporter,
+                       ArchiveListing* listing) {
+    ArchiveWalk walk;
+    ArchiveHeader header;
+    if (walk_begin(file, &walk, &header) != HeaderResult::ok) {
+        std::fclose(file);
+        report(reporter, msg::kNotAnArchive);
+        listing->status = ListStatus::not_archive;
+        return listing->status;
+    }
+    listing->header = header;
+    listing->archive_length = walk.archive_length;
+    walk_rows(&walk, path, reporter, listing);
+    std::fclose(file);
+    return listing->status;
+}
+
+ListStatus list_path(const std::string& path, Reporter& reporter, ArchiveListing* listing,
+                     bool report_unopened) {
+    *listing = ArchiveListing();
+    // Read only: the listing never writes, and a read-only archive still lists.
+    FILE* file = platform::open_file(path.c_str(), "rb");
+    if (file == nullptr) {
+        if (report_unopened) report(reporter, msg::kListNotOpened, path);
+        listing->status = ListStatus::cannot_open;
+        return listing->status;
+    }
+    return list_opened(file, path, reporter, listing);
+}
+
+}  // namespace
+
+std::string listing_cell(const ListingRow& row, int column) {
+    switch (column) {
+        case 0: return row.marker;
+        case 1: return row.name;
+        case 2: return row.packed_size;
+        case 3: return row.size;
+        default: return std::string();
+    }
+}
+
+ListStatus list_archive(const std::string& path, Reporter& reporter, ArchiveListing* listing) {
+    return list_path(path, reporter, listing, true);
+}
+
+ListStatus open_archive(const std::string& path, Reporter& reporter, ArchiveListing* listing) {
+    return list_path(path, reporter, listing, false);
+}
+
+RowRange row_range(const ArchiveListing& listing, size_t row) {
+    return RowRange{listing.row_offsets[row], listing.row_offsets[row + 1]};
+}
+
+std::vector<size_t> find_rows(const ArchiveListing& listing, const std::string& name) {
+    std::string wanted = name;
+    bool folders_only = false;
+    if (!wanted.empty() && (wanted.back() == '\\' || wanted.back() == '/')) {
+        wanted.pop_back();
+        folders_only = true;
+    }
+    std::vector<size_t> found;
+    for (size_t r = 0; r < listing.rows.size(); ++r) {
+        const ListingRow& row = listing.rows[r];
+        if (row.name != wanted) continue;
+        if (folders_only && row.kind != kRowKindFolder) continue;
+        found.push_back(r);
+    }
+    return found;
+}
+
+}  // namespace vellum
