@@ -1,0 +1,122 @@
+// vellum add: files and folders into a new or an existing normal archive.
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "archive/command.h"
+#include "archive/entry_path.h"
+#include "archive/folder_walk.h"
+#include "archive/open_archive.h"
+#include "cli/archive_file.h"
+#include "cli/commands.h"
+#include "cli/summary.h"
+#include "platform/platform.h"
+
+namespace vellum {
+namespace cli {
+namespace {
+
+// Folder links may lead back up; the size scan for the progress display stops
+// this deep rather than loop (the add itself enters no folder twice).
+constexpr int kMaxScanDepth = 64;
+
+uint64_t bytes_below(const std::string& path, int depth) {
+    uint64_t size = 0;
+    if (platform::file_size(path.c_str(), &size)) return size;
+    std::vector<platform::FolderItem> items;
+    if (depth >= kMaxScanDepth || !platform::list_folder(path.c_str(), &items)) return 0;
+    uint64_t total = 0;
+    const std::string base = with_separator(path);
+    for (const platform::FolderItem& item : items) total += bytes_below(base + item.name, depth + 1);
+    return total;
+}
+
+uint64_t bytes_to_add(const std::vector<std::string>& paths) {
+    uint64_t total = 0;
+    for (const std::string& path : paths) total += bytes_below(path, 0);
+    return total;
+}
+
+// The last component of a path, ignoring trailing separators.
+std::string last_component(std::string path) {
+    while (path.size() > 1 && (path.back() == '/' || path.back() == kNativeSeparator))
+        path.pop_back();
+    const size_t cut = path.find_last_of(kNativeSeparator == '\\' ? "\\/:" : "/");
+    return cut == std::string::npos ? path : path.substr(cut + 1);
+}
+
+// A folder named as "." or ".." is stored under the name of the folder it leads
+// to, so its entries get a folder path that extraction accepts.
+bool add_dot_folder(Session& session, Command& command, const std::string& path,
+                    AddSummary& summary) {
+    std::error_code error;
+    const std::string name = std::filesystem::canonical(path, error).filename().string();
+    if (error || name.empty() || name == "." || name == "..") {
+        print_error(session, path + ": a folder without a name of its own cannot be added");
+        ++summary.skipped;
+        return false;
+    }
+    walk_folder(command, path, archive_form(name), summary);
+    return true;
+}
+
+void add_operand(Session& session, Command& command, const std::string& path,
+                 AddSummary& summary) {
+    const bool folder = platform::is_folder(path.c_str());
+    uint64_t size = 0;
+    if (!folder && !platform::file_size(path.c_str(), &size)) {
+        print_error(session, path + ": no such file or folder");
+        ++summary.skipped;
+        return;
+    }
+    const std::string name = last_component(path);
+    if (folder && (name == "." || name == ".." || name == "/" || name.empty())) {
+        add_dot_folder(session, command, path, summary);
+        return;
+    }
+    add_path(command, path, summary);
+}
+
+bool archive_ready(Session& session, Command& command, const Options& options) {
+    switch (open_or_create_archive(command, options.archive)) {
+        case OpenResult::created: return true;
+        case OpenResult::opened:
+            if (options.block_given && command.buffer_setting != options.buffer_setting)
+                print_error(session, command.archive_path + ": adding with the archive's own block size " +
+                                         std::to_string(8 << command.buffer_setting) + "M");
+            return true;
+        default:
+            print_error(session, resolve_archive_path(options.archive) + ": nothing added");
+            return false;
+    }
+}
+
+}  // namespace
+
+int run_add(Session& session, const Options& options) {
+    Command command(codec_state(session), session.reporter);
+    command.solid = options.solid ? 1 : 0;
+    command.buffer_setting = options.buffer_setting;
+    if (!archive_ready(session, command, options)) return kExitFatal;
+    if (!prepare_buffers(command)) return kExitFatal;
+
+    session.progress.start(session.live_progress,
+                   session.live_progress ? bytes_to_add(options.operands) : 0);
+    AddSummary summary;
+    for (const std::string& path : options.operands) {
+        add_operand(session, command, path, summary);
+        if (summary.failed) break;
+    }
+    const CommandTotals totals = command.totals;
+    end_command(command);
+    session.progress.finish();
+    print_line(session,
+               added_summary(summary.added, totals.processed_total, totals.compressed_total,
+                             command.archive_path, totals.elapsed_seconds()),
+               true);
+    if (summary.failed) return kExitFatal;
+    return summary.skipped > 0 ? kExitPartial : kExitOk;
+}
+
+}  // namespace cli
+}  // namespace vellum

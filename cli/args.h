@@ -1,0 +1,41 @@
+// The command line of vellum: one command word, its options and its operands.
+// Parsing only reads argv; nothing is checked on disk here.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace vellum {
+namespace cli {
+
+enum class CommandName { none, add, extract, list, info, remove, test };
+
+struct Options {
+    CommandName command = CommandName::none;
+    std::string archive;
+    std::vector<std::string> operands;  // add: paths; extract, delete: names
+    bool solid = false;                 // add --solid
+    int buffer_setting = 4;             // add --block, as the setting 0..6
+    bool block_given = false;
+    std::string output_folder;          // extract -o; empty means the current folder
+    bool entries = false;               // list --entries
+    bool quiet = false;
+    bool help = false;
+    bool version = false;
+};
+
+struct ParseResult {
+    Options options;
+    std::string error;  // empty when the command line is usable
+};
+
+ParseResult parse_args(const std::vector<std::string>& args);
+
+// "8M" .. "512M" (an optional "iB" or "B" after the M, any case): the buffer size
+// setting, or -1.
+int parse_block_size(const std::string& text);
+
+const char* command_word(CommandName command);
+
+}  // namespace cli
+}  // namespace vellum

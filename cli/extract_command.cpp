@@ -1,0 +1,165 @@
+// vellum extract and vellum test: entries decoded, written out or only checked.
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "archive/command.h"
+#include "archive/entry_path.h"
+#include "archive/extract.h"
+#include "archive/messages.h"
+#include "cli/archive_file.h"
+#include "cli/commands.h"
+#include "cli/select.h"
+#include "cli/summary.h"
+#include "platform/platform.h"
+
+namespace vellum {
+namespace cli {
+namespace {
+
+bool in_ranges(const std::vector<OffsetRange>& ranges, uint64_t offset) {
+    for (const OffsetRange& r : ranges)
+        if (offset >= r.from && offset < r.to) return true;
+    return false;
+}
+
+// Bytes the command will decode: the selected entries, and in a solid archive
+// every entry before the last selected one too.
+uint64_t bytes_to_decode(const ArchiveListing& listing, const std::vector<OffsetRange>& ranges) {
+    uint64_t last_wanted = 0;
+    for (const OffsetRange& r : ranges)
+        if (r.to > r.from) last_wanted = std::max(last_wanted, r.to);
+    uint64_t total = 0;
+    for (const ListingEntry& entry : listing.entries) {
+        if (entry.offset >= last_wanted) break;
+        if (listing.header.solid || in_ranges(ranges, entry.offset)) total += entry.original_size;
+    }
+    return total;
+}
+
+bool destination_ready(Session& session, const std::string& folder) {
+    if (folder.empty()) return true;
+    create_folders(folder);
+    if (platform::is_folder(folder.c_str())) return true;
+    print_error(session, folder + ": cannot create the destination folder");
+    return false;
+}
+
+// The entries the operands name, or every entry when there are none. Names that
+// match nothing are reported and make the result partial.
+bool choose_ranges(Session& session, const std::string& path, const Options& options,
+                   std::vector<OffsetRange>* ranges, bool* missing) {
+    *missing = false;
+    if (options.operands.empty()) {
+        ranges->push_back(OffsetRange{0, UINT64_MAX});
+        return true;
+    }
+    ArchiveListing listing;
+    if (!list_checked(session, path, &listing)) return false;
+    Selection selection = select_entries(listing, options.operands);
+    for (const std::string& name : selection.missing)
+        print_error(session, path + ": no entry or row named " + name);
+    *missing = !selection.missing.empty();
+    *ranges = std::move(selection.ranges);
+    return true;
+}
+
+void start_progress(Session& session, const std::string& path,
+                    const std::vector<OffsetRange>& ranges) {
+    uint64_t total = 0;
+    if (session.live_progress) {
+        // Damage shows up again when the entries are read; the count keeps quiet.
+        SilentReporter silent;
+        ArchiveListing listing;
+        list_archive(path, silent, &listing);
+        total = bytes_to_decode(listing, ranges);
+    }
+    session.progress.start(session.live_progress, total);
+}
+
+}  // namespace
+
+int run_extract(Session& session, const Options& options) {
+    const std::string path = resolve_archive_path(options.archive);
+    ArchiveHeader header;
+    if (!read_header_checked(session, path, &header)) return kExitFatal;
+    std::vector<OffsetRange> ranges;
+    bool missing = false;
+    if (!choose_ranges(session, path, options, &ranges, &missing)) return kExitFatal;
+    if (ranges.empty()) return kExitPartial;
+    if (!destination_ready(session, options.output_folder)) return kExitFatal;
+
+    Command command(codec_state(session), session.reporter);
+    command.archive_path = path;
+    // Decoding must run with the mode and block size the entries were coded with.
+    command.solid = header.solid;
+    command.buffer_setting = header.buffer_setting;
+    if (!prepare_buffers(command)) return kExitFatal;
+
+    start_progress(session, path, ranges);
+    const ExtractSummary summary = extract_ranges(command, ranges, options.output_folder);
+    const CommandTotals totals = command.totals;
+    end_command(command);
+    session.progress.finish();
+    print_line(session,
+               extracted_summary(totals.files_processed, totals.compressed_total,
+                                 totals.processed_total, path, totals.elapsed_seconds()),
+               true);
+    return summary.ok() && !missing ? kExitOk : kExitPartial;
+}
+
+int run_test(Session& session, const Options& options) {
+    const std::string path = resolve_archive_path(options.archive);
+    ArchiveListing listing;
+    if (!list_checked(session, path, &listing)) return kExitFatal;
+
+    Command command(codec_state(session), session.reporter);
+    command.archive_path = path;
+    command.solid = listing.header.solid;
+    command.buffer_setting = listing.header.buffer_setting;
+    if (!prepare_buffers(command)) return kExitFatal;
+
+    session.progress.start(session.live_progress,
+                   bytes_to_decode(listing, {OffsetRange{0, UINT64_MAX}}));
+    uint32_t tested = 0;
+    uint32_t damaged = 0;
+    uint64_t bytes = 0;
+    bool unreadable = false;
+    for (const ListingEntry& entry : listing.entries) {
+        const std::string name = native_form(entry.folder_path + entry.file_name);
+        const ExtractResult result = extract_entry(command, entry.offset, "", name, false);
+        if (result == ExtractResult::archive_failed) {
+            unreadable = true;
+            break;
+        }
+        ++tested;
+        bytes += entry.original_size;
+        if (result != ExtractResult::damaged) continue;
+        ++damaged;
+        if (command.solid) {
+            // Every later entry of a solid run depends on this one.
+            report(session.reporter, msg::kSolidRunBroken, path);
+            break;
+        }
+    }
+    const double seconds = command.totals.elapsed_seconds();
+    end_command(command);
+    session.progress.finish();
+    if (unreadable) return kExitFatal;
+
+    const bool complete = listing.status == ListStatus::complete;
+    const uint64_t untested = listing.entries.size() - tested;
+    std::string verdict = damaged == 0 && complete ? "all sound" : std::to_string(damaged) + " damaged";
+    if (untested > 0) verdict += ", " + std::to_string(untested) + " not tested";
+    if (!complete) verdict += ", archive damaged after the last entry listed";
+    char timing[64];
+    std::snprintf(timing, sizeof timing, " in %1.3f sec.", seconds);
+    print_line(session,
+               "Tested " + std::to_string(tested) + " entries " + std::to_string(bytes) +
+                   " bytes from archive " + path + timing + ": " + verdict,
+               true);
+    return damaged == 0 && complete ? kExitOk : kExitPartial;
+}
+
+}  // namespace cli
+}  // namespace vellum

@@ -1,0 +1,34 @@
+#include "cli/session.h"
+
+#include <cstdio>
+
+#include "cli/terminal.h"
+
+namespace vellum {
+namespace cli {
+
+void ConsoleReporter::message(const std::string& text, const std::string& caption, unsigned) {
+    display_.write(stderr, "vellum: " + caption + (text.empty() ? "" : ": " + text));
+}
+
+void ConsoleReporter::progress(const ProgressEvent& event) { display_.event(event); }
+
+Session::Session(bool quiet_output)
+    : quiet(quiet_output), live_progress(!quiet_output && is_terminal(stderr)), reporter(progress) {}
+
+CodecState& codec_state(Session& session) {
+    if (!session.codec) session.codec = std::make_unique<CodecState>();
+    return *session.codec;
+}
+
+void print_error(Session& session, const std::string& text) {
+    session.progress.write(stderr, "vellum: " + text);
+}
+
+void print_line(Session& session, const std::string& text, bool summary) {
+    if (summary && session.quiet) return;
+    session.progress.write(stdout, text);
+}
+
+}  // namespace cli
+}  // namespace vellum

@@ -1,0 +1,85 @@
+// vellum list and vellum info: what an archive holds, from its record heads.
+#include <cinttypes>
+#include <cstdio>
+#include <string>
+
+#include "archive/entry_path.h"
+#include "cli/archive_file.h"
+#include "cli/commands.h"
+#include "cli/summary.h"
+#include "manage/info.h"
+
+namespace vellum {
+namespace cli {
+namespace {
+
+std::string columns(const std::string& packed, const std::string& size, const std::string& rest) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%12s %12s  ", packed.c_str(), size.c_str());
+    return text + rest;
+}
+
+void print_rows(Session& session, const ArchiveListing& listing) {
+    print_line(session, columns("Packed", "Size", "     Name"));
+    for (const ListingRow& row : listing.rows) {
+        std::string marker = listing_cell(row, 0);
+        marker.resize(4, ' ');
+        print_line(session, columns(listing_cell(row, 2), listing_cell(row, 3), marker + " " + row.name));
+    }
+}
+
+void print_entries(Session& session, const ArchiveListing& listing) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%12s %5s ", "Offset", "Class");
+    print_line(session, text + columns("Packed", "Size", "Path"));
+    for (const ListingEntry& entry : listing.entries) {
+        std::snprintf(text, sizeof text, "%12" PRIu64 " %5u ", entry.offset,
+                      static_cast<unsigned>(entry.file_class));
+        print_line(session, text + columns(std::to_string(entry.record_length),
+                                           std::to_string(entry.original_size),
+                                           native_form(entry.folder_path + entry.file_name)));
+    }
+}
+
+int listing_exit(const ArchiveListing& listing) {
+    return listing.status == ListStatus::complete ? kExitOk : kExitPartial;
+}
+
+}  // namespace
+
+int run_list(Session& session, const Options& options) {
+    ArchiveListing listing;
+    if (!list_checked(session, resolve_archive_path(options.archive), &listing)) return kExitFatal;
+    if (options.entries)
+        print_entries(session, listing);
+    else
+        print_rows(session, listing);
+    const ArchiveTotals totals = archive_totals(listing);
+    print_line(session, columns(std::to_string(totals.packed_total),
+                                std::to_string(totals.original_total),
+                                counted(totals.entry_count, "entry", "entries") + " in " +
+                                    counted(listing.rows.size(), "row", "rows") + ", " +
+                                    ratio_text(totals.packed_total, totals.original_total)));
+    return listing_exit(listing);
+}
+
+int run_info(Session& session, const Options& options) {
+    const std::string path = resolve_archive_path(options.archive);
+    ArchiveListing listing;
+    if (!list_checked(session, path, &listing)) return kExitFatal;
+    const ArchiveTotals totals = archive_totals(listing);
+    print_line(session, entry_count_text(totals.entry_count));
+    print_line(session, "Archive:     " + path);
+    print_line(session, "Entries:     " + std::to_string(totals.entry_count));
+    print_line(session, std::string("Mode:        ") + (totals.solid ? "solid" : "normal"));
+    print_line(session, "Block size:  " + std::to_string(totals.block_size >> 20) + "M (setting " +
+                            std::to_string(totals.buffer_setting) + ")");
+    print_line(session, "Size:        " + std::to_string(totals.original_total) + " bytes");
+    print_line(session, "Packed:      " + std::to_string(totals.packed_total) + " bytes");
+    print_line(session, "File size:   " + std::to_string(totals.archive_length) + " bytes");
+    print_line(session, "Ratio:       " + ratio_text(totals.packed_total, totals.original_total));
+    return listing_exit(listing);
+}
+
+}  // namespace cli
+}  // namespace vellum
