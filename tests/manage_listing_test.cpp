@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <ostream>
 
 #include "archive/compress.h"
 #include "archive/folder_walk.h"
@@ -206,6 +207,8 @@ struct Damage {
     const char* what;
     void (*write)(ArchiveWriter& w);
 };
+
+std::ostream& operator<<(std::ostream& out, const Damage& p) { return out << p.what; }
 
 class DamagedListing : public Listing, public ::testing::WithParamInterface<Damage> {};
 

@@ -1,0 +1,41 @@
+#include "manage/copy_range.h"
+
+#include "platform/platform.h"
+
+namespace vellum {
+
+bool CopyIo::read(FILE* file, void* bytes, size_t count) {
+    return count == 0 || std::fread(bytes, 1, count, file) == count;
+}
+
+bool CopyIo::write(FILE* file, const void* bytes, size_t count) {
+    return count == 0 || std::fwrite(bytes, 1, count, file) == count;
+}
+
+bool CopyIo::close(FILE* file) {
+    // fclose flushes first; a full disk often shows only here.
+    const bool flushed = std::fflush(file) == 0;
+    return (std::fclose(file) == 0) && flushed;
+}
+
+CopyIo& standard_copy_io() {
+    static CopyIo io;
+    return io;
+}
+
+CopyResult copy_range(CopyIo& io, FILE* source, FILE* target, uint64_t start, uint64_t end,
+                      unsigned char* buffer, size_t chunk) {
+    if (start >= end) return CopyResult::ok;
+    if (chunk == 0 || !platform::seek_to(source, start)) return CopyResult::read_failed;
+    uint64_t position = start;
+    while (position < end) {
+        const uint64_t left = end - position;
+        const size_t count = left < chunk ? static_cast<size_t>(left) : chunk;
+        if (!io.read(source, buffer, count)) return CopyResult::read_failed;
+        if (!io.write(target, buffer, count)) return CopyResult::write_failed;
+        position += count;
+    }
+    return CopyResult::ok;
+}
+
+}  // namespace vellum

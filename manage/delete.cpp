@@ -1,0 +1,236 @@
+#include "manage/delete.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <new>
+
+#include "archive/format.h"
+#include "archive/messages.h"
+#include "platform/platform.h"
+
+namespace vellum {
+namespace {
+
+// The refusals that need nothing but the program's state, in the order the
+// user meets them.
+bool refused_by_state(const DeleteRequest& request, bool any_marked, Reporter& reporter) {
+    if (request.archive_view && !request.archive_path.empty()) {
+        if (!any_marked) {
+            report(reporter, msg::kDeleteNoSelection);
+            return true;
+        }
+        if (request.solid != 0) {
+            report(reporter, msg::kDeleteSolid);
+            return true;
+        }
+        return false;
+    }
+    if (!any_marked && !request.archive_path.empty())
+        report(reporter, msg::kDeleteNoSelection);
+    else if (request.solid != 0)
+        report(reporter, msg::kDeleteSolid);
+    else
+        report(reporter, msg::kDeleteNoArchive);
+    return true;
+}
+
+bool same_rows(const ArchiveListing& a, const ArchiveListing& b) {
+    if (a.archive_length != b.archive_length || a.row_offsets != b.row_offsets) return false;
+    for (size_t r = 0; r < a.rows.size(); ++r)
+        if (a.rows[r].kind != b.rows[r].kind || a.rows[r].name != b.rows[r].name) return false;
+    return true;
+}
+
+// Walks the archive again: the marks are only meaningful for the rows the user
+// saw, and a damaged archive must not be rewritten, since the copy would drop
+// its unreadable tail without a word.
+bool archive_still_fits(const std::string& path, const ArchiveListing& shown,
+                        ArchiveListing* fresh, Reporter& reporter) {
+    SilentReporter quiet;
+    switch (list_archive(path, quiet, fresh)) {
+        case ListStatus::cannot_open:
+            report(reporter, msg::kDeleteSourceNotOpened, path);
+            return false;
+        case ListStatus::not_archive:
+            report(reporter, msg::kDeleteStale, path);
+            return false;
+        case ListStatus::incomplete:
+            report(reporter, msg::kDeleteDamaged,
+                   path + ": damaged record at offset " + std::to_string(fresh->damaged_offset));
+            return false;
+        case ListStatus::complete:
+            break;
+    }
+    if (fresh->header.solid != 0) {
+        report(reporter, msg::kDeleteSolid);
+        return false;
+    }
+    if (!same_rows(*fresh, shown)) {
+        report(reporter, msg::kDeleteStale, path);
+        return false;
+    }
+    return true;
+}
+
+// The unmarked rows' byte ranges in row order, neighbours joined.
+std::vector<RowRange> kept_ranges(const ArchiveListing& listing, const std::vector<bool>& marked) {
+    std::vector<RowRange> kept;
+    for (size_t r = 0; r < listing.rows.size(); ++r) {
+        if (marked[r]) continue;
+        const RowRange range = row_range(listing, r);
+        if (!kept.empty() && kept.back().to == range.from)
+            kept.back().to = range.to;
+        else
+            kept.push_back(range);
+    }
+    return kept;
+}
+
+DeleteResult remove_whole_archive(const std::string& path, Reporter& reporter) {
+    if (!platform::remove_file(path.c_str())) {
+        report(reporter, msg::kDeleteRemoveFailed, path);
+        return DeleteResult::failed;
+    }
+    report(reporter, msg::kArchiveDeleted);
+    return DeleteResult::archive_deleted;
+}
+
+// The temporary archive under construction; removed unless it was handed over.
+struct TempArchive {
+    std::string path;
+    FILE* file = nullptr;
+    bool handed_over = false;
+
+    ~TempArchive() {
+        if (file != nullptr) std::fclose(file);
+        if (!handed_over) platform::remove_file(path.c_str());
+    }
+};
+
+bool temp_is_the_archive(const std::string& temp, const std::string& archive) {
+    platform::FolderId a, t;
+    return platform::file_id(temp.c_str(), &t) && platform::file_id(archive.c_str(), &a) &&
+           platform::same_folder(a, t);
+}
+
+// Copies the kept ranges after a fresh header. False when a failure was reported.
+bool fill_temp(TempArchive& temp, const std::string& path, const ArchiveListing& fresh,
+               const std::vector<RowRange>& kept, size_t chunk, CopyIo& io, Reporter& reporter) {
+    ArchiveHeader header;
+    header.solid = 0;
+    header.buffer_setting = fresh.header.buffer_setting;
+    if (!write_archive_header(temp.file, header)) {
+        report(reporter, msg::kDeleteWriteFailed, temp.path);
+        return false;
+    }
+    uint64_t largest = 0;
+    for (const RowRange& range : kept) largest = std::max(largest, range.to - range.from);
+    // The buffer never needs to be larger than the longest range it carries.
+    const size_t buffer_size = largest < chunk ? static_cast<size_t>(largest) : chunk;
+    std::unique_ptr<unsigned char[]> buffer(new (std::nothrow) unsigned char[buffer_size]);
+    if (!buffer) {
+        report(reporter, msg::kOutOfMemory, path);
+        return false;
+    }
+    FILE* source = platform::open_file(path.c_str(), "rb");
+    if (source == nullptr) {
+        report(reporter, msg::kDeleteSourceNotOpened, path);
+        return false;
+    }
+    CopyResult result = CopyResult::ok;
+    for (const RowRange& range : kept) {
+        result = copy_range(io, source, temp.file, range.from, range.to, buffer.get(), buffer_size);
+        if (result != CopyResult::ok) break;
+    }
+    std::fclose(source);
+    if (result == CopyResult::read_failed) {
+        report(reporter, msg::kDeleteReadFailed, path);
+        return false;
+    }
+    if (result == CopyResult::write_failed) {
+        report(reporter, msg::kDeleteWriteFailed, temp.path);
+        return false;
+    }
+    return true;
+}
+
+uint64_t expected_length(const std::vector<RowRange>& kept) {
+    uint64_t length = kArchiveHeaderSize;
+    for (const RowRange& range : kept) length += range.to - range.from;
+    return length;
+}
+
+DeleteResult rebuild_archive(const DeleteRequest& request, const ArchiveListing& fresh,
+                             const std::vector<RowRange>& kept, Reporter& reporter) {
+    const std::string& path = request.archive_path;
+    CopyIo& io = request.io != nullptr ? *request.io : standard_copy_io();
+    size_t chunk = request.chunk_size;
+    if (chunk == 0) chunk = static_cast<size_t>(block_size_for_setting(fresh.header.buffer_setting));
+
+    TempArchive temp;
+    temp.path = temp_archive_path(path);
+    if (temp_is_the_archive(temp.path, path)) {
+        temp.handed_over = true;  // it is the archive: never remove it
+        report(reporter, msg::kDeleteTempNotCreated, temp.path);
+        return DeleteResult::failed;
+    }
+    // A file of that name is replaced, never written through: a link there must
+    // not lead the copy into some other file.
+    platform::remove_file(temp.path.c_str());
+    temp.file = platform::open_file(temp.path.c_str(), "wb");
+    if (temp.file == nullptr) {
+        report(reporter, msg::kDeleteTempNotCreated, temp.path);
+        return DeleteResult::failed;
+    }
+    if (!fill_temp(temp, path, fresh, kept, chunk, io, reporter)) return DeleteResult::failed;
+
+    FILE* written = temp.file;
+    temp.file = nullptr;
+    uint64_t length = 0;
+    if (!io.close(written) || !platform::file_size(temp.path.c_str(), &length) ||
+        length != expected_length(kept)) {
+        report(reporter, msg::kDeleteWriteFailed, temp.path);
+        return DeleteResult::failed;
+    }
+    // The one step that changes the archive: the old one stays whole until the
+    // new one is complete.
+    if (!platform::replace_file(temp.path.c_str(), path.c_str())) {
+        report(reporter, msg::kDeleteReplaceFailed, path);
+        return DeleteResult::failed;
+    }
+    temp.handed_over = true;
+    report(reporter, msg::kDeleted);
+    return DeleteResult::deleted;
+}
+
+}  // namespace
+
+std::string temp_archive_path(const std::string& archive_path) {
+    const size_t last = archive_path.find_last_of("\\/");
+    const std::string folder = last == std::string::npos ? "" : archive_path.substr(0, last + 1);
+    return folder + kTempArchiveName;
+}
+
+DeleteResult delete_entries(const DeleteRequest& request, const ArchiveListing& listing,
+                            Reporter& reporter) {
+    std::vector<bool> marked(listing.rows.size(), false);
+    bool any_marked = false;
+    for (size_t r : request.marked) {
+        if (r >= marked.size()) continue;
+        marked[r] = true;
+        any_marked = true;
+    }
+    if (refused_by_state(request, any_marked, reporter)) return DeleteResult::refused;
+
+    ArchiveListing fresh;
+    if (!archive_still_fits(request.archive_path, listing, &fresh, reporter))
+        return fresh.status == ListStatus::cannot_open ? DeleteResult::failed
+                                                       : DeleteResult::refused;
+
+    const std::vector<RowRange> kept = kept_ranges(fresh, marked);
+    if (kept.empty()) return remove_whole_archive(request.archive_path, reporter);
+    return rebuild_archive(request, fresh, kept, reporter);
+}
+
+}  // namespace vellum

@@ -1,0 +1,50 @@
+// Deleting entries from a normal archive by rows of its listing. Records are
+// self-contained, so the kept rows' records are copied byte for byte, in order,
+// into a temporary archive beside the archive, which then replaces it in one
+// step. Until that step the archive is never touched; on any failure it stays
+// as it was and the temporary archive is removed.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "archive/report.h"
+#include "manage/copy_range.h"
+#include "manage/listing.h"
+
+namespace vellum {
+
+constexpr const char* kTempArchiveName = "temp$$$.tmp";
+
+// "temp$$$.tmp" in the archive's folder: the archive path up to and including its
+// last separator (a backslash, or a slash), then the name; the name alone when
+// the path has no separator.
+std::string temp_archive_path(const std::string& archive_path);
+
+struct DeleteRequest {
+    bool archive_view = false;  // an archive is open in the view
+    std::string archive_path;
+    uint8_t solid = 0;          // the program's mode: 1 refuses, as does a solid archive
+    std::vector<size_t> marked; // marked rows of the listing the caller shows
+    // Copy chunk; 0 means the block size of the archive's buffer setting.
+    size_t chunk_size = 0;
+    CopyIo* io = nullptr;       // nullptr: the standard streams
+};
+
+enum class DeleteResult {
+    deleted,          // the rebuilt archive replaced the old one: "DELETED"
+    archive_deleted,  // every row was marked: the archive file is gone, "ACHIVE DELETED"
+    refused,          // nothing to do or not allowed: reported, nothing changed
+    failed,           // reported; the archive is as it was and no temporary archive is left
+};
+
+// Removes the marked rows' records. `listing` is the listing the marks refer to;
+// the archive is walked again first, and an archive that changed since, is
+// damaged, or is solid is left alone. The caller lists the archive again
+// afterwards (open_archive) to show the rebuilt one.
+DeleteResult delete_entries(const DeleteRequest& request, const ArchiveListing& listing,
+                            Reporter& reporter);
+
+}  // namespace vellum
