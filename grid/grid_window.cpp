@@ -68,7 +68,7 @@ void RepaintNow(HWND hwnd, BOOL erase) {
 
 // Shows the open editor at its cell while the cell is wholly under the
 // header and inside the client area; otherwise hides it, still open.
-void FollowEditor(HWND hwnd, const DataGridRecord& record) {
+void FollowEditor(const DataGridRecord& record) {
   if (!record.editing || !record.editorWindow) return;
   GridPlacement p = EditorPlacement(record, MeasureGridLayout(record));
   if (!p.visible) {
@@ -78,7 +78,6 @@ void FollowEditor(HWND hwnd, const DataGridRecord& record) {
   SetWindowPos(record.editorWindow, nullptr, p.x, p.y, p.width, p.height,
                SWP_NOZORDER | SWP_SHOWWINDOW);
   SetFocus(record.editorWindow);
-  (void)hwnd;
 }
 
 // Closes the editor and stores its text in the focus cell.
@@ -238,13 +237,13 @@ int TrackPosition(HWND hwnd, int bar, WPARAM wParam) {
 
 LRESULT OnVScroll(HWND hwnd, WPARAM wParam) {
   ScrollGridVertically(hwnd, LOWORD(wParam), TrackPosition(hwnd, SB_VERT, wParam));
-  if (DataGridRecord* record = FindGridRecord(hwnd)) FollowEditor(hwnd, *record);
+  if (DataGridRecord* record = FindGridRecord(hwnd)) FollowEditor(*record);
   return 0;
 }
 
 LRESULT OnHScroll(HWND hwnd, WPARAM wParam) {
   ScrollGridHorizontally(hwnd, LOWORD(wParam), TrackPosition(hwnd, SB_HORZ, wParam));
-  if (DataGridRecord* record = FindGridRecord(hwnd)) FollowEditor(hwnd, *record);
+  if (DataGridRecord* record = FindGridRecord(hwnd)) FollowEditor(*record);
   return 0;
 }
 
@@ -273,31 +272,29 @@ LRESULT OnKeyDown(HWND hwnd, DataGridRecord& record, WPARAM key) {
 
 }  // namespace
 
+// Messages the grid answers itself; without a record they are answered with 0.
+static bool IsGridMessage(UINT message) {
+  switch (message) {
+    case WM_CREATE: case WM_SIZE: case WM_PAINT: case WM_ERASEBKGND: case WM_DESTROY:
+    case WM_SETCURSOR: case WM_LBUTTONDOWN: case WM_LBUTTONUP: case WM_NCLBUTTONUP:
+    case WM_LBUTTONDBLCLK: case WM_MOUSEMOVE: case WM_MOUSEWHEEL: case WM_VSCROLL:
+    case WM_HSCROLL: case WM_KEYDOWN:
+      return true;
+    default:
+      return false;
+  }
+}
+
 LRESULT CALLBACK DataGridWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   DataGridRecord* record = FindGridRecord(hwnd);
-  switch (message) {
-    case WM_PAINT: return OnPaint(hwnd);
-    case WM_CREATE:
-    case WM_SIZE:
-    case WM_ERASEBKGND:
-    case WM_DESTROY:
-    case WM_SETCURSOR:
-    case WM_LBUTTONDOWN:
-    case WM_LBUTTONUP:
-    case WM_NCLBUTTONUP:
-    case WM_LBUTTONDBLCLK:
-    case WM_MOUSEMOVE:
-    case WM_MOUSEWHEEL:
-    case WM_VSCROLL:
-    case WM_HSCROLL:
-    case WM_KEYDOWN:
-      if (!record) return 0;
-      break;
-    default: return DefWindowProcA(hwnd, message, wParam, lParam);
+  if (!record) {
+    if (message == WM_PAINT) return OnPaint(hwnd);  // validates, paints nothing
+    return IsGridMessage(message) ? 0 : DefWindowProcA(hwnd, message, wParam, lParam);
   }
   switch (message) {
     case WM_CREATE: return OnCreate(hwnd, *record);
     case WM_SIZE: return OnSize(hwnd, *record);
+    case WM_PAINT: return OnPaint(hwnd);
     case WM_ERASEBKGND: return OnEraseBackground(hwnd, *record);
     case WM_DESTROY: return OnDestroy(hwnd, *record);
     case WM_SETCURSOR: return OnSetCursor(*record, lParam);
@@ -310,8 +307,8 @@ LRESULT CALLBACK DataGridWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM 
     case WM_VSCROLL: return OnVScroll(hwnd, wParam);
     case WM_HSCROLL: return OnHScroll(hwnd, wParam);
     case WM_KEYDOWN: return OnKeyDown(hwnd, *record, wParam);
+    default: return DefWindowProcA(hwnd, message, wParam, lParam);
   }
-  return 0;
 }
 
 // ---- CDataGrid members that need the window system ---------------------------
@@ -371,6 +368,6 @@ int CDataGrid::EditFocusCell() {
   const std::string& text = record->rows[record->focusRow].cells[record->focusColumn];
   SetWindowTextA(record->editorWindow, text.c_str());
   record->editing = 1;
-  FollowEditor(m_gridWindow, *record);
+  FollowEditor(*record);
   return 1;
 }
