@@ -22,7 +22,7 @@ cmake --build "$BUILD" -j"$JOBS"
 echo "windows build: $(since "$t")"
 mkdir -p "$ART"
 
-WORK=$(mktemp -d "${TMPDIR:-/tmp}/vellum-win.XXXXXX")
+WORK=$(mktemp -d -t vellum-win.XXXXXX)
 XVFB_PID=
 cleanup() {
   if [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ]; then wineserver -k 2>/dev/null || true; fi
