@@ -45,15 +45,6 @@ TEST(GridGeometryTest, HeaderAndRowMeasures) {
   EXPECT_EQ(RowPitch(MakeGridLayout(0, 0, 0, 0, true, 0, 0, 10, 10)), 1);
 }
 
-TEST(GridGeometryTest, ColumnPositionsAndTotals) {
-  DataGridRecord record = Record({40, 350, 200, 200, 800}, 3);
-  EXPECT_EQ(ColumnStart(record, 0), 0);
-  EXPECT_EQ(ColumnStart(record, 2), 390);
-  EXPECT_EQ(ColumnStart(record, 4), 790);
-  EXPECT_EQ(TotalWidth(record), 1590);
-  EXPECT_EQ(TotalHeight(record, Layout()), 19 + 17 * 3);
-}
-
 TEST(GridGeometryTest, RectanglesFollowScrollPositions) {
   DataGridRecord record = Record({40, 350, 200}, 5);
   GridLayout l = Layout(30, 34);
@@ -174,13 +165,6 @@ TEST(GridGeometryTest, CellHitOnSharedLinesAndWhenScrolled) {
   EXPECT_EQ(row, 1);
   ASSERT_TRUE(FindCell(record, Layout(0, 17), 100, 40 + 17, &row, &column));
   EXPECT_EQ(row, 2);
-}
-
-TEST(GridGeometryTest, DraggedWidthNeverNegative) {
-  DataGridRecord record = Record({40, 350});
-  EXPECT_EQ(DraggedColumnWidth(record, 1, 70), 30);
-  EXPECT_EQ(DraggedColumnWidth(record, 1, 40), 0);
-  EXPECT_EQ(DraggedColumnWidth(record, 1, 39), 2);
 }
 
 TEST(GridGeometryTest, EditorFollowsItsCellOrHides) {

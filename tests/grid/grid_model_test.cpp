@@ -365,29 +365,6 @@ TEST_F(GridModelTest, FontsAreReplacedAndTheirDescriptionsKept) {
   EXPECT_EQ(MeasureGridLayout(Rec()).rowHeight, 23);
 }
 
-TEST_F(GridModelTest, TextColoursAndFlags) {
-  grid.SetHeaderTextColor(0x0000FF);
-  grid.SetCellTextColor(0x00FF00);
-  EXPECT_EQ(grid.GetHeaderTextColor(), 0x0000FFu);
-  EXPECT_EQ(grid.GetCellTextColor(), 0x00FF00u);
-  EXPECT_EQ(fake.world.erasingRepaints, 2);
-  grid.ShowGridLines(0);
-  grid.EnableColumnResize(0);
-  grid.SetButtonHeaders(0);
-  EXPECT_EQ(Rec().gridLines, 0);
-  EXPECT_EQ(Rec().columnResizeEnabled, 0);
-  EXPECT_EQ(Rec().buttonHeaders, 0);
-  EXPECT_EQ(fake.world.erasingRepaints, 2);
-}
-
-TEST_F(GridModelTest, DoubleClickFlagIsProcessWide) {
-  CDataGrid other;
-  grid.SetDblClickFlag(1);
-  EXPECT_EQ(other.GetDblClickFlag(), 1);
-  other.SetDblClickFlag(0);
-  EXPECT_EQ(grid.GetDblClickFlag(), 0);
-}
-
 TEST(GridRegistryTest, HoldsTenGridsAndFindsThemByHandle) {
   FakeGridPlatform fake;
   std::vector<CDataGrid> grids(11);

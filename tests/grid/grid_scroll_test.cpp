@@ -154,18 +154,4 @@ TEST_F(GridScrollTest, HeaderAndBorderHitsUpdateHitColumnDifferentlyOnMiss) {
   EXPECT_EQ(grid.GetHitColumn(), -1);  // a header miss clears it
 }
 
-TEST_F(GridScrollTest, RectanglesByHandleUseMeasuredFonts) {
-  AddRows(3);
-  grid.SelectRow(2, 1);
-  GridRect header = GetHeaderRect(grid.GetHWnd(), 1);
-  EXPECT_EQ(header.left, 40);
-  EXPECT_EQ(header.bottom, 19);
-  GridRect row = GetRowRect(grid.GetHWnd());
-  EXPECT_EQ(row.bottom - row.top, 18);
-  GridRect focus = GetFocusCellRect(grid.GetHWnd());
-  EXPECT_EQ(focus.top, 19 + 34);
-  EXPECT_EQ(focus.right, 389);
-  EXPECT_EQ(GetRowRect(FakeWindow(8)).bottom, 0);
-}
-
 }  // namespace
