@@ -364,7 +364,7 @@ int main(int argc, char** argv) {
     std::vector<FileResult> results;
     for (const auto& path : files) {
         FileResult r;
-        r.name = std::filesystem::relative(path, o.folder).string();
+        r.name = path.lexically_relative(o.folder).string();
         const Bytes data = read_file(path);
         r.size = data.size();
         const size_t first = static_cast<size_t>(std::min<uint64_t>(o.block_size, data.size()));

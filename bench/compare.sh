@@ -109,7 +109,9 @@ else NOTES+=("zpaq: not installed, skipped."); fi
 {
   echo "# Archiver comparison"
   echo
-  echo "$(date -u '+%Y-%m-%d %H:%M UTC'), commit $(git -C "$ROOT" rev-parse --short HEAD)."
+  dirty=""
+  git -C "$ROOT" diff --quiet HEAD -- codec archive platform cli 2>/dev/null || dirty=" (with uncommitted changes)"
+  echo "$(date -u '+%Y-%m-%d %H:%M UTC'), commit $(git -C "$ROOT" rev-parse --short HEAD)$dirty."
   echo "Machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//'),"
   echo "load average before the run: $(cut -d' ' -f1-3 /proc/loadavg)."
   echo "Input: $(find "$SRC" -type f | wc -l) files, $INPUT_BYTES bytes. Times: best of $RUNS runs, wall clock"

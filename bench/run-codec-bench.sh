@@ -14,7 +14,9 @@ mkdir -p "$(dirname "$REPORT")"
 {
   echo "# Codec benchmark"
   echo
-  echo "$(date -u '+%Y-%m-%d %H:%M UTC'), commit $(git -C "$ROOT" rev-parse --short HEAD)."
+  dirty=""
+  git -C "$ROOT" diff --quiet HEAD -- codec archive platform cli 2>/dev/null || dirty=" (with uncommitted changes)"
+  echo "$(date -u '+%Y-%m-%d %H:%M UTC'), commit $(git -C "$ROOT" rev-parse --short HEAD)$dirty."
   echo "Machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//'),"
   echo "load average before the run: $(cut -d' ' -f1-3 /proc/loadavg)."
   echo
