@@ -1,6 +1,7 @@
 #include "manage/listing.h"
 
 #include <cstdio>
+#include <vector>
 
 #include "archive/messages.h"
 #include "platform/platform.h"
@@ -175,6 +176,16 @@ ListStatus open_archive(const std::string& path, Reporter& reporter, ArchiveList
 
 RowRange row_range(const ArchiveListing& listing, size_t row) {
     return RowRange{listing.row_offsets[row], listing.row_offsets[row + 1]};
+}
+
+std::vector<RowRange> row_ranges(const ArchiveListing& listing, const std::vector<size_t>& rows) {
+    std::vector<bool> wanted(listing.rows.size(), false);
+    for (size_t r : rows)
+        if (r < wanted.size()) wanted[r] = true;
+    std::vector<RowRange> ranges;
+    for (size_t r = 0; r < wanted.size(); ++r)
+        if (wanted[r]) ranges.push_back(row_range(listing, r));
+    return ranges;
 }
 
 std::vector<size_t> find_rows(const ArchiveListing& listing, const std::string& name) {

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "archive/extract.h"
 #include "archive/format.h"
 #include "archive/report.h"
 
@@ -79,13 +80,15 @@ ListStatus list_archive(const std::string& path, Reporter& reporter, ArchiveList
 // passed over without a message (the caller keeps its previous archive).
 ListStatus open_archive(const std::string& path, Reporter& reporter, ArchiveListing* listing);
 
-struct RowRange {
-    uint64_t from;  // offset of the row's first record
-    uint64_t to;    // offset after its last record (exclusive)
-};
+// Byte range of a row's records: `from` its first record, `to` just past its last.
+using RowRange = OffsetRange;
 
 // Byte range of row r's records; r must be below rows.size().
 RowRange row_range(const ArchiveListing& listing, size_t row);
+
+// The ranges of the given rows in row order, each row once, for extracting by
+// rows; indices beyond the rows are passed over.
+std::vector<RowRange> row_ranges(const ArchiveListing& listing, const std::vector<size_t>& rows);
 
 // Rows whose name (column 1) is `name`, in row order. A folder may have several
 // rows when its run was interrupted, and names may repeat. A trailing backslash

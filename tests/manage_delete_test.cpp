@@ -155,24 +155,6 @@ TEST_F(Delete, FolderRowTakesItsWholeRun) {
     EXPECT_EQ(read_file(archive), expected);
 }
 
-TEST_F(Delete, KeepingOnlyTheFolderRun) {
-    uint64_t folder_end = 0;
-    {
-        ArchiveWriter w(archive);
-        w.add("", "a", 10);
-        w.add("docs\\", "b", 20);
-        w.add("docs\\", "c", 30);
-        folder_end = w.position();
-        w.add("", "d", 40);
-    }
-    const Bytes before = read_file(archive);
-    list();
-    EXPECT_EQ(remove_rows({0, 2}), DeleteResult::deleted);
-    Bytes expected = slice(before, 0, 12);
-    append(&expected, slice(before, listing.row_offsets[1], folder_end));
-    EXPECT_EQ(read_file(archive), expected);
-}
-
 TEST_F(Delete, EveryRowMarkedRemovesTheArchive) {
     three_files();
     list();
@@ -208,17 +190,6 @@ TEST_F(Delete, CopiesInChunksOfTheChunkSize) {
     EXPECT_EQ(remove_rows({1}, &io, 8192), DeleteResult::deleted);
     EXPECT_EQ(io.writes, (std::vector<size_t>{8192, 8192, 4096}));
     EXPECT_EQ(read_file(archive), slice(before, 0, 12 + 20480));
-}
-
-TEST_F(Delete, NeighbouringKeptRowsAreOneRange) {
-    three_files();
-    const Bytes before = read_file(archive);
-    list();
-    ScriptedIo io;
-    const size_t kept = before.size() - 12 - (listing.row_offsets[3] - listing.row_offsets[2]);
-    EXPECT_EQ(remove_rows({2}, &io, 1 << 20), DeleteResult::deleted);
-    EXPECT_EQ(io.writes, std::vector<size_t>{kept});
-    EXPECT_EQ(read_file(archive), slice(before, 0, 12 + kept));
 }
 
 // The chunk is the block size of the archive's own setting: with setting 0 a

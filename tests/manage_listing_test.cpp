@@ -8,6 +8,7 @@
 #include <ostream>
 
 #include "archive/compress.h"
+#include "archive/extract.h"
 #include "archive/folder_walk.h"
 #include "archive/open_archive.h"
 #include "manage/info.h"
@@ -58,13 +59,13 @@ TEST_F(Listing, HeaderOnlyArchiveIsEmpty) {
 TEST_F(Listing, TopLevelFilesGetWhiteRowsWithTheirSizes) {
     std::vector<WrittenRecord> rec;
     {
-        ArchiveWriter w(archive, 0, 2);
+        ArchiveWriter w(archive, 1, 2);
         rec.push_back(w.add("", "a.txt", 100, 333));
         rec.push_back(w.add("", "b.bin", 0, 0));
         rec.push_back(w.add("", "c.doc", 4000, 12345678901ull, 17));
     }
     ASSERT_EQ(list(), ListStatus::complete);
-    EXPECT_EQ(listing.header.solid, 0);
+    EXPECT_EQ(listing.header.solid, 1);
     EXPECT_EQ(listing.header.buffer_setting, 2);
     ASSERT_EQ(listing.rows.size(), 3u);
     const char* names[] = {"a.txt", "b.bin", "c.doc"};
@@ -147,13 +148,6 @@ TEST_F(Listing, RowsFollowTheRunsOfTopNames) {
     EXPECT_EQ(find_rows(listing, "note.txt"), (std::vector<size_t>{1}));
     EXPECT_TRUE(find_rows(listing, "note.txt/").empty());
     EXPECT_TRUE(find_rows(listing, "a").empty());  // entries inside a folder have no row
-}
-
-TEST_F(Listing, SolidFlagAndSettingComeFromTheHeader) {
-    { ArchiveWriter w(archive, 1, 0); w.add("", "a", 3); }
-    ASSERT_EQ(list(), ListStatus::complete);
-    EXPECT_EQ(listing.header.solid, 1);
-    EXPECT_EQ(listing.header.buffer_setting, 0);
 }
 
 TEST_F(Listing, NotAnArchive) {
@@ -372,6 +366,20 @@ TEST_F(Listing, CompressedFilesAndFolderListAsTheyWereAdded) {
     EXPECT_EQ(listing.entry_count, 4u);
     expect_rows_tile_records();
     EXPECT_EQ(listing.row_offsets.back(), fs::file_size(archive));
+
+    // Extracting by the folder row brings out exactly its two files.
+    Command command(*codec, reporter);
+    command.buffer_setting = listing.header.buffer_setting;
+    command.archive_path = archive;
+    ASSERT_TRUE(prepare_buffers(command));
+    ExtractSummary s = extract_ranges(command, row_ranges(listing, {1, 7}), (tmp / "out").string() + "/");
+    end_command(command);
+    EXPECT_TRUE(s.ok());
+    EXPECT_EQ(s.written, 2u);
+    EXPECT_EQ(read_file(tmp / "out" / "docs" / "alice29.txt"), read_file(corpus / "alice29.txt"));
+    EXPECT_EQ(read_file(tmp / "out" / "docs" / "sub" / "fireworks.jpeg"),
+              read_file(corpus / "fireworks.jpeg"));
+    EXPECT_FALSE(fs::exists(tmp / "out" / "asyoulik.txt"));
     EXPECT_TRUE(reporter.notes.empty());
 }
 
