@@ -13,8 +13,9 @@ bool CopyIo::write(FILE* file, const void* bytes, size_t count) {
 }
 
 bool CopyIo::close(FILE* file) {
-    // fclose flushes first; a full disk often shows only here.
-    const bool flushed = std::fflush(file) == 0;
+    // A full disk often shows only when the buffers are flushed; the file is
+    // put on disk before it may replace the archive.
+    const bool flushed = platform::sync_file(file);
     return (std::fclose(file) == 0) && flushed;
 }
 

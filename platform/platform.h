@@ -42,6 +42,10 @@ bool replace_file(const char* from, const char* to);
 
 bool remove_file(const char* path);
 
+// Flushes the stream and asks the system to put its file on disk, so a file
+// about to replace another is whole even after a crash.
+bool sync_file(FILE* file);
+
 // Flushes the stream and cuts its file to length bytes.
 bool truncate_file(FILE* file, uint64_t length);
 

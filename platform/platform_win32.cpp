@@ -77,6 +77,10 @@ bool remove_file(const char* path) {
     return DeleteFileA(path) != 0;
 }
 
+bool sync_file(FILE* file) {
+    return std::fflush(file) == 0 && _commit(_fileno(file)) == 0;
+}
+
 bool truncate_file(FILE* file, uint64_t length) {
     if (length > static_cast<uint64_t>(INT64_MAX)) return false;
     if (std::fflush(file) != 0) return false;
