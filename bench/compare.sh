@@ -116,7 +116,7 @@ else NOTES+=("zpaq: not installed, skipped."); fi
   echo "load average before the run: $(cut -d' ' -f1-3 /proc/loadavg)."
   echo "Input: $(find "$SRC" -type f | wc -l) files, $INPUT_BYTES bytes. Times: best of $RUNS runs, wall clock"
   echo "of the whole command (pipelines included); MB = 10^6 bytes of input. Peak memory: max RSS"
-  echo "of the largest process of the command (/usr/bin/time %M). Every method's round trip is"
+  echo "of the largest process of the command (GNU time, %M). Every method's round trip is"
   echo "checked with diff -r. Tools run with their default thread settings."
   echo
   echo "| method | archive bytes | bits/byte | compress s | decompress s | compress MB/s | decompress MB/s | compress peak MiB | decompress peak MiB | round trip |"
