@@ -3,7 +3,6 @@
 
 #include <set>
 
-#include "cli/help.h"
 #include "cli/progress.h"
 #include "cli/select.h"
 #include "cli/summary.h"
@@ -53,17 +52,6 @@ TEST(ProgressTextTest, LongNameLosesItsBeginningToFitTheWidth) {
     EXPECT_NE(std::string::npos, text.find("tail-of-the-name.txt  0.0 of 0.0 MB  50%"));
     // No room for any of the name: only the figures.
     EXPECT_EQ(0u, progress_text(name, 1, 2, 1.0, 1.0, 10).find("  0.0 of"));
-}
-
-TEST(HelpTest, EveryCommandHasItsUsageLine) {
-    EXPECT_NE(std::string::npos, std::string(help_text(CommandName::none)).find("Exit status"));
-    const struct {
-        CommandName command;
-        const char* usage;
-    } cases[] = {{CommandName::add, "Usage: vellum add"},       {CommandName::extract, "Usage: vellum extract"},
-                 {CommandName::list, "Usage: vellum list"},     {CommandName::info, "Usage: vellum info"},
-                 {CommandName::remove, "Usage: vellum delete"}, {CommandName::test, "Usage: vellum test"}};
-    for (const auto& c : cases) EXPECT_EQ(0u, std::string(help_text(c.command)).find(c.usage));
 }
 
 // a.txt; docs\x.txt and docs\sub\y.txt; a top-level file that is also called
