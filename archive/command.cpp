@@ -20,7 +20,12 @@ bool prepare_buffers(Command& command) {
         return false;
     }
     command.block_size = static_cast<size_t>(size);
-    command.codec.begin_operation();
+    if (!command.codec.begin_operation()) {
+        command.block.reset();
+        command.block_size = 0;
+        report(command.reporter, msg::kOutOfMemory, "codec tables");
+        return false;
+    }
     command.fill = 0;
     command.totals = CommandTotals{};
     return true;

@@ -15,11 +15,18 @@ struct CodecState {
     LiteralModel literal;
     MatchModel match;
 
+    // The fixed tables could all be had (they are taken when the state is made).
+    bool ready() const {
+        return !literal.context_trees.empty() && !literal.context_seen.empty() &&
+               !match.match_probabilities.empty();
+    }
+
     // Start of a compress or extract operation: zero positions, base 0, no
-    // context seen.
-    void begin_operation() {
-        match.begin_operation();
+    // context seen. False when memory runs out.
+    bool begin_operation() {
+        if (!ready() || !match.begin_operation()) return false;
         literal.clear_seen();
+        return true;
     }
     // End of the operation: the position table is released.
     void end_operation() { match.end_operation(); }

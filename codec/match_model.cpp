@@ -2,9 +2,9 @@
 
 namespace vellum {
 
-void MatchModel::begin_operation() {
-    match_positions.allocate(kSlots);
+bool MatchModel::begin_operation() {
     base_position = 0;
+    return match_positions.allocate(kSlots);
 }
 
 void MatchModel::end_operation() {

@@ -31,7 +31,8 @@ struct MatchModel {
 
     MatchModel() : match_probabilities(2 * kSlots) {}
 
-    void begin_operation();
+    // False when the position table cannot be had.
+    bool begin_operation();
     void end_operation();
 };
 

@@ -1,11 +1,11 @@
-// A fixed-size array of zero bytes taken from calloc. Large ones come straight
-// from the operating system as untouched zero pages, so a table costs memory only
-// where it is used: a small file coded with the default tables stays small.
+// A fixed-size table of zero bytes taken straight from the system: pages cost
+// memory only where the table is used, so a small file coded with the default
+// tables stays small.
 #pragma once
 
 #include <cstddef>
-#include <cstdlib>
-#include <new>
+
+#include "platform/platform.h"
 
 namespace vellum {
 
@@ -14,19 +14,20 @@ class ZeroedArray {
 public:
     ZeroedArray() = default;
     explicit ZeroedArray(size_t count) { allocate(count); }
-    ~ZeroedArray() { std::free(data_); }
+    ~ZeroedArray() { release(); }
     ZeroedArray(const ZeroedArray&) = delete;
     ZeroedArray& operator=(const ZeroedArray&) = delete;
 
-    // Replaces the contents with `count` zero elements.
-    void allocate(size_t count) {
+    // Replaces the contents with `count` zero elements; false (and empty) when
+    // memory runs out.
+    bool allocate(size_t count) {
         release();
-        data_ = static_cast<T*>(std::calloc(count, sizeof(T)));
-        if (!data_) throw std::bad_alloc();
-        size_ = count;
+        data_ = static_cast<T*>(platform::allocate_table(count * sizeof(T)));
+        size_ = data_ ? count : 0;
+        return data_ != nullptr;
     }
     void release() {
-        std::free(data_);
+        platform::release_table(data_, size_ * sizeof(T));
         data_ = nullptr;
         size_ = 0;
     }

@@ -42,6 +42,13 @@ bool replace_file(const char* from, const char* to);
 
 bool remove_file(const char* path);
 
+// A large table of zero bytes straight from the system: its pages cost memory
+// only once touched, and on systems that offer them it asks for 2 MiB pages, as
+// the codec's tables are read at random and would otherwise miss the address
+// cache at almost every lookup. nullptr when memory runs out.
+void* allocate_table(size_t bytes);
+void release_table(void* table, size_t bytes);
+
 // Flushes the stream and asks the system to put its file on disk, so a file
 // about to replace another is whole even after a crash.
 bool sync_file(FILE* file);

@@ -7,11 +7,13 @@
 #include "platform/platform.h"
 
 #include <dirent.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 
@@ -91,6 +93,36 @@ bool replace_file(const char* from, const char* to) {
 bool remove_file(const char* path) {
     return unlink(path) == 0;
 }
+
+// Address sanitizer builds keep the heap, so the sanitizer sees table bounds.
+#if defined(__SANITIZE_ADDRESS__)
+void* allocate_table(size_t bytes) { return std::calloc(bytes, 1); }
+void release_table(void* table, size_t) { std::free(table); }
+#else
+constexpr size_t kLargePage = size_t{1} << 21;
+
+// Over-maps by one large page and trims, so the table starts on a large-page
+// boundary where the system can back it with whole large pages.
+void* allocate_table(size_t bytes) {
+    if (bytes == 0) bytes = 1;
+    const size_t mapped = bytes + kLargePage;
+    void* raw = mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (raw == MAP_FAILED) return nullptr;
+    const uintptr_t start = reinterpret_cast<uintptr_t>(raw);
+    const uintptr_t aligned = (start + kLargePage - 1) & ~(uintptr_t{kLargePage} - 1);
+    if (aligned > start) munmap(raw, aligned - start);
+    const size_t tail = mapped - (aligned - start) - bytes;
+    if (tail > 0) munmap(reinterpret_cast<void*>(aligned + bytes), tail);
+#ifdef MADV_HUGEPAGE
+    if (bytes >= kLargePage) madvise(reinterpret_cast<void*>(aligned), bytes, MADV_HUGEPAGE);
+#endif
+    return reinterpret_cast<void*>(aligned);
+}
+
+void release_table(void* table, size_t bytes) {
+    if (table) munmap(table, bytes == 0 ? 1 : bytes);
+}
+#endif
 
 bool sync_file(FILE* file) {
     return std::fflush(file) == 0 && fsync(fileno(file)) == 0;

@@ -77,6 +77,15 @@ bool remove_file(const char* path) {
     return DeleteFileA(path) != 0;
 }
 
+// Committed pages read as zero and take memory only once touched.
+void* allocate_table(size_t bytes) {
+    return VirtualAlloc(nullptr, bytes == 0 ? 1 : bytes, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+}
+
+void release_table(void* table, size_t) {
+    if (table) VirtualFree(table, 0, MEM_RELEASE);
+}
+
 bool sync_file(FILE* file) {
     return std::fflush(file) == 0 && _commit(_fileno(file)) == 0;
 }
