@@ -60,57 +60,68 @@ bool take_value(const std::vector<std::string>& args, size_t& i, OptionText& opt
     return true;
 }
 
-std::string parse_option(const std::vector<std::string>& args, size_t& i, Options& o) {
-    OptionText option = split_option(args[i]);
-    const std::string& name = option.name;
-    const bool flag_only = !option.has_value;
-    if (flag_only && (name == "-q" || name == "--quiet")) {
-        o.quiet = true;
-        return {};
-    }
-    if (flag_only && (name == "-h" || name == "--help")) {
-        o.help = true;
-        return {};
-    }
-    if (flag_only && name == "--version") {
-        o.version = true;
-        return {};
-    }
+// Options that belong to one command.
+struct CommandOption {
+    const char* name;
+    const char* short_name;  // nullptr when there is none
+    CommandName command;
+    bool takes_value;
+};
 
-    const CommandName c = o.command;
-    const bool known = name == "--solid" || name == "--block" || name == "-o" ||
-                       name == "--output" || name == "--entries";
-    if (!known || (name.size() == 2 && args[i].size() > 2 && name != "-o"))
-        return "unknown option '" + args[i] + "'";
-    if (c == CommandName::none)
-        return "option '" + name + "' comes after the command word";
+constexpr CommandOption kCommandOptions[] = {
+    {"--solid", nullptr, CommandName::add, false},
+    {"--block", nullptr, CommandName::add, true},
+    {"--output", "-o", CommandName::extract, true},
+    {"--entries", nullptr, CommandName::list, false},
+};
 
-    if (name == "--solid" && c == CommandName::add && flag_only) {
-        o.solid = true;
-        return {};
+const CommandOption* find_option(const std::string& name) {
+    for (const CommandOption& option : kCommandOptions)
+        if (name == option.name || (option.short_name && name == option.short_name)) return &option;
+    return nullptr;
+}
+
+std::string apply_option(const CommandOption& option, const std::string& value, Options& o) {
+    const std::string name = option.name;
+    if (name == "--solid") o.solid = true;
+    if (name == "--entries") o.entries = true;
+    if (name == "--output") {
+        if (value.empty()) return "--output needs a folder";
+        o.output_folder = value;
     }
-    if (name == "--entries" && c == CommandName::list && flag_only) {
-        o.entries = true;
-        return {};
-    }
-    if (name == "--block" && c == CommandName::add) {
-        if (!take_value(args, i, option)) return "--block needs a size (8M .. 512M)";
-        o.buffer_setting = parse_block_size(option.value);
+    if (name == "--block") {
+        o.buffer_setting = parse_block_size(value);
         o.block_given = true;
         if (o.buffer_setting < 0)
-            return "invalid block size '" + option.value +
-                   "' (use 8M, 16M, 32M, 64M, 128M, 256M or 512M)";
+            return "invalid block size '" + value + "' (use 8M, 16M, 32M, 64M, 128M, 256M or 512M)";
+    }
+    return {};
+}
+
+std::string parse_option(const std::vector<std::string>& args, size_t& i, Options& o) {
+    OptionText text = split_option(args[i]);
+    // The options of every command, before or after the command word.
+    bool* flag = nullptr;
+    if (text.name == "-q" || text.name == "--quiet") flag = &o.quiet;
+    if (text.name == "-h" || text.name == "--help") flag = &o.help;
+    if (text.name == "--version") flag = &o.version;
+    if (flag && !text.has_value) {
+        *flag = true;
         return {};
     }
-    if ((name == "-o" || name == "--output") && c == CommandName::extract) {
-        if (!take_value(args, i, option) || option.value.empty())
-            return name + " needs a folder";
-        o.output_folder = option.value;
-        return {};
-    }
-    if (option.has_value && (name == "--solid" || name == "--entries"))
-        return "option '" + name + "' takes no value";
-    return "option '" + name + "' does not apply to " + command_word(c);
+    const CommandOption* option = find_option(text.name);
+    // A short option glued to more than a value ("-qz") is no option of ours.
+    if (!option || (text.has_value && !option->takes_value && text.name.size() == 2))
+        return "unknown option '" + args[i] + "'";
+    if (o.command == CommandName::none)
+        return "option '" + text.name + "' comes after the command word";
+    if (o.command != option->command)
+        return "option '" + text.name + "' does not apply to " + command_word(o.command);
+    if (!option->takes_value && text.has_value)
+        return "option '" + text.name + "' takes no value";
+    if (option->takes_value && !take_value(args, i, text))
+        return text.name + " needs a " + (option->command == CommandName::add ? "size" : "folder");
+    return apply_option(*option, text.value, o);
 }
 
 std::string take_operands(const std::vector<std::string>& operands, Options& o) {
