@@ -84,6 +84,13 @@ private:
         const uint32_t context = literal_.select_literal_context(a, b, params_.inherit_order1);
 
         const uint32_t h = context_hash(buffer_, position, params_.hash_order);
+        if constexpr (kCompressing(D)) {
+            // The compressor already knows the next context: start fetching its
+            // slot, a likely cache miss, while this position is coded.
+            if (position + 1 < end_)
+                __builtin_prefetch(&match_.match_positions[context_hash(buffer_, position + 1,
+                                                                        params_.hash_order)]);
+        }
         const uint64_t e = match_.match_positions[h];
         uint8_t* pair = &match_.match_probabilities[2 * size_t{h}];
         match_.match_positions[h] = match_.base_position + position + 1;
