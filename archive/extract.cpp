@@ -23,6 +23,8 @@ struct EntryReader {
     CodecParams params;
     const std::string& output_path;
     bool output_failed = false;
+    uint64_t done = 0;         // bytes of the entry decoded before the current region
+    size_t region_start = 0;   // buffer offset of the current region
 
     EntryReader(Command& c, const std::string& path) : command(c), output_path(path) {}
     ~EntryReader() {
@@ -67,7 +69,7 @@ bool read_entry_head(EntryReader& e, uint64_t offset) {
 void tick(void* context, size_t position) {
     auto* e = static_cast<EntryReader*>(context);
     ProgressEvent event{ProgressKind::working, e->output_path, e->command.totals};
-    event.entry_done = position;
+    event.entry_done = e->done + (position - e->region_start);
     event.entry_size = e->head.original_size;
     e->command.reporter.progress(event);
 }
@@ -75,6 +77,7 @@ void tick(void* context, size_t position) {
 bool decode_region(EntryReader& e, ArithmeticCoder& coder, size_t start, size_t length,
                    SpanKind kind) {
     SpanProgress progress{tick, &e};
+    e.region_start = start;
     return code_span<Direction::extract>(e.command.codec, e.params, coder, e.command.block.get(),
                                          Span{start, start + length, kind}, &progress);
 }
@@ -105,7 +108,7 @@ bool decode_blocks(EntryReader& e, ByteReader& in, ArithmeticCoder& coder) {
     Command& c = e.command;
     uint8_t* buffer = c.block.get();
     const SpanKind kind = c.solid ? SpanKind::block_solid : SpanKind::block_normal;
-    uint64_t done = 0;
+    uint64_t& done = e.done;
     do {
         const size_t length =
             static_cast<size_t>(std::min<uint64_t>(c.block_size, e.head.original_size - done));

@@ -45,12 +45,14 @@ void walk(Command& command, WalkState& state, const std::string& folder,
         return;
     }
     const std::string base = with_separator(folder);
+    // The files of a root folder, which has no name of its own, stand at the top.
+    const std::string folder_path = relative.empty() ? relative : relative + '\\';
     for (const platform::FolderItem& item : items) {
         if (summary.failed) return;
         if (item.is_folder)
-            walk(command, state, base + item.name, relative + '\\' + item.name, summary);
+            walk(command, state, base + item.name, folder_path + item.name, summary);
         else
-            add_file(command, state, base + item.name, relative + '\\', item.name, summary);
+            add_file(command, state, base + item.name, folder_path, item.name, summary);
     }
 }
 
@@ -60,9 +62,10 @@ WalkState start_walk(const Command& command) {
     return state;
 }
 
-// The last component of a native path, ignoring trailing separators.
+// The last component of a native path, ignoring trailing separators; empty for
+// a root folder.
 std::string own_name(std::string path) {
-    while (path.size() > 1 && (path.back() == '/' || path.back() == '\\')) path.pop_back();
+    while (!path.empty() && (path.back() == '/' || path.back() == '\\')) path.pop_back();
     const size_t cut = path.find_last_of(kNativeSeparator == '\\' ? "\\/:" : "/");
     return cut == std::string::npos ? path : path.substr(cut + 1);
 }
@@ -76,7 +79,9 @@ void walk_folder(Command& command, const std::string& folder, const std::string&
 }
 
 void add_path(Command& command, const std::string& path, AddSummary& summary) {
-    const std::string name = own_name(path);
+    std::string name = own_name(path);
+    // "." and ".." are stored under the name of the folder they lead to.
+    if (name == "." || name == "..") name = own_name(platform::full_path(path.c_str()));
     if (platform::is_folder(path.c_str())) {
         walk_folder(command, path, archive_form(name), summary);
         return;

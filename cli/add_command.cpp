@@ -1,5 +1,4 @@
 // vellum add: files and folders into a new or an existing normal archive.
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -37,29 +36,6 @@ uint64_t bytes_to_add(const std::vector<std::string>& paths) {
     return total;
 }
 
-// The last component of a path, ignoring trailing separators.
-std::string last_component(std::string path) {
-    while (path.size() > 1 && (path.back() == '/' || path.back() == kNativeSeparator))
-        path.pop_back();
-    const size_t cut = path.find_last_of(kNativeSeparator == '\\' ? "\\/:" : "/");
-    return cut == std::string::npos ? path : path.substr(cut + 1);
-}
-
-// A folder named as "." or ".." is stored under the name of the folder it leads
-// to, so its entries get a folder path that extraction accepts.
-bool add_dot_folder(Session& session, Command& command, const std::string& path,
-                    AddSummary& summary) {
-    std::error_code error;
-    const std::string name = std::filesystem::canonical(path, error).filename().string();
-    if (error || name.empty() || name == "." || name == "..") {
-        print_error(session, path + ": a folder without a name of its own cannot be added");
-        ++summary.skipped;
-        return false;
-    }
-    walk_folder(command, path, archive_form(name), summary);
-    return true;
-}
-
 void add_operand(Session& session, Command& command, const std::string& path,
                  AddSummary& summary) {
     const bool folder = platform::is_folder(path.c_str());
@@ -67,11 +43,6 @@ void add_operand(Session& session, Command& command, const std::string& path,
     if (!folder && !platform::file_size(path.c_str(), &size)) {
         print_error(session, path + ": no such file or folder");
         ++summary.skipped;
-        return;
-    }
-    const std::string name = last_component(path);
-    if (folder && (name == "." || name == ".." || name == "/" || name.empty())) {
-        add_dot_folder(session, command, path, summary);
         return;
     }
     add_path(command, path, summary);

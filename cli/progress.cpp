@@ -64,9 +64,7 @@ void ProgressDisplay::event(const ProgressEvent& event) {
                 name_ = event.name;
                 current_ = 0;
             }
-            // Never back within a file: a count that restarts at a later block
-            // must not make the line jump.
-            current_ = std::max(current_, std::min(event.entry_done, event.entry_size));
+            current_ = event.entry_done;
             break;
         case ProgressKind::file_compressed:
         case ProgressKind::entry_extracted:

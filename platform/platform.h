@@ -25,6 +25,9 @@ bool file_size(const char* path, uint64_t* size);
 
 bool is_folder(const char* path);
 
+// The absolute form of a path, with "." and ".." resolved; empty on failure.
+std::string full_path(const char* path);
+
 // True when the folder exists afterwards, whether made here or already there.
 bool create_folder(const char* path);
 

@@ -52,6 +52,14 @@ bool is_folder(const char* path) {
     return stat(path, &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+std::string full_path(const char* path) {
+    char* resolved = realpath(path, nullptr);
+    if (resolved == nullptr) return std::string();
+    std::string result = resolved;
+    std::free(resolved);
+    return result;
+}
+
 bool create_folder(const char* path) {
     if (mkdir(path, 0777) == 0) return true;
     return errno == EEXIST && is_folder(path);

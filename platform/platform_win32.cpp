@@ -45,6 +45,13 @@ bool is_folder(const char* path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
+std::string full_path(const char* path) {
+    char buffer[MAX_PATH * 4];
+    const DWORD length = GetFullPathNameA(path, sizeof buffer, buffer, nullptr);
+    if (length == 0 || length >= sizeof buffer) return std::string();
+    return std::string(buffer, length);
+}
+
 bool create_folder(const char* path) {
     if (CreateDirectoryA(path, nullptr)) return true;
     return GetLastError() == ERROR_ALREADY_EXISTS && is_folder(path);

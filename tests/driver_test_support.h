@@ -30,8 +30,15 @@ public:
         notes.push_back({text, caption, flags});
     }
     void progress(const ProgressEvent& event) override {
-        if (event.kind == ProgressKind::file_compressed || event.kind == ProgressKind::entry_extracted)
+        if (event.kind == ProgressKind::file_compressed || event.kind == ProgressKind::entry_extracted) {
             finished.push_back(event.name);
+            last_done = 0;
+            return;
+        }
+        // Within one file the bytes done only grow and stay within its size.
+        if (event.entry_done < last_done || event.entry_done > event.entry_size) progress_wrong = true;
+        last_done = event.entry_done;
+        ++ticks;
     }
     bool said(const std::string& caption) const {
         for (const Note& n : notes)
@@ -40,6 +47,9 @@ public:
     }
     std::vector<Note> notes;
     std::vector<std::string> finished;
+    uint64_t last_done = 0;
+    int ticks = 0;
+    bool progress_wrong = false;
 };
 
 inline void write_file(const fs::path& path, const Bytes& data) {

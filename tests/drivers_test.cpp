@@ -1,6 +1,7 @@
 // Whole compress and extract commands through the drivers, on files on disk.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -166,6 +167,9 @@ TEST_F(Drivers, BlockBoundaries) {
     EXPECT_TRUE(extract(archive, out).ok());
     EXPECT_EQ(read_file(out / "one.txt"), Bytes(big.begin(), big.begin() + block));
     EXPECT_EQ(read_file(out / "more.txt"), big);
+    // Live progress inside the blocks, counted per file both ways.
+    EXPECT_GT(reporter.ticks, 30);
+    EXPECT_FALSE(reporter.progress_wrong);
 }
 
 // In normal mode a file's entry does not depend on what was added before it.
@@ -449,6 +453,34 @@ TEST_F(Drivers, FolderWalkPathsCyclesAndTheArchiveItself) {
         if (e.head.file_name == "a.txt") EXPECT_EQ(e.head.folder_path, "docs\\");
         else EXPECT_EQ(e.head.folder_path, "docs\\sub\\");
     }
+}
+
+// Progress of a packed file counts from the file's start, not the buffer's.
+TEST_F(Drivers, SolidProgressCountsWithinEachFile) {
+    write_file(tmp / "first.txt", text_bytes(3u << 20, 1));
+    write_file(tmp / "second.txt", text_bytes(2u << 20, 2));
+    fs::path archive = tmp / "p.vlm";
+    add(archive, {tmp / "first.txt", tmp / "second.txt"}, true, 0);
+    EXPECT_TRUE(extract(archive, tmp / "out").ok());
+    EXPECT_GE(reporter.ticks, 6);
+    EXPECT_FALSE(reporter.progress_wrong);
+}
+
+// "." names the folder it stands for; its entries must stay extractable.
+TEST_F(Drivers, DotFolderIsStoredUnderItsOwnName) {
+    write_file(tmp / "proj" / "a.txt", text_bytes(100, 1));
+    write_file(tmp / "proj" / "sub" / "b.txt", text_bytes(100, 2));
+    fs::path archive = tmp / "dot.vlm";
+    fs::path here = fs::current_path();
+    fs::current_path(tmp / "proj" / "sub");
+    add(archive, {"..", "."});
+    fs::current_path(here);
+    std::vector<std::string> paths;
+    for (const Entry& e : entries(archive)) paths.push_back(e.head.folder_path + e.head.file_name);
+    std::sort(paths.begin(), paths.end());
+    EXPECT_EQ(paths, (std::vector<std::string>{"proj\\a.txt", "proj\\sub\\b.txt", "sub\\b.txt"}));
+    EXPECT_TRUE(extract(archive, tmp / "out").ok());
+    EXPECT_EQ(read_file(tmp / "out" / "sub" / "b.txt"), text_bytes(100, 2));
 }
 
 TEST_F(Drivers, ProgressNamesEveryFile) {
