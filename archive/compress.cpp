@@ -31,11 +31,6 @@ struct EntryWriter {
         : command(c), source(src), archive(arc), file_name(name), sink(arc), out(sink) {}
 };
 
-void filter_region(const CodecParams& params, uint8_t* region, size_t length) {
-    if (params.prefilter == 1) e8e9_encode(region, length);
-    if (params.prefilter == 2) delta_encode(region, length, params.delta_stride);
-}
-
 void tick(void* context, size_t position) {
     auto* progress = static_cast<std::pair<EntryWriter*, size_t>*>(context);
     EntryWriter& e = *progress->first;
@@ -70,7 +65,7 @@ bool read_source(EntryWriter& e, uint8_t* to, size_t length) {
 void code_region(EntryWriter& e, size_t start, size_t length, SpanKind kind) {
     uint8_t* buffer = e.command.block.get();
     e.history_touched = true;
-    filter_region(e.params, buffer + start, length);
+    apply_prefilter(e.params, buffer + start, length);
     std::pair<EntryWriter*, size_t> where{&e, start};
     SpanProgress progress{tick, &where};
     code_span<Direction::compress>(e.command.codec, e.params, e.coder, buffer,

@@ -33,16 +33,6 @@ struct EntryReader {
     }
 };
 
-void unfilter_region(const CodecParams& params, uint8_t* region, size_t length) {
-    if (params.prefilter == 1) e8e9_decode(region, length);
-    if (params.prefilter == 2) delta_decode(region, length, params.delta_stride);
-}
-
-void refilter_region(const CodecParams& params, uint8_t* region, size_t length) {
-    if (params.prefilter == 1) e8e9_encode(region, length);
-    if (params.prefilter == 2) delta_encode(region, length, params.delta_stride);
-}
-
 bool write_output(EntryReader& e, const uint8_t* data, size_t length) {
     if (!e.output || e.output_failed) return true;
     if (std::fwrite(data, 1, length, e.output) != length) e.output_failed = true;
@@ -96,9 +86,9 @@ bool decode_packed(EntryReader& e, ByteReader& in, ArithmeticCoder& coder) {
     }
     if (!decode_region(e, coder, c.fill, size, SpanKind::packed)) return false;
     if (e.output) {
-        unfilter_region(e.params, at, size);
+        undo_prefilter(e.params, at, size);
         write_output(e, at, size);
-        refilter_region(e.params, at, size);
+        apply_prefilter(e.params, at, size);
     }
     c.fill += size;
     return true;
@@ -120,7 +110,7 @@ bool decode_blocks(EntryReader& e, ByteReader& in, ArithmeticCoder& coder) {
             // the next entry of a normal archive decodes as if it were alone.
             c.codec.match.base_position += length;
             if (!sound) return false;
-            unfilter_region(e.params, buffer, length);
+            undo_prefilter(e.params, buffer, length);
         }
         write_output(e, buffer, length);
         done += length;

@@ -89,4 +89,14 @@ bool delta_decode(uint8_t* region, size_t length, uint32_t stride) {
     return true;
 }
 
+void apply_prefilter(const CodecParams& params, uint8_t* region, size_t length) {
+    if (params.prefilter == 1) e8e9_encode(region, length);
+    if (params.prefilter == 2) delta_encode(region, length, params.delta_stride);
+}
+
+void undo_prefilter(const CodecParams& params, uint8_t* region, size_t length) {
+    if (params.prefilter == 1) e8e9_decode(region, length);
+    if (params.prefilter == 2) delta_decode(region, length, params.delta_stride);
+}
+
 }  // namespace vellum

@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "codec/codec_params.h"
+
 namespace vellum {
 
 constexpr uint32_t kMaxDeltaStride = 16;
@@ -20,5 +22,10 @@ void e8e9_decode(uint8_t* region, size_t length);
 // stay). False, with the region unchanged, for a stride outside 1..16.
 bool delta_encode(uint8_t* region, size_t length, uint32_t stride);
 bool delta_decode(uint8_t* region, size_t length, uint32_t stride);
+
+// The file's pre-filter (CodecParams.prefilter: 0 none, 1 E8/E9, 2 delta with
+// delta_stride) over one region, and its exact inverse.
+void apply_prefilter(const CodecParams& params, uint8_t* region, size_t length);
+void undo_prefilter(const CodecParams& params, uint8_t* region, size_t length);
 
 }  // namespace vellum

@@ -124,16 +124,6 @@ Bytes read_file(const std::filesystem::path& path) {
 
 // --- the codec, as the compress and extract drivers run it ---------------------------
 
-void filter_region(const CodecParams& params, uint8_t* region, size_t length) {
-    if (params.prefilter == 1) e8e9_encode(region, length);
-    if (params.prefilter == 2) delta_encode(region, length, params.delta_stride);
-}
-
-void unfilter_region(const CodecParams& params, uint8_t* region, size_t length) {
-    if (params.prefilter == 1) e8e9_decode(region, length);
-    if (params.prefilter == 2) delta_decode(region, length, params.delta_stride);
-}
-
 // One entry: every block is copied into the block buffer (the driver reads it
 // there), filtered in place and coded; the coder is flushed after the last one.
 Bytes encode_entry(CodecState& state, const CodecParams& params, const Bytes& data,
@@ -147,7 +137,7 @@ Bytes encode_entry(CodecState& state, const CodecParams& params, const Bytes& da
     do {
         const size_t length = std::min(block_size, data.size() - done);
         std::memcpy(block.data(), data.data() + done, length);
-        filter_region(params, block.data(), length);
+        apply_prefilter(params, block.data(), length);
         code_span<Direction::compress>(state, params, coder, block.data(),
                                        Span{0, length, SpanKind::block_normal});
         state.match.base_position += length;
@@ -179,7 +169,7 @@ bool decode_entry(CodecState& state, const CodecParams& params, const Bytes& cod
             ok = false;
             break;
         }
-        unfilter_region(params, block.data(), length);
+        undo_prefilter(params, block.data(), length);
         out.insert(out.end(), block.begin(), block.begin() + length);
         state.match.base_position += length;
         done += length;
