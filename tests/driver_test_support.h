@@ -3,15 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <memory>
 #include <random>
 #include <string>
 #include <vector>
 
-#include "archive/command.h"
 #include "archive/report.h"
 
 namespace vellum::test {
@@ -45,6 +44,12 @@ public:
             if (n.caption == caption) return true;
         return false;
     }
+    std::vector<std::string> texts() const {
+        std::vector<std::string> all;
+        for (const Note& n : notes) all.push_back(n.text);
+        return all;
+    }
+
     std::vector<Note> notes;
     std::vector<std::string> finished;
     uint64_t last_done = 0;
@@ -54,8 +59,8 @@ public:
 
 inline void write_file(const fs::path& path, const Bytes& data) {
     fs::create_directories(path.parent_path());
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
 }
 
 inline Bytes read_file(const fs::path& path) {
@@ -68,8 +73,8 @@ inline Bytes text_bytes(size_t n, uint32_t seed) {
     std::mt19937 rng(seed);
     Bytes d;
     while (d.size() < n) {
-        const char* w = words[rng() % 7];
-        d.insert(d.end(), w, w + std::char_traits<char>::length(w));
+        const std::string w = words[rng() % 7];
+        d.insert(d.end(), w.begin(), w.end());
     }
     d.resize(n);
     return d;
@@ -82,30 +87,27 @@ inline Bytes random_data(size_t n, uint32_t seed) {
     return d;
 }
 
-// x86-looking code: an executable header, then calls to a few routines.
+// An executable header, then calls and jumps to a few routines.
 inline Bytes x86_like(size_t n, uint32_t seed) {
     Bytes d = {0x4D, 0x5A, 0x90, 0x00, 0x03, 0x00, 0x00, 0x00};
     std::mt19937 rng(seed);
     while (d.size() < n) {
-        uint32_t target = 0x400 + (rng() % 8) * 0x100;
-        int32_t rel = static_cast<int32_t>(target) - static_cast<int32_t>(d.size() + 5);
+        int32_t rel = static_cast<int32_t>(0x400 + (rng() % 8) * 0x100) - static_cast<int32_t>(d.size() + 5);
         d.push_back(rng() % 2 ? 0xE8 : 0xE9);
         for (int i = 0; i < 4; ++i) d.push_back(static_cast<uint8_t>(rel >> (8 * i)));
         d.push_back(0x90);
-        d.push_back(static_cast<uint8_t>(rng() % 4));
     }
     d.resize(n);
     return d;
 }
 
 // A canonical wave header, then 16-bit samples of a slow tone.
-inline Bytes wave16(size_t samples, uint16_t channels) {
-    Bytes d = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ',
-               16, 0, 0, 0, 1, 0, static_cast<uint8_t>(channels), 0, 0x44, 0xAC, 0, 0,
-               0, 0, 0, 0, static_cast<uint8_t>(2 * channels), 0, 16, 0,
+inline Bytes wave16(size_t samples, uint8_t channels) {
+    Bytes d = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ', 16, 0, 0, 0, 1, 0,
+               channels, 0, 0x44, 0xAC, 0, 0, 0, 0, 0, 0, static_cast<uint8_t>(2 * channels), 0, 16, 0,
                'd', 'a', 't', 'a', 0, 0, 0, 0};
     for (size_t i = 0; i < samples * channels; ++i) {
-        int16_t v = static_cast<int16_t>(8000.0 * std::sin(static_cast<double>(i / channels) / 9.0));
+        auto v = static_cast<int16_t>(8000.0 * std::sin(static_cast<double>(i / channels) / 9.0));
         d.push_back(static_cast<uint8_t>(v));
         d.push_back(static_cast<uint8_t>(v >> 8));
     }
