@@ -16,18 +16,14 @@ uint16_t class_of(const std::string& file_name, const Bytes& content = Bytes()) 
     return choose_file_class(file_extension(file_name), content.data(), content.size());
 }
 
-// A canonical 44-byte wave header.
+// A canonical 44-byte wave header: channels at offset 22, bits per sample at 34.
 Bytes wave_header(uint16_t channels, uint16_t bits) {
-    Bytes h = {'R', 'I', 'F', 'F', 36, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ',
-               16, 0, 0, 0, 1, 0};
-    h.push_back(static_cast<unsigned char>(channels));
-    h.push_back(static_cast<unsigned char>(channels >> 8));
-    const unsigned char rest[] = {0x44, 0xAC, 0, 0, 0, 0, 0, 0, 0, 0};  // rate, byte rate, align
-    h.insert(h.end(), rest, rest + sizeof rest);
-    h.push_back(static_cast<unsigned char>(bits));
-    h.push_back(static_cast<unsigned char>(bits >> 8));
-    const unsigned char data[] = {'d', 'a', 't', 'a', 0, 0, 0, 0};
-    h.insert(h.end(), data, data + sizeof data);
+    Bytes h = {'R', 'I', 'F', 'F', 36, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ', 16, 0, 0, 0, 1, 0};
+    h.resize(44, 0);
+    h[22] = static_cast<unsigned char>(channels);
+    h[23] = static_cast<unsigned char>(channels >> 8);
+    h[34] = static_cast<unsigned char>(bits);
+    h[35] = static_cast<unsigned char>(bits >> 8);
     return h;
 }
 
@@ -37,47 +33,43 @@ CodecParams params_for(uint32_t file_class, bool solid) {
     return params;
 }
 
-// --- extension ------------------------------------------------------------------------
-
-TEST(FileExtension, CharactersAfterTheLastDot) {
-    EXPECT_EQ("TXT", file_extension("report.TXT"));
-    EXPECT_EQ("gz", file_extension("archive.tar.gz"));
-    EXPECT_EQ("", file_extension("README"));
-    EXPECT_EQ("", file_extension("trailing."));
-    EXPECT_EQ("profile", file_extension(".profile"));
-    EXPECT_EQ("", file_extension(""));
+std::vector<uint32_t> fields(const CodecParams& p) {
+    return {p.hash_order, p.match_first_run, p.match_run_step, p.inherit_order1,
+            p.context_mode, p.ctx_distance_1, p.ctx_distance_2, p.adapt_rate,
+            p.prefilter, p.delta_stride, p.store_raw};
 }
 
-TEST(ExtensionRules, CaseMustBeAllLowerOrAllUpper) {
-    EXPECT_EQ(9, class_of("report.TXT"));
-    EXPECT_EQ(9, class_of("report.txt"));
-    EXPECT_EQ(0, class_of("report.Txt"));
-    // Mixed case falls through to the content tests.
-    EXPECT_EQ(7, class_of("report.Txt", Bytes{'%', 'P', 'D', 'F', '-', '1'}));
+const Bytes kMz = {0x4D, 0x5A, 0x90, 0x00, 0x03, 0x00, 0x00, 0x00, 0x04, 0x00};
+const Bytes kZip = {0x50, 0x4B, 0x03, 0x04, 0x14, 0x00};
+
+// Golden examples: case rules, the c/h/cue keys, prefix matching, the last dot,
+// content overriding the name.
+TEST(FileClass, NamesAndContentExamples) {
+    const struct {
+        const char* name;
+        Bytes content;
+        uint16_t file_class;
+    } cases[] = {
+        {"report.TXT", {}, 9}, {"report.txt", {}, 9}, {"report.Txt", {}, 0},
+        {"report.Txt", {'%', 'P', 'D', 'F', '-', '1'}, 7},
+        {"page.html", {}, 9}, {"page.htm", {}, 9}, {"prog.com", {}, 9}, {"help.hlp", {}, 9},
+        {"A.CPP", {}, 9}, {"image.cue", {}, 10}, {"IMAGE.CUE", {}, 10}, {".cue", {}, 10},
+        {"server.logs", {}, 1}, {"tool.axe", {}, 4}, {"game.saved", {}, 12}, {"game.sav", {}, 0},
+        {"archive.tar.gz", {}, 0}, {"trailing.", {}, 0}, {"Makefile", {'h', 'e', 'l', 'l', 'o'}, 0},
+        {"setup.dat", kMz, 4}, {"photo.bmp", kZip, 17},
+        {"x", {0xFF, 0xD8, 0xFF, 0xE0, 0, 0x10, 0x4A, 0x46, 0x49, 0x47}, 0},  // JFIF's last byte
+        {"x", {0x06, 1, 2, 3, 0x44, 0x4F, 0x4F, 0x4D, 0x00}, 0},             // no blank after DOOM
+    };
+    for (const auto& c : cases) EXPECT_EQ(class_of(c.name, c.content), c.file_class) << c.name;
+    EXPECT_EQ(params_for(class_of("setup.dat", kMz), false).prefilter, 1u);
+    EXPECT_EQ(params_for(class_of("photo.bmp", kZip), false).store_raw, 1u);
 }
 
-TEST(ExtensionRules, KeysCAndHCoverEveryExtensionStartingWithThem) {
-    for (const char* name : {"page.html", "page.htm", "prog.com", "help.hlp", "a.c", "a.cpp",
-                             "a.cfg", "a.cab", "a.h", "a.hpp", "A.CPP"})
-        EXPECT_EQ(9, class_of(name)) << name;
-    EXPECT_EQ(10, class_of("image.cue"));
-    EXPECT_EQ(10, class_of("IMAGE.CUE"));
-}
-
-TEST(ExtensionRules, OnlyTheKeysCharactersAreCompared) {
-    EXPECT_EQ(1, class_of("server.logs"));
-    EXPECT_EQ(4, class_of("tool.axe"));
-    EXPECT_EQ(12, class_of("game.saved"));
-    EXPECT_EQ(0, class_of("game.sav"));  // shorter than the key save
-    EXPECT_EQ(0, class_of("a.lo"));
-}
-
-TEST(ExtensionRules, EveryKeyInBothCases) {
-    struct Rule {
+TEST(FileClass, EveryExtensionKeyInBothCases) {
+    const struct {
         const char* key;
         uint16_t file_class;
-    };
-    const Rule rules[] = {
+    } rules[] = {
         {"log", 1},  {"bmp", 2},  {"tga", 2},  {"gif", 17}, {"dic", 3},  {"exe", 4},
         {"ax", 4},   {"ocx", 4},  {"doc", 14}, {"xls", 14}, {"pdf", 7},  {"jpg", 8},
         {"dll", 4},  {"txt", 9},  {"msg", 9},  {"lng", 9},  {"asc", 9},  {"c", 9},
@@ -87,26 +79,23 @@ TEST(ExtensionRules, EveryKeyInBothCases) {
         {"nrg", 10}, {"cue", 10}, {"rar", 17}, {"zip", 17}, {"ace", 17}, {"7z", 17},
         {"uha", 17}, {"arj", 17}, {"pgm", 18}, {"sys", 4},  {"mdb", 14},
     };
-    ASSERT_EQ(47u, sizeof rules / sizeof rules[0]);
-    for (const Rule& rule : rules) {
-        std::string lower = rule.key;
-        std::string upper = lower;
-        for (char& c : upper) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
-        EXPECT_EQ(rule.file_class, choose_file_class(lower, nullptr, 0)) << lower;
-        EXPECT_EQ(rule.file_class, choose_file_class(upper, nullptr, 0)) << upper;
+    ASSERT_EQ(sizeof rules / sizeof rules[0], 47u);
+    for (const auto& rule : rules) {
+        std::string upper = rule.key;
+        for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        EXPECT_EQ(choose_file_class(rule.key, nullptr, 0), rule.file_class) << rule.key;
+        EXPECT_EQ(choose_file_class(upper, nullptr, 0), rule.file_class) << upper;
     }
-    EXPECT_EQ(0, choose_file_class("Zip", nullptr, 0));
-    EXPECT_EQ(0, choose_file_class("", nullptr, 0));
+    EXPECT_EQ(choose_file_class("Zip", nullptr, 0), 0);
+    EXPECT_EQ(choose_file_class("", nullptr, 0), 0);
 }
 
-// --- content --------------------------------------------------------------------------
-
-TEST(ContentTests, EachSignatureAndItsShortenedForm) {
-    struct Case {
+// Each signature overrides the extension, needs all its bytes, ignores what follows.
+TEST(FileClass, EveryContentTest) {
+    const struct {
         Bytes start;
         uint16_t file_class;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {{0x42, 0x4D}, 2},
         {{0x4D, 0x5A, 0x90, 0x00, 0x03, 0x00, 0x00, 0x00}, 4},
         {{0x25, 0x50, 0x44, 0x46}, 7},
@@ -126,183 +115,108 @@ TEST(ContentTests, EachSignatureAndItsShortenedForm) {
         {{0x00, 0x00, 0x02, 0x00}, 27},
         {{0x00, 0x00, 0x0A, 0x00}, 27},
     };
-    for (const Case& c : cases) {
-        EXPECT_EQ(c.file_class, choose_file_class("txt", c.start.data(), c.start.size()))
-            << int(c.start[0]);
-        // A file one byte shorter than the test examines keeps the extension's class.
-        EXPECT_EQ(9, choose_file_class("txt", c.start.data(), c.start.size() - 1)) << int(c.start[0]);
-        // Trailing bytes do not matter.
-        Bytes longer = c.start;
-        longer.resize(64, 0x77);
+    for (const auto& c : cases) {
+        const Bytes& s = c.start;
+        EXPECT_EQ(choose_file_class("txt", s.data(), s.size()), c.file_class) << int(s[0]);
+        EXPECT_EQ(choose_file_class("txt", s.data(), s.size() - 1), 9) << int(s[0]);
+        Bytes longer = s;
+        longer.resize(64, 0x77);  // RIFF refines on the bytes that follow
         if (c.file_class != 11) {
-            EXPECT_EQ(c.file_class, choose_file_class("", longer.data(), longer.size()));
+            EXPECT_EQ(choose_file_class("", longer.data(), longer.size()), c.file_class);
         }
     }
 }
 
-TEST(ContentTests, WildcardBytesMustStillBePresent) {
-    const Bytes jfif = {0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x10, 0x4A, 0x46, 0x49, 0x47};
-    EXPECT_EQ(0, choose_file_class("", jfif.data(), jfif.size()));  // last byte differs
-    const Bytes doom = {0x06, 1, 2, 3, 0x44, 0x4F, 0x4F, 0x4D, 0x00};
-    EXPECT_EQ(0, choose_file_class("", doom.data(), doom.size()));  // no blank after DOOM
-}
-
-TEST(ContentTests, ExamplesFromNamesAndContent) {
-    CodecParams params;
-    const Bytes mz = {0x4D, 0x5A, 0x90, 0x00, 0x03, 0x00, 0x00, 0x00, 0x04, 0x00};
-    const uint16_t setup = class_of("setup.dat", mz);
-    EXPECT_EQ(4, setup);
-    ASSERT_TRUE(codec_params_for_class(setup, false, &params));
-    EXPECT_EQ(1u, params.prefilter);
-
-    const Bytes zip = {0x50, 0x4B, 0x03, 0x04, 0x14, 0x00};
-    const uint16_t photo = class_of("photo.bmp", zip);
-    EXPECT_EQ(17, photo);
-    ASSERT_TRUE(codec_params_for_class(photo, false, &params));
-    EXPECT_EQ(1u, params.store_raw);
-
-    const Bytes plain = {'h', 'e', 'l', 'l', 'o'};
-    EXPECT_EQ(0, class_of("Makefile", plain));
-    EXPECT_EQ(0, class_of("Makefile"));
-}
-
-TEST(RiffRefinement, ChannelsAndSampleWidth) {
-    struct Case {
-        uint16_t channels, bits, file_class;
+// Golden: mono 16-bit 19 (stride 2), stereo 16-bit 11 (stride 4), stereo 24-bit 22 (stride 6).
+TEST(FileClass, RiffRefinementAndStrides) {
+    const struct {
+        uint16_t channels, bits;
+        size_t length;
+        uint16_t file_class;
+        uint32_t stride;
+    } cases[] = {
+        {1, 16, 44, 19, 2}, {2, 16, 44, 11, 4}, {2, 24, 44, 22, 6}, {2, 8, 44, 20, 2},
+        {1, 8, 44, 21, 1},  {1, 24, 44, 23, 3}, {2, 32, 44, 24, 8}, {1, 32, 44, 25, 4},
+        {6, 24, 44, 22, 6}, {0, 16, 44, 11, 4}, {1, 12, 44, 11, 4}, {1, 16, 36, 19, 2},
+        {1, 16, 35, 11, 4},
     };
-    const Case cases[] = {
-        {1, 16, 19}, {2, 8, 20},  {1, 8, 21},  {2, 24, 22}, {1, 24, 23}, {2, 32, 24},
-        {1, 32, 25}, {2, 16, 11}, {6, 24, 22}, {0, 16, 11}, {1, 12, 11}, {2, 0, 11},
-    };
-    for (const Case& c : cases) {
-        const Bytes h = wave_header(c.channels, c.bits);
-        EXPECT_EQ(c.file_class, class_of("sound.wav", h)) << c.channels << "x" << c.bits;
+    for (const auto& c : cases) {
+        Bytes h = wave_header(c.channels, c.bits);
+        h.resize(c.length);
+        const uint16_t file_class = class_of("sound.bin", h);
+        EXPECT_EQ(file_class, c.file_class) << c.channels << "x" << c.bits << " " << c.length;
+        EXPECT_EQ(params_for(file_class, false).delta_stride, c.stride) << file_class;
     }
 }
 
-TEST(RiffRefinement, NeedsThirtySixBytes) {
-    Bytes h = wave_header(1, 16);
-    h.resize(36);
-    EXPECT_EQ(19, class_of("x.bin", h));
-    h.resize(35);
-    EXPECT_EQ(11, class_of("x.bin", h));
-}
-
-TEST(RiffRefinement, WaveExamplesGiveTheirStrides) {
-    EXPECT_EQ(2u, params_for(class_of("a.wav", wave_header(1, 16)), false).delta_stride);
-    EXPECT_EQ(4u, params_for(class_of("a.wav", wave_header(2, 16)), false).delta_stride);
-    EXPECT_EQ(6u, params_for(class_of("a.wav", wave_header(2, 24)), false).delta_stride);
-}
-
-// --- parameters -----------------------------------------------------------------------
-
-TEST(ClassParams, SelectedRows) {
-    CodecParams p = params_for(1, false);
-    EXPECT_EQ(5u, p.hash_order);
-    EXPECT_EQ(3u, p.match_first_run);
-    EXPECT_EQ(2u, p.match_run_step);
-    EXPECT_EQ(0u, p.context_mode);
-
-    p = params_for(2, false);
-    EXPECT_EQ(4u, p.hash_order);
-    EXPECT_EQ(1u, p.context_mode);
-    EXPECT_EQ(3u, p.ctx_distance_1);
-    EXPECT_EQ(1u, p.ctx_distance_2);
-    EXPECT_EQ(2u, p.prefilter);
-    EXPECT_EQ(1u, p.delta_stride);
-
-    p = params_for(7, false);
-    EXPECT_EQ(0u, p.inherit_order1);
-    EXPECT_EQ(2u, p.context_mode);
-    EXPECT_EQ(4u, p.adapt_rate);
-
-    p = params_for(26, false);
-    EXPECT_EQ(1u, p.inherit_order1);
-    EXPECT_EQ(3u, p.delta_stride);
-    EXPECT_EQ(3u, p.adapt_rate);
-}
-
-TEST(ClassParams, WaveClassesTieContextsToTheStride) {
-    for (uint32_t c = 19; c <= 25; ++c) {
-        CodecParams p = params_for(c, false);
-        EXPECT_EQ(2u, p.prefilter) << c;
-        EXPECT_EQ(p.delta_stride, p.ctx_distance_1) << c;
-        EXPECT_EQ(2 * p.delta_stride, p.ctx_distance_2) << c;
-        EXPECT_EQ(2 * p.delta_stride, p.hash_order) << c;
-        EXPECT_EQ(1u, p.context_mode) << c;
+// The whole parameter table; -1 marks a field the class leaves as it was.
+TEST(FileClass, ParametersOfEveryClass) {
+    const int table[][12] = {
+        {0, 5, 2, 1, 1, 0, 1, 2, 3, 0, -1, 0},      {1, 5, 3, 2, 1, 0, 1, 2, 3, 0, -1, 0},
+        {2, 4, 2, 2, 1, 1, 3, 1, 3, 2, 1, 0},       {3, 4, 2, 2, 1, 0, 1, 2, 3, 0, -1, 0},
+        {4, 3, 2, 1, 1, 0, 1, 2, 3, 1, -1, 0},      {5, 5, 2, 2, 1, 0, 1, 2, 3, 0, -1, 0},
+        {7, 5, 2, 2, 0, 2, 1, 2, 4, 0, -1, 0},      {8, 3, 2, 2, 0, 1, 1, 2, 4, 0, -1, 0},
+        {9, 5, 2, 1, 1, 0, 1, 2, 3, 0, -1, 0},      {10, 5, 2, 2, 0, 0, 1, 2, 3, 0, -1, 0},
+        {11, 8, 2, 2, 0, 1, 4, 8, 4, 2, 4, 0},      {12, 5, 2, 2, 0, 1, 1, 2, 4, 0, -1, 0},
+        {13, 3, 2, 2, 0, 1, 1, 2, 4, 0, -1, 0},     {14, 5, 2, 2, 0, 0, 1, 2, 3, 0, -1, 0},
+        {15, 5, 2, 2, 0, 1, 1, 2, 4, 0, -1, 0},     {16, 5, 2, 2, 0, 0, 1, 2, 3, 0, -1, 0},
+        {17, 5, 2, 2, 0, 1, 1, 2, 4, 0, -1, 1},     {18, 5, 2, 2, 1, 1, 1, 2, 3, 2, 1, 0},
+        {19, 4, 2, 2, 0, 1, 2, 4, 4, 2, 2, 0},      {20, 4, 2, 2, 0, 1, 2, 4, 4, 2, 2, 0},
+        {21, 2, 2, 2, 0, 1, 1, 2, 4, 2, 1, 0},      {22, 12, 2, 2, 0, 1, 6, 12, 4, 2, 6, 0},
+        {23, 6, 2, 2, 0, 1, 3, 6, 4, 2, 3, 0},      {24, 16, 2, 2, 0, 1, 8, 16, 4, 2, 8, 0},
+        {25, 8, 2, 2, 0, 1, 4, 8, 4, 2, 4, 0},      {26, 4, 2, 2, 1, 1, 1, 2, 3, 2, 3, 0},
+        {27, 4, 2, 2, 1, 1, 1, 2, 3, 2, 1, 0},
+    };
+    for (const auto& row : table) {
+        CodecParams p{99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99};
+        ASSERT_TRUE(codec_params_for_class(row[0], false, &p));
+        std::vector<uint32_t> expected;
+        for (int k = 1; k < 12; ++k) expected.push_back(row[k] < 0 ? 99u : static_cast<uint32_t>(row[k]));
+        EXPECT_EQ(fields(p), expected) << "class " << row[0];
     }
 }
 
-TEST(ClassParams, OnlyClass17IsStoredRaw) {
+// Solid mode: hash order 4 and context mode 1 becomes 2; the rest as in normal mode.
+TEST(FileClass, SolidModeParameters) {
+    EXPECT_EQ(params_for(13, true).hash_order, 4u);
+    EXPECT_EQ(params_for(13, true).context_mode, 2u);
     for (uint32_t c = 0; c <= kMaxFileClass; ++c) {
         if (c == kUnusedFileClass) continue;
-        EXPECT_EQ(c == 17 ? 1u : 0u, params_for(c, false).store_raw) << c;
+        std::vector<uint32_t> expected = fields(params_for(c, false));
+        expected[0] = 4;
+        if (expected[4] == 1) expected[4] = 2;
+        EXPECT_EQ(fields(params_for(c, true)), expected) << c;
     }
 }
 
-TEST(ClassParams, UnsetFieldsKeepTheirValue) {
-    CodecParams params;
-    params.delta_stride = 7;
-    ASSERT_TRUE(codec_params_for_class(0, false, &params));
-    EXPECT_EQ(7u, params.delta_stride);
-    ASSERT_TRUE(codec_params_for_class(22, false, &params));
-    EXPECT_EQ(6u, params.delta_stride);
-    ASSERT_TRUE(codec_params_for_class(4, false, &params));
-    EXPECT_EQ(6u, params.delta_stride);
-    EXPECT_EQ(1u, params.prefilter);
-}
-
-TEST(ClassParams, SolidModeChangesHashOrderAndNoMatchMode) {
-    CodecParams p = params_for(13, true);
-    EXPECT_EQ(4u, p.hash_order);
-    EXPECT_EQ(2u, p.context_mode);
-    for (uint32_t c = 0; c <= kMaxFileClass; ++c) {
-        if (c == kUnusedFileClass) continue;
-        CodecParams normal = params_for(c, false);
-        CodecParams solid = params_for(c, true);
-        EXPECT_EQ(4u, solid.hash_order) << c;
-        EXPECT_EQ(normal.context_mode == 1 ? 2u : normal.context_mode, solid.context_mode) << c;
-        EXPECT_EQ(normal.adapt_rate, solid.adapt_rate) << c;
-        EXPECT_EQ(normal.prefilter, solid.prefilter) << c;
-        EXPECT_EQ(normal.delta_stride, solid.delta_stride) << c;
-        EXPECT_EQ(normal.ctx_distance_2, solid.ctx_distance_2) << c;
-    }
-}
-
-TEST(ClassParams, InvalidClassesAreRefusedAndChangeNothing) {
-    for (uint32_t c : {6u, 28u, 100u, 65535u}) {
-        CodecParams params;
-        ASSERT_TRUE(codec_params_for_class(17, false, &params));
+// A class no compressor writes never leaves stale or made-up parameters.
+TEST(FileClass, InvalidClassesChangeNothing) {
+    for (uint32_t c : {6u, 28u, 65535u}) {
+        CodecParams params = params_for(17, false);
+        const std::vector<uint32_t> before = fields(params);
         EXPECT_FALSE(is_valid_file_class(c));
         EXPECT_FALSE(codec_params_for_class(c, false, &params)) << c;
         EXPECT_FALSE(codec_params_for_class(c, true, &params)) << c;
-        EXPECT_EQ(1u, params.store_raw);
-        EXPECT_EQ(5u, params.hash_order);
-        EXPECT_EQ(4u, params.adapt_rate);
+        EXPECT_EQ(fields(params), before);
     }
 }
 
-// --- real files -----------------------------------------------------------------------
-
-TEST(CorpusClasses, NamesAndFirstBlocks) {
-    struct Case {
+TEST(FileClass, CorpusFilesFromNamesAndFirstBlocks) {
+    const struct {
         const char* name;
         uint16_t file_class;
+    } cases[] = {
+        {"alice29.txt", 9},     {"fireworks.jpeg", 8},  // jpeg is no key: the JFIF header decides
+        {"paper-100k.pdf", 7},  {"geo.protodata", 0},   {"kppkn.gtb", 0}, {"html", 0},
     };
-    const Case cases[] = {
-        {"alice29.txt", 9},        // extension
-        {"fireworks.jpeg", 8},     // jpeg is not jpg: the JFIF header decides
-        {"paper-100k.pdf", 7},     // a PDF fragment without %PDF: the extension decides
-        {"geo.protodata", 0},      {"kppkn.gtb", 0}, {"html", 0}, {"urls.10K", 0},
-    };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         const std::string path = std::string(VELLUM_CORPUS_DIR) + "/" + c.name;
         FILE* f = std::fopen(path.c_str(), "rb");
         if (f == nullptr) GTEST_SKIP() << "corpus not found: " << path;
         Bytes block(1 << 16);
         block.resize(std::fread(block.data(), 1, block.size(), f));
         std::fclose(f);
-        EXPECT_EQ(c.file_class, class_of(c.name, block)) << c.name;
+        EXPECT_EQ(class_of(c.name, block), c.file_class) << c.name;
     }
 }
 

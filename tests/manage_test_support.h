@@ -18,7 +18,6 @@ struct WrittenRecord {
     uint64_t length = 0;
 };
 
-// Writes an archive file: the header, then records appended one by one.
 class ArchiveWriter {
 public:
     explicit ArchiveWriter(const fs::path& path, uint8_t solid = 0,
@@ -26,62 +25,49 @@ public:
         : file_(std::fopen(path.string().c_str(), "wb")) {
         EXPECT_NE(file_, nullptr) << path;
         if (file_ == nullptr) return;
-        ArchiveHeader header;
-        header.solid = solid;
-        header.buffer_setting = setting;
-        EXPECT_TRUE(write_archive_header(file_, header));
+        EXPECT_TRUE(write_archive_header(file_, ArchiveHeader{solid, setting}));
     }
     ~ArchiveWriter() { close(); }
 
-    // A well-formed record with `data_bytes` bytes of data that depend on the name,
-    // so records with the same length still differ.
+    // A well-formed record; its data depend on the names, so equal lengths still differ.
     WrittenRecord add(const std::string& folder, const std::string& name, uint64_t data_bytes,
                       uint64_t original_size = 0, uint16_t file_class = 9) {
-        RecordHead head;
-        head.folder_path = folder;
-        head.file_name = name;
-        head.original_size = original_size != 0 ? original_size : data_bytes;
-        head.record_length = record_head_size(head) + data_bytes;
-        WrittenRecord written{position(), head.record_length};
-        EXPECT_TRUE(write_record_head(file_, head));
-        EXPECT_TRUE(write_class_field(file_, file_class));
-        unsigned char fill = static_cast<unsigned char>(name.size() * 31 + folder.size() * 7);
-        for (uint64_t i = 0; i < data_bytes; ++i)
-            std::fputc(static_cast<unsigned char>(fill + i * 13), file_);
-        return written;
+        return put(record_head_size(folder.size(), name.size()) + data_bytes, folder, name,
+                   data_bytes, original_size != 0 ? original_size : data_bytes, file_class);
     }
-
-    // A record head with any record length, then `data_bytes` filler bytes: the
-    // stuff of damaged archives.
+    // A head with any record length: the stuff of damaged archives.
     WrittenRecord add_head(uint64_t record_length, const std::string& folder,
                            const std::string& name, uint64_t data_bytes) {
-        RecordHead head;
-        head.folder_path = folder;
-        head.file_name = name;
-        head.original_size = data_bytes;
-        head.record_length = record_length;
-        WrittenRecord written{position(), record_length};
-        EXPECT_TRUE(write_record_head(file_, head));
-        EXPECT_TRUE(write_class_field(file_, 9));
-        for (uint64_t i = 0; i < data_bytes; ++i) std::fputc(0x5A, file_);
-        return written;
+        return put(record_length, folder, name, data_bytes, data_bytes, 9);
     }
-
     void raw(const Bytes& bytes) {
         EXPECT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), file_), bytes.size());
     }
-
     uint64_t position() {
         std::fflush(file_);
         return static_cast<uint64_t>(std::ftell(file_));
     }
-
     void close() {
         if (file_ != nullptr) std::fclose(file_);
         file_ = nullptr;
     }
 
 private:
+    WrittenRecord put(uint64_t record_length, const std::string& folder, const std::string& name,
+                      uint64_t data_bytes, uint64_t original_size, uint16_t file_class) {
+        RecordHead head;
+        head.folder_path = folder;
+        head.file_name = name;
+        head.original_size = original_size;
+        head.record_length = record_length;
+        WrittenRecord written{position(), record_length};
+        EXPECT_TRUE(write_record_head(file_, head));
+        EXPECT_TRUE(write_class_field(file_, file_class));
+        const auto fill = static_cast<unsigned char>(name.size() * 31 + folder.size() * 7);
+        for (uint64_t i = 0; i < data_bytes; ++i)
+            std::fputc(static_cast<unsigned char>(fill + i * 13), file_);
+        return written;
+    }
     FILE* file_;
 };
 

@@ -3,185 +3,112 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
-#include <filesystem>
-#include <random>
-#include <string>
-#include <vector>
+
+#include "driver_test_support.h"
 
 namespace vellum {
 namespace {
 
-namespace fs = std::filesystem;
+using namespace vellum::test;
 
-class PlatformTest : public ::testing::Test {
+class Platform : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::random_device seed;
-        dir_ = fs::temp_directory_path() /
-               ("vellum_platform_" + std::to_string(seed()) + "_" + std::to_string(seed()));
-        fs::create_directories(dir_);
+    TempFolder tmp;
+    std::string path(const std::string& name) const { return (tmp / name).string(); }
+    void make(const std::string& name, const std::string& text) { write_file(tmp / name, Bytes(text.begin(), text.end())); }
+    std::string text(const std::string& name) const {
+        const Bytes b = read_file(tmp / name);
+        return fs::exists(tmp / name) ? std::string(b.begin(), b.end()) : "<missing>";
     }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-    }
-
-    std::string path(const std::string& name) const { return (dir_ / name).string(); }
-
-    void make_file(const std::string& name, const std::string& content) {
-        FILE* f = std::fopen(path(name).c_str(), "wb");
-        ASSERT_NE(nullptr, f);
-        std::fwrite(content.data(), 1, content.size(), f);
-        std::fclose(f);
-    }
-
-    std::string contents(const std::string& name) {
-        std::string text;
-        FILE* f = std::fopen(path(name).c_str(), "rb");
-        if (f == nullptr) return "<missing>";
-        int c;
-        while ((c = std::fgetc(f)) != EOF) text += static_cast<char>(c);
-        std::fclose(f);
-        return text;
-    }
-
-    fs::path dir_;
 };
 
-TEST_F(PlatformTest, SeekAndTellBeyondFourGiB) {
-    const uint64_t far = (uint64_t{5} << 30) + 7;  // past what 32-bit offsets hold
+// Offsets beyond 4 GiB survive seek, tell and size; truncation flushes pending writes.
+TEST_F(Platform, SeekTellSizeAndTruncate) {
+    const uint64_t far = (uint64_t{5} << 30) + 7;
     FILE* f = platform::open_file(path("sparse.bin").c_str(), "wb+");
-    ASSERT_NE(nullptr, f);
+    ASSERT_NE(f, nullptr);
+    uint64_t position = 0, size = 0;
+    ASSERT_TRUE(platform::seek_to(f, far) && platform::tell(f, &position));
+    EXPECT_EQ(position, far);
+    ASSERT_EQ(std::fwrite("z", 1, 1, f), 1u);
+    ASSERT_TRUE(platform::seek_to_end(f) && platform::tell(f, &position));
+    EXPECT_EQ(position, far + 1);
     ASSERT_TRUE(platform::seek_to(f, far));
-    uint64_t position = 0;
-    ASSERT_TRUE(platform::tell(f, &position));
-    EXPECT_EQ(far, position);
-    ASSERT_EQ(1u, std::fwrite("z", 1, 1, f));
-    ASSERT_TRUE(platform::seek_to_end(f));
-    ASSERT_TRUE(platform::tell(f, &position));
-    EXPECT_EQ(far + 1, position);
-    ASSERT_TRUE(platform::seek_to(f, far));
-    EXPECT_EQ('z', std::fgetc(f));
+    EXPECT_EQ(std::fgetc(f), 'z');
     std::fflush(f);
-    uint64_t size = 0;
     EXPECT_TRUE(platform::file_size(path("sparse.bin").c_str(), &size));
-    EXPECT_EQ(far + 1, size);
-    ASSERT_TRUE(platform::truncate_file(f, 0));
+    EXPECT_EQ(size, far + 1);
+    ASSERT_TRUE(platform::seek_to(f, 40));
+    ASSERT_EQ(std::fwrite("!", 1, 1, f), 1u);  // still buffered
+    EXPECT_TRUE(platform::truncate_file(f, 41));
+    ASSERT_TRUE(platform::seek_to_end(f) && platform::tell(f, &position));
+    EXPECT_EQ(position, 41u);
     std::fclose(f);
+    EXPECT_EQ(text("sparse.bin"), std::string(40, '\0') + "!");
 }
 
-TEST_F(PlatformTest, FileSize) {
-    make_file("a.txt", "abcdef");
+TEST_F(Platform, FileSizeReplaceAndRemove) {
+    make("target.vlm", "stale contents");
+    make("new.tmp", "fresh");
     uint64_t size = 0;
-    EXPECT_TRUE(platform::file_size(path("a.txt").c_str(), &size));
-    EXPECT_EQ(6u, size);
-    make_file("empty", "");
-    EXPECT_TRUE(platform::file_size(path("empty").c_str(), &size));
-    EXPECT_EQ(0u, size);
+    EXPECT_TRUE(platform::file_size(path("new.tmp").c_str(), &size));
+    EXPECT_EQ(size, 5u);
     EXPECT_FALSE(platform::file_size(path("missing").c_str(), &size));
-    EXPECT_FALSE(platform::file_size(dir_.string().c_str(), &size));
+    EXPECT_FALSE(platform::file_size(tmp.path().string().c_str(), &size));
+    EXPECT_TRUE(platform::replace_file(path("new.tmp").c_str(), path("target.vlm").c_str()));
+    EXPECT_EQ(text("target.vlm"), "fresh");
+    EXPECT_EQ(text("new.tmp"), "<missing>");
+    EXPECT_FALSE(platform::replace_file(path("new.tmp").c_str(), path("target.vlm").c_str()));
+    EXPECT_EQ(text("target.vlm"), "fresh");
+    EXPECT_TRUE(platform::remove_file(path("target.vlm").c_str()));
+    EXPECT_FALSE(platform::remove_file(path("target.vlm").c_str()));
 }
 
-TEST_F(PlatformTest, CreateFolder) {
-    const std::string folder = path("docs");
-    EXPECT_FALSE(platform::is_folder(folder.c_str()));
-    EXPECT_TRUE(platform::create_folder(folder.c_str()));
-    EXPECT_TRUE(platform::is_folder(folder.c_str()));
-    EXPECT_TRUE(platform::create_folder(folder.c_str()));  // already there
-    make_file("plain", "x");
+TEST_F(Platform, FoldersListingAndIdentity) {
+    const std::string docs = path("docs");
+    EXPECT_TRUE(platform::create_folder(docs.c_str()));
+    EXPECT_TRUE(platform::create_folder(docs.c_str()));  // already there
+    EXPECT_TRUE(platform::is_folder(docs.c_str()));
+    make("plain", "x");
     EXPECT_FALSE(platform::create_folder(path("plain").c_str()));
     EXPECT_FALSE(platform::is_folder(path("plain").c_str()));
     EXPECT_FALSE(platform::create_folder(path("no/such/parent").c_str()));
-}
+    fs::create_directories(tmp / "docs" / "inner");
 
-TEST_F(PlatformTest, ListFolder) {
-    make_file("a.txt", "a");
-    make_file("b.bin", "");
-    fs::create_directory(dir_ / "sub");
-    fs::create_directory(dir_ / "empty");
     std::vector<platform::FolderItem> items;
-    ASSERT_TRUE(platform::list_folder(dir_.string().c_str(), &items));
-    std::sort(items.begin(), items.end(),
-              [](const platform::FolderItem& x, const platform::FolderItem& y) { return x.name < y.name; });
-    ASSERT_EQ(4u, items.size());
-    EXPECT_EQ("a.txt", items[0].name);
-    EXPECT_FALSE(items[0].is_folder);
-    EXPECT_EQ("b.bin", items[1].name);
-    EXPECT_FALSE(items[1].is_folder);
-    EXPECT_EQ("empty", items[2].name);
-    EXPECT_TRUE(items[2].is_folder);
-    EXPECT_EQ("sub", items[3].name);
-    EXPECT_TRUE(items[3].is_folder);
-
-    ASSERT_TRUE(platform::list_folder(path("empty").c_str(), &items));
-    EXPECT_TRUE(items.empty());
-    items.push_back(platform::FolderItem());
+    ASSERT_TRUE(platform::list_folder(tmp.path().string().c_str(), &items));
+    std::sort(items.begin(), items.end(), [](const auto& x, const auto& y) { return x.name < y.name; });
+    ASSERT_EQ(items.size(), 2u);
+    EXPECT_TRUE(items[0].name == "docs" && items[0].is_folder);
+    EXPECT_TRUE(items[1].name == "plain" && !items[1].is_folder);
     EXPECT_FALSE(platform::list_folder(path("missing").c_str(), &items));
     EXPECT_TRUE(items.empty());
-}
 
-TEST_F(PlatformTest, ReplaceFileOverAnExistingOne) {
-    make_file("new.tmp", "fresh");
-    make_file("target.vlm", "stale contents");
-    EXPECT_TRUE(platform::replace_file(path("new.tmp").c_str(), path("target.vlm").c_str()));
-    EXPECT_EQ("fresh", contents("target.vlm"));
-    EXPECT_EQ("<missing>", contents("new.tmp"));
-    EXPECT_FALSE(platform::replace_file(path("new.tmp").c_str(), path("target.vlm").c_str()));
-    EXPECT_EQ("fresh", contents("target.vlm"));
-}
-
-TEST_F(PlatformTest, RemoveFile) {
-    make_file("gone", "x");
-    EXPECT_TRUE(platform::remove_file(path("gone").c_str()));
-    EXPECT_EQ("<missing>", contents("gone"));
-    EXPECT_FALSE(platform::remove_file(path("gone").c_str()));
-}
-
-TEST_F(PlatformTest, TruncateOpenFile) {
-    make_file("t.bin", std::string(100, 'q'));
-    FILE* f = platform::open_file(path("t.bin").c_str(), "rb+");
-    ASSERT_NE(nullptr, f);
-    ASSERT_TRUE(platform::seek_to(f, 40));
-    ASSERT_EQ(1u, std::fwrite("!", 1, 1, f));  // buffered: truncation must flush it first
-    EXPECT_TRUE(platform::truncate_file(f, 41));
-    ASSERT_TRUE(platform::seek_to_end(f));
-    uint64_t end = 0;
-    ASSERT_TRUE(platform::tell(f, &end));
-    EXPECT_EQ(41u, end);
-    std::fclose(f);
-    EXPECT_EQ(std::string(40, 'q') + "!", contents("t.bin"));
-}
-
-TEST_F(PlatformTest, FolderIdentity) {
-    fs::create_directories(dir_ / "a" / "inner");
-    fs::create_directory(dir_ / "b");
-    platform::FolderId a, a_again, b;
-    ASSERT_TRUE(platform::folder_id(path("a").c_str(), &a));
-    ASSERT_TRUE(platform::folder_id((dir_ / "a" / "inner" / "..").string().c_str(), &a_again));
-    ASSERT_TRUE(platform::folder_id(path("b").c_str(), &b));
+    platform::FolderId a, a_again, inner;
+    ASSERT_TRUE(platform::folder_id(docs.c_str(), &a));
+    ASSERT_TRUE(platform::folder_id((tmp / "docs" / "inner" / "..").string().c_str(), &a_again));
+    ASSERT_TRUE(platform::folder_id((tmp / "docs" / "inner").string().c_str(), &inner));
     EXPECT_TRUE(platform::same_folder(a, a_again));
-    EXPECT_FALSE(platform::same_folder(a, b));
-    make_file("plain", "x");
-    EXPECT_FALSE(platform::folder_id(path("plain").c_str(), &b));
-    EXPECT_FALSE(platform::folder_id(path("missing").c_str(), &b));
+    EXPECT_FALSE(platform::same_folder(a, inner));
+    EXPECT_FALSE(platform::folder_id(path("plain").c_str(), &inner));
+    EXPECT_FALSE(platform::folder_id(path("missing").c_str(), &inner));
 }
 
 #ifndef _WIN32
-TEST_F(PlatformTest, LinkBackUpTheTreeIsTheSameFolder) {
-    fs::create_directories(dir_ / "top" / "down");
+// A link back up the tree is listed as a folder; its identity is what guards the cycle.
+TEST_F(Platform, LinkBackUpTheTreeIsTheSameFolder) {
+    fs::create_directories(tmp / "top" / "down");
     std::error_code ec;
-    fs::create_directory_symlink(dir_ / "top", dir_ / "top" / "down" / "loop", ec);
+    fs::create_directory_symlink(tmp / "top", tmp / "top" / "down" / "loop", ec);
     if (ec) GTEST_SKIP() << "no symbolic links here";
     platform::FolderId top, loop;
     ASSERT_TRUE(platform::folder_id(path("top").c_str(), &top));
-    ASSERT_TRUE(platform::folder_id((dir_ / "top" / "down" / "loop").string().c_str(), &loop));
+    ASSERT_TRUE(platform::folder_id((tmp / "top" / "down" / "loop").string().c_str(), &loop));
     EXPECT_TRUE(platform::same_folder(top, loop));
-
     std::vector<platform::FolderItem> items;
-    ASSERT_TRUE(platform::list_folder((dir_ / "top" / "down").string().c_str(), &items));
-    ASSERT_EQ(1u, items.size());
-    EXPECT_TRUE(items[0].is_folder);  // followed like a folder; the identity guards the cycle
+    ASSERT_TRUE(platform::list_folder((tmp / "top" / "down").string().c_str(), &items));
+    ASSERT_EQ(items.size(), 1u);
+    EXPECT_TRUE(items[0].is_folder);
 }
 #endif
 
