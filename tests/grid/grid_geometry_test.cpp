@@ -1,17 +1,19 @@
-// Geometry, scroll arithmetic and hit tests as pure functions of the record
-// and the measured layout.
-#include <gtest/gtest.h>
+// Geometry, scroll arithmetic and hit tests as pure functions of the record and
+// the measured layout, then scroll bars and hit tests through the grid's handle.
+#include <array>
 
-#include <cstring>
-
+#include "fake_grid_platform.h"
 #include "grid/grid_geometry.h"
 #include "grid/grid_model.h"
 
 namespace {
 
+using Box = std::array<int, 4>;
+Box B(const GridRect& r) { return {r.left, r.top, r.right, r.bottom}; }
+
 // Header: 10-point Arial, 16 + 3; cells: 9-point, 15 + 3 = RH 18.
-GridLayout Layout(int hpos = 0, int vpos = 0, int cw = 780, int ch = 480, bool buttons = true) {
-  return MakeGridLayout(16, 3, 15, 3, buttons, hpos, vpos, cw, ch);
+GridLayout Layout(int hpos = 0, int vpos = 0, int ch = 480, bool buttons = true) {
+  return MakeGridLayout(16, 3, 15, 3, buttons, hpos, vpos, 780, ch);
 }
 
 DataGridRecord Record(std::initializer_list<int> widths, int rows = 0) {
@@ -23,151 +25,90 @@ DataGridRecord Record(std::initializer_list<int> widths, int rows = 0) {
   return record;
 }
 
-void ExpectRect(const GridRect& r, int left, int top, int right, int bottom) {
-  EXPECT_EQ(r.left, left);
-  EXPECT_EQ(r.top, top);
-  EXPECT_EQ(r.right, right);
-  EXPECT_EQ(r.bottom, bottom);
-}
-
-TEST(GridGeometryTest, HeaderAndRowMeasures) {
+TEST(GridGeometryTest, MeasuresAndRectangles) {
   GridLayout l = Layout();
-  EXPECT_EQ(l.headerHeight, 19);
-  EXPECT_EQ(l.rowHeight, 18);
-  EXPECT_EQ(RowPitch(l), 17);
-  EXPECT_EQ(RowTop(l, 0), 18);  // HH - 1
-  EXPECT_EQ(RowTop(l, 1), 35);
-  EXPECT_EQ(RowTop(l, 10), 18 + 170);
-  GridLayout etched = Layout(0, 0, 780, 480, false);
-  EXPECT_EQ(etched.headerHeight, 21);  // 2 taller without button headers
+  EXPECT_EQ((Box{l.headerHeight, l.rowHeight, RowTop(l, 0), RowTop(l, 10)}), (Box{19, 18, 18, 188}));
+  GridLayout etched = Layout(0, 0, 480, false);
+  EXPECT_EQ(etched.headerHeight, 21);
   EXPECT_EQ(etched.headerTextHeight, 19);
-  // Degenerate fonts never give a zero pitch.
-  EXPECT_EQ(RowPitch(MakeGridLayout(0, 0, 0, 0, true, 0, 0, 10, 10)), 1);
-}
+  EXPECT_EQ(RowPitch(MakeGridLayout(0, 0, 0, 0, true, 0, 0, 10, 10)), 1);  // never divides by 0
 
-TEST(GridGeometryTest, RectanglesFollowScrollPositions) {
   DataGridRecord record = Record({40, 350, 200}, 5);
-  GridLayout l = Layout(30, 34);
-  ExpectRect(HeaderLayoutRect(record, l, 1), 40, 0, 390, 19);
-  ExpectRect(HeaderPaintRect(record, l, 1), 10, 0, 360, 19);
-  // Cells are one pixel wider to the left; rows share their border lines.
-  ExpectRect(CellRect(record, l, 2, 1), 40 - 30 - 1, 18 + 34 - 34, 390 - 30, 18 + 34 + 18 - 34);
-  EXPECT_EQ(CellRect(record, l, 2, 1).bottom - 1, CellRect(record, l, 3, 1).top);
-  EXPECT_EQ(CellRect(record, l, 2, 0).right - 1, CellRect(record, l, 2, 1).left);
-  ExpectRect(FirstRowRect(record, l), -30, 18, 10, 36);
+  GridLayout s = Layout(30, 34);
+  EXPECT_EQ(B(HeaderLayoutRect(record, s, 1)), (Box{40, 0, 390, 19}));
+  EXPECT_EQ(B(HeaderPaintRect(record, s, 1)), (Box{10, 0, 360, 19}));
+  // One pixel wider to the left; neighbours share their border lines.
+  EXPECT_EQ(B(CellRect(record, s, 2, 1)), (Box{9, 18, 360, 36}));
+  EXPECT_EQ(B(CellRect(record, s, 3, 0)), (Box{-31, 35, 10, 53}));
+  EXPECT_EQ(B(FirstRowRect(record, s)), (Box{-30, 18, 10, 36}));
   record.focusRow = 2;
   record.focusColumn = 1;
-  ExpectRect(FocusCellRect(record, l), 40, 19 + 34, 389, 19 + 34 + 16);
+  EXPECT_EQ(B(FocusCellRect(record, s)), (Box{40, 53, 389, 69}));
 }
 
-TEST(GridGeometryTest, PaintedRowRange) {
+TEST(GridGeometryTest, PaintedRowsAndCulling) {
   DataGridRecord record = Record({50}, 100);
-  EXPECT_EQ(FirstPaintRow(Layout(0, 0)), 0);
-  EXPECT_EQ(FirstPaintRow(Layout(0, 34)), 2);
-  EXPECT_EQ(FirstPaintRow(Layout(0, 40)), 1);  // remainder: one row earlier
-  EXPECT_EQ(FirstPaintRow(Layout(0, 10)), 0);
+  for (auto [vpos, first] : {std::pair{0, 0}, {10, 0}, {34, 2}, {40, 1}})
+    EXPECT_EQ(FirstPaintRow(Layout(0, vpos)), first) << vpos;
   EXPECT_EQ(EndPaintRow(record, Layout(0, 0)), 480 / 17);
   EXPECT_EQ(EndPaintRow(record, Layout(0, 1500)), 100);
+  // Header line at 18, client bottom 480.
+  struct { int top, bottom; bool paint; } cells[] = {{18, 36, true},  {462, 480, true}, {470, 488, true},
+                                                     {10, 28, true},  {0, 18, false},   {-20, -2, false},
+                                                     {480, 498, false}};
+  for (auto c : cells) EXPECT_EQ(CellNeedsPaint(Layout(), {0, c.top, 50, c.bottom}), c.paint) << c.top;
 }
 
-TEST(GridGeometryTest, CullingKeepsCellsUnderHeaderLineAndAcrossBottom) {
-  GridLayout l = Layout();  // header line at 18, client bottom 480
-  EXPECT_TRUE(CellNeedsPaint(l, {0, 18, 50, 36}));
-  EXPECT_TRUE(CellNeedsPaint(l, {0, 462, 50, 480}));
-  EXPECT_TRUE(CellNeedsPaint(l, {0, 470, 50, 488}));   // crosses the bottom
-  EXPECT_TRUE(CellNeedsPaint(l, {0, 10, 50, 28}));     // crosses the header line
-  EXPECT_FALSE(CellNeedsPaint(l, {0, 0, 50, 18}));     // wholly under the header
-  EXPECT_FALSE(CellNeedsPaint(l, {0, -20, 50, -2}));
-  EXPECT_FALSE(CellNeedsPaint(l, {0, 480, 50, 498}));  // below the client area
-}
+TEST(GridGeometryTest, ScrollStepsPlansAndEnsureVisible) {
+  EXPECT_EQ(LineScrollStep(Layout()), 17);
+  EXPECT_EQ(PageScrollStep(Layout()), 17 * (28 - 2));  // 442
+  EXPECT_EQ(PageScrollStep(Layout(0, 0, 40)), 17);      // lower than three rows: still one row
+  EXPECT_EQ(SnapVerticalThumb(Layout(), 100), 85);
+  EXPECT_EQ(SnapVerticalThumb(Layout(), 85), 85);
 
-TEST(GridGeometryTest, ScrollSteps) {
-  GridLayout l = Layout(0, 0, 780, 480);
-  EXPECT_EQ(LineScrollStep(l), 17);
-  EXPECT_EQ(PageScrollStep(l), 17 * (28 - 2));  // 442
-  EXPECT_EQ(SnapVerticalThumb(l, 100), 85);
-  EXPECT_EQ(SnapVerticalThumb(l, 85), 85);
-  // A client area lower than three rows still pages forward by one row.
-  EXPECT_EQ(PageScrollStep(Layout(0, 0, 780, 40)), 17);
-}
-
-TEST(GridGeometryTest, EnsureVisiblePositions) {
-  DataGridRecord record = Record({40, 350, 200, 200, 800}, 100);
-  // Row above the view: it comes directly under the header.
-  EXPECT_EQ(VposForRow(Layout(0, 500), 10), 170);
-  // Row below: its bottom line lands on the client bottom.
-  GridLayout l = Layout(0, 0);
-  int vpos = VposForRow(l, 40);
-  EXPECT_EQ(vpos, 17 * 40 + 18 + 18 - 480);
-  EXPECT_EQ(RowTop(l, 40) + 18 - vpos, 480);
-  EXPECT_EQ(VposForRow(Layout(0, 100), 10), 100);  // already visible
-  EXPECT_EQ(HposForColumn(record, Layout(500), 1), 40);
-  EXPECT_EQ(HposForColumn(record, Layout(0), 4), 1590 - 780);
-  EXPECT_EQ(HposForColumn(record, Layout(100), 2), 100);
-  EXPECT_EQ(HposForColumn(record, Layout(100), -1), 100);
-}
-
-TEST(GridGeometryTest, ScrollBarPlans) {
-  DataGridRecord record = Record({40, 350, 200, 200, 800}, 0);
-  GridScrollPlan h = HorizontalScrollPlan(record, Layout(12, 0, 780, 480));
-  EXPECT_TRUE(h.show);
-  EXPECT_EQ(h.maximum, 1590);
-  EXPECT_EQ(h.page, 781);
-  EXPECT_EQ(h.position, 12);
+  DataGridRecord record = Record({40, 350, 200, 200, 800});
+  GridScrollPlan h = HorizontalScrollPlan(record, Layout(12));
+  EXPECT_EQ((Box{h.show, h.maximum, h.page, h.position}), (Box{true, 1590, 781, 12}));
   EXPECT_FALSE(HorizontalScrollPlan(Record({50}), Layout()).show);
   EXPECT_FALSE(VerticalScrollPlan(record, Layout(0, 300)).show);  // no rows
   for (int r = 0; r < 40; ++r) AppendRow(record, "", 0);
-  GridScrollPlan v = VerticalScrollPlan(record, Layout(0, 0, 780, 480));
-  EXPECT_TRUE(v.show);
-  EXPECT_EQ(v.maximum, 19 + 17 * 40);
-  EXPECT_EQ(v.page, 481);
-  EXPECT_FALSE(VerticalScrollPlan(record, Layout(0, 0, 780, 19 + 17 * 40)).show);
+  GridScrollPlan v = VerticalScrollPlan(record, Layout());
+  EXPECT_EQ((Box{v.show, v.maximum, v.page, v.position}), (Box{true, 19 + 17 * 40, 481, 0}));
+  EXPECT_FALSE(VerticalScrollPlan(record, Layout(0, 0, 19 + 17 * 40)).show);
+
+  EXPECT_EQ(VposForRow(Layout(0, 500), 10), 170);                    // above: directly under the header
+  EXPECT_EQ(VposForRow(Layout(0, 0), 40), 17 * 40 + 18 + 18 - 480);  // below: bottom on client bottom
+  EXPECT_EQ(VposForRow(Layout(0, 100), 10), 100);
+  for (auto [hpos, column, to] : {std::array{500, 1, 40}, {0, 4, 1590 - 780}, {100, 2, 100}, {100, -1, 100}})
+    EXPECT_EQ(HposForColumn(record, Layout(hpos), column), to) << column;
 }
 
-TEST(GridGeometryTest, ColumnBorderHitWithinTwoPixelsInHeaderBand) {
-  DataGridRecord record = Record({40, 350, 200});
-  GridLayout l = Layout();
-  EXPECT_EQ(FindColumnBorder(record, l, 38, 5), 0);
-  EXPECT_EQ(FindColumnBorder(record, l, 42, 5), 0);
-  EXPECT_EQ(FindColumnBorder(record, l, 43, 5), -1);
-  EXPECT_EQ(FindColumnBorder(record, l, 389, 19), 1);  // band includes both ends
-  EXPECT_EQ(FindColumnBorder(record, l, 389, 20), -1);
-  EXPECT_EQ(FindColumnBorder(record, Layout(0, 100), 389, 105), 1);  // content y
-  EXPECT_EQ(FindColumnBorder(record, Layout(0, 100), 389, 5), -1);
-  // Narrow columns: the first border in reach wins.
-  DataGridRecord narrow = Record({2, 2, 50});
-  EXPECT_EQ(FindColumnBorder(narrow, l, 3, 0), 0);
+TEST(GridGeometryTest, HitTests) {
+  DataGridRecord record = Record({40, 350, 200}, 3);
+  // Border: within 2 pixels of a right edge, header text band with both ends, content y.
+  struct { int x, y, vpos, column; } borders[] = {{38, 5, 0, 0},    {42, 5, 0, 0},      {43, 5, 0, -1},
+                                                  {389, 19, 0, 1},  {389, 20, 0, -1},   {389, 105, 100, 1},
+                                                  {389, 5, 100, -1}};
+  for (auto b : borders)
+    EXPECT_EQ(FindColumnBorder(record, Layout(0, b.vpos), b.x, b.y), b.column) << b.x << "," << b.y;
+  EXPECT_EQ(FindColumnBorder(Record({2, 2, 50}), Layout(), 3, 0), 0);  // first in reach wins
+  // Header: the text band only, without the 2 extra pixels of etched headers.
+  struct { int x, y; bool buttons; int column; } headers[] = {
+      {39, 0, true, 0}, {40, 18, true, 1}, {40, 19, true, -1}, {590, 5, true, -1}, {40, 19, false, -1}};
+  for (auto h : headers)
+    EXPECT_EQ(FindHeaderColumn(record, Layout(0, 0, 480, h.buttons), h.x, h.y), h.column) << h.x;
+  // Cells: a shared row line belongs to the upper row; hits follow the scroll position.
+  struct { int x, y, vpos, row, column; } cells[] = {
+      {100, 35, 0, 0, 1},       {39, 36, 0, 1, 0},           {100, 40, 0, 1, 1},
+      {100, 40 + 17, 17, 2, 1}, {100, 18 + 52, 0, -1, -1},   {590, 40, 0, -1, -1}};
+  for (auto c : cells) {
+    int row = -1, column = -1;
+    EXPECT_EQ(FindCell(record, Layout(0, c.vpos), c.x, c.y, &row, &column), c.row >= 0);
+    EXPECT_EQ((std::pair{row, column}), (std::pair{c.row, c.column})) << c.x << "," << c.y;
+  }
 }
 
-TEST(GridGeometryTest, HeaderHitUsesTextHeightNotExtraEdge) {
-  DataGridRecord record = Record({40, 350});
-  EXPECT_EQ(FindHeaderColumn(record, Layout(), 39, 0), 0);
-  EXPECT_EQ(FindHeaderColumn(record, Layout(), 40, 18), 1);
-  EXPECT_EQ(FindHeaderColumn(record, Layout(), 40, 19), -1);
-  EXPECT_EQ(FindHeaderColumn(record, Layout(), 390, 5), -1);
-  EXPECT_EQ(FindHeaderColumn(record, Layout(0, 0, 780, 480, false), 40, 19), -1);
-}
-
-TEST(GridGeometryTest, CellHitOnSharedLinesAndWhenScrolled) {
-  DataGridRecord record = Record({40, 350}, 3);
-  GridLayout l = Layout();
-  int row = -1, column = -1;
-  ASSERT_TRUE(FindCell(record, l, 100, 35, &row, &column));  // border of rows 0 and 1
-  EXPECT_EQ(row, 0);
-  EXPECT_EQ(column, 1);
-  ASSERT_TRUE(FindCell(record, l, 39, 36, &row, &column));
-  EXPECT_EQ(row, 1);
-  EXPECT_EQ(column, 0);
-  EXPECT_FALSE(FindCell(record, l, 100, 18 + 3 * 17 + 1, &row, &column));  // below last row
-  EXPECT_FALSE(FindCell(record, l, 390, 40, &row, &column));  // right of last column
-  // Client (100, 40) is in row 1 unscrolled; one row down it is in row 2.
-  ASSERT_TRUE(FindCell(record, Layout(0, 0), 100, 40, &row, &column));
-  EXPECT_EQ(row, 1);
-  ASSERT_TRUE(FindCell(record, Layout(0, 17), 100, 40 + 17, &row, &column));
-  EXPECT_EQ(row, 2);
-}
-
-TEST(GridGeometryTest, EditorFollowsItsCellOrHides) {
+TEST(GridGeometryTest, EditorPlacementAndPercents) {
   DataGridRecord record = Record({40, 350}, 40);
   record.editorLeft = 40;
   record.editorTop = 19 + 17 * 5;
@@ -175,29 +116,75 @@ TEST(GridGeometryTest, EditorFollowsItsCellOrHides) {
   record.editorBottom = record.editorTop + 16;
   GridPlacement p = EditorPlacement(record, Layout(10, 17));
   EXPECT_TRUE(p.visible);
-  EXPECT_EQ(p.x, 30);
-  EXPECT_EQ(p.y, 19 + 17 * 4);
-  EXPECT_EQ(p.width, 349);
-  EXPECT_EQ(p.height, 16);
-  EXPECT_FALSE(EditorPlacement(record, Layout(0, 17 * 5 + 1)).visible);  // under the header
+  EXPECT_EQ((Box{p.x, p.y, p.width, p.height}), (Box{30, 19 + 17 * 4, 349, 16}));
   EXPECT_TRUE(EditorPlacement(record, Layout(0, 17 * 5)).visible);
-  EXPECT_FALSE(EditorPlacement(record, Layout(0, 0, 780, 19 + 17 * 5 + 15)).visible);
-  EXPECT_FALSE(EditorPlacement(record, Layout(390)).visible);  // scrolled past
+  EXPECT_FALSE(EditorPlacement(record, Layout(0, 17 * 5 + 1)).visible);  // under the header
+  EXPECT_FALSE(EditorPlacement(record, Layout(0, 0, 19 + 17 * 5 + 15)).visible);
+  EXPECT_FALSE(EditorPlacement(record, Layout(390)).visible);
+
+  GridPercents at = ComputeGridPercents(5, 74, 795, 564, 800, 600);
+  EXPECT_EQ((Box{at.left, at.top, at.width, at.height}), (Box{0, 12, 98, 81}));
+  GridPlacement place = PlaceFromPercents(at, 800, 600);
+  EXPECT_EQ((Box{place.x, place.y, place.width, place.height}), (Box{0, 72, 784, 486}));
+  EXPECT_EQ(ComputeGridPercents(5, 5, 10, 10, 0, 0).width, 0);
 }
 
-TEST(GridGeometryTest, PercentPlacementRoundTrip) {
-  GridPercents p = ComputeGridPercents(5, 74, 795, 564, 800, 600);
-  EXPECT_EQ(p.left, 0);
-  EXPECT_EQ(p.top, 12);
-  EXPECT_EQ(p.width, 98);
-  EXPECT_EQ(p.height, 81);
-  GridPlacement at = PlaceFromPercents(p, 800, 600);
-  EXPECT_EQ(at.x, 0);
-  EXPECT_EQ(at.y, 72);
-  EXPECT_EQ(at.width, 784);
-  EXPECT_EQ(at.height, 486);
-  GridPercents none = ComputeGridPercents(5, 5, 10, 10, 0, 0);
-  EXPECT_EQ(none.width, 0);
+class GridScrollTest : public GridFixture {
+ protected:
+  void SetUp() override {
+    GridFixture::SetUp();
+    int widths[] = {40, 350, 200, 200, 800};
+    for (int k = 0; k < 5; ++k) grid.SetColumn(k, "T", widths[k], 0);
+  }
+  FakeScrollBar& Vert() { return fake.bars[GridBarVert]; }
+  FakeScrollBar& Horz() { return fake.bars[GridBarHorz]; }
+};
+
+// Each bar is sized from the client extent the other one leaves.
+TEST_F(GridScrollTest, BarsAccountForTheClientAreaTheOtherBarTakes) {
+  fake.barThickness = 17;
+  fake.clientHeight = 19 + 17 * 10 + 5;  // ten rows fit without a horizontal bar
+  AddRows(10);
+  grid.Refresh();
+  EXPECT_TRUE(Vert().shown);
+  EXPECT_EQ(Vert().page, fake.clientHeight - 17 + 1);
+  EXPECT_EQ(Horz().maximum, 1590);
+  EXPECT_EQ(Horz().page, fake.clientWidth - 17 + 1);
+}
+
+// Without a focus cell there is nothing to bring into view.
+TEST_F(GridScrollTest, EnsureVisibleNeedsAFocusCellAndDoesNotPaint) {
+  AddRows(200);
+  grid.Refresh();
+  grid.SelectRow(100, -1);
+  grid.EnsureVisible();
+  EXPECT_EQ((Box{Vert().position, Horz().position, fake.repaints, 0}), (Box{0, 0, 1, 0}));
+  grid.SelectRow(100, 4);
+  grid.EnsureVisible();
+  EXPECT_EQ((Box{Vert().position, Horz().position, fake.repaints, 0}), (Box{17 * 100 + 36 - 480, 810, 1, 0}));
+}
+
+TEST_F(GridScrollTest, HitTestsUpdateSelectionFocusAndHitColumn) {
+  AddRows(5);
+  Rec().rows[4].selected = 1;
+  GridWindow h = grid.GetHWnd();
+  EXPECT_EQ(HitTestCell(h, 100, 18 + 17 * 2 + 5), 1);
+  EXPECT_EQ((Box{grid.GetSelectedRow(), grid.GetSelectedColumn(), Rec().clickedRow, Rec().rows[4].selected}),
+            (Box{2, 1, 2, 0}));  // rows after the hit are cleared too
+  Rec().resizing = 1;            // during a border drag: no hit, focus kept
+  EXPECT_EQ(HitTestCell(h, 100, 18 + 17 * 3 + 5), 0);
+  EXPECT_EQ((std::pair{grid.GetSelectedRow(), Rec().clickedRow}), (std::pair{2, -1}));
+  Rec().resizing = 0;
+  EXPECT_EQ(HitTestCell(h, 100, 300), 0);  // below the last row: everything cleared
+  EXPECT_EQ((std::pair{grid.GetSelectedRow(), int(Rec().rows[2].selected)}), (std::pair{-1, 0}));
+
+  EXPECT_EQ(HitTestColumnBorder(h, 389, 3), 1);
+  EXPECT_EQ(HitTestColumnBorder(h, 200, 3), 0);
+  EXPECT_EQ(grid.GetHitColumn(), 1);  // a border miss leaves it
+  EXPECT_EQ(HitTestHeader(h, 500, 3), 1);
+  EXPECT_EQ(grid.GetHitColumn(), 2);
+  EXPECT_EQ(HitTestHeader(h, 500, 40), 0);
+  EXPECT_EQ(grid.GetHitColumn(), -1);  // a header miss clears it
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
-// A top-level test window holding one grid; it records the grid's
-// notifications as they arrive.
+// A top-level 800 x 600 test window at the screen's top left holding one grid:
+// 5 columns 40, 350, 200, 200, 800 at 5, 74 - 795, 564. The window records the
+// grid's notifications as they arrive.
 #pragma once
 
 #include <windows.h>
@@ -7,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <string>
 #include <vector>
 
 #include "grid/data_grid.h"
@@ -15,32 +15,8 @@
 #include "grid/grid_registry.h"
 #include "grid/grid_win32.h"
 
-struct ReceivedNotification {
-  int code;
-  int low;  // low word of wParam
-  HWND from;
-};
-
-class GridTestHost {
- public:
-  // An 800 by 600 window at the screen's top left.
-  GridTestHost();
-  ~GridTestHost();
-  HWND window() const { return window_; }
-
-  std::vector<ReceivedNotification> notifications;
-  std::vector<int> Codes() const;
-  // Called for each notification, inside the grid's SendMessageA.
-  std::function<void(int code)> onNotify;
-
- private:
-  static LRESULT CALLBACK HostProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
-  HWND window_;
-};
-
 void PumpMessages();
 
-// The test grid: 5 columns 40, 350, 200, 200, 800 at 5, 74 - 795, 564 of the host.
 class GridWindowTest : public ::testing::Test {
  protected:
   void SetUp() override;
@@ -49,17 +25,29 @@ class GridWindowTest : public ::testing::Test {
   HWND Grid() const { return grid.GetHWnd(); }
   DataGridRecord& Rec() const { return *FindGridRecord(grid.GetHWnd()); }
   GridLayout Layout() const { return MeasureGridLayout(Rec()); }
+  // Adds rows "r" / "file<r>.txt", refreshes and forgets the notifications.
   void AddRows(int count);
   // Client point in the middle of a cell, at the current scroll position.
   POINT CellCenter(int row, int column) const;
-  void Down(int x, int y, WPARAM keys = MK_LBUTTON);
-  void Up(int x, int y);
-  void Move(int x, int y, WPARAM keys = MK_LBUTTON);
-  void Click(int x, int y);
-  void Key(WPARAM key);
+  void Send(UINT message, WPARAM wParam, LPARAM lParam = 0) { SendMessageA(Grid(), message, wParam, lParam); }
+  void Down(int x, int y) { Send(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y)); }
+  void Up(int x, int y) { Send(WM_LBUTTONUP, 0, MAKELPARAM(x, y)); }
+  void Move(int x, int y, WPARAM keys = MK_LBUTTON) { Send(WM_MOUSEMOVE, keys, MAKELPARAM(x, y)); }
+  void Click(POINT p) { Down(p.x, p.y); Up(p.x, p.y); }
+  void Key(WPARAM key) { Send(WM_KEYDOWN, key, 1); }
+  void VScroll(int code, int track = 0) { Send(WM_VSCROLL, MAKEWPARAM(code, track)); }
+  void HScroll(int code, int track = 0) { Send(WM_HSCROLL, MAKEWPARAM(code, track)); }
   int VPos() const { return GetScrollPos(Grid(), SB_VERT); }
   int HPos() const { return GetScrollPos(Grid(), SB_HORZ); }
 
-  GridTestHost* host = nullptr;
+  HWND host = nullptr;
   CDataGrid grid;
+  std::vector<int> codes;
+  // Called for each notification, inside the grid's SendMessageA.
+  std::function<void()> onNotify;
+  // Notifications whose low word is not 0 or whose lParam is not the grid.
+  int malformed = 0;
+
+ private:
+  static LRESULT CALLBACK HostProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 };
