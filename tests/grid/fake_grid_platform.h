@@ -32,7 +32,9 @@ struct FakeGridWorld {
 
 inline FakeGridWorld g_fake;
 
-inline GridWindow FakeWindow(int n) { return reinterpret_cast<GridWindow>(uintptr_t(0x1000 + 16 * n)); }
+inline GridWindow FakeWindow(int n) {
+  return reinterpret_cast<GridWindow>(uintptr_t(4096 + 16 * n));
+}
 inline GridObject FakeObject(uintptr_t n) { return reinterpret_cast<GridObject>(n); }
 
 // Clamped to 0 .. maximum - page + 1, like a window's scroll bar.
@@ -54,12 +56,10 @@ inline const GridPlatform kFakeGridPlatform = {
       return GridClientSize{g_fake.clientWidth - (g_fake.bars[GridBarVert].shown ? thick : 0),
                             g_fake.clientHeight - (g_fake.bars[GridBarHorz].shown ? thick : 0)};
     },
-    [](GridWindow, GridObject font, const char*) {
+    [](GridWindow, GridObject font, const char*) {  // the fixture's fonts are 0x7000 and 0x7100
       uintptr_t n = reinterpret_cast<uintptr_t>(font);
-      if (n == 0x7000) return GridTextMetrics{16, 3};  // header font
-      if (n == 0x7100) return GridTextMetrics{15, 3};  // cell font
-      return n >= 1 && n <= g_fake.fontHeights.size() ? GridTextMetrics{g_fake.fontHeights[n - 1], 3}
-                                                       : GridTextMetrics{0, 0};
+      if (n == 0x7000 || n == 0x7100) return GridTextMetrics{n == 0x7000 ? 16 : 15, 3};
+      return GridTextMetrics{n - 1 < g_fake.fontHeights.size() ? g_fake.fontHeights[n - 1] : 0, 3};
     },
     [](GridWindow, int bar) { return g_fake.bars[bar].position; },
     FakeSetScrollPos,

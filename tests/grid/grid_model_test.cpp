@@ -15,7 +15,7 @@ using Codes = std::vector<int>;
 
 TEST_F(GridModelTest, ColumnsClampAndDefaults) {
   for (const DataGridColumn& c : Rec().columns)
-    EXPECT_EQ((std::tuple{std::string(c.title), c.width, c.format}), (std::tuple{std::string(" "), 50, 0u}));
+    EXPECT_EQ((std::tuple{std::string(c.title), c.width, c.format}), (std::tuple{" ", 50, 0u}));
   CDataGrid wide, most;
   ASSERT_EQ(wide.AttachRecord(FakeWindow(2), FakeWindow(0), 1500), 1);
   ASSERT_EQ(most.AttachRecord(FakeWindow(3), FakeWindow(0), 999), 1);
@@ -70,7 +70,7 @@ TEST_F(GridModelTest, DeleteAllRowsDiscardsEditResetsScrollKeepsFocus) {
   fake.bars[GridBarVert].position = 300;
   fake.erasingRepaints = 0;
   grid.DeleteAllRows();
-  EXPECT_EQ((std::tuple{grid.GetRowCount(), int(Rec().editing), fake.editorHides, Rec().clickedRow}),
+  EXPECT_EQ((std::tuple{grid.GetRowCount(), Rec().editing, fake.editorHides, Rec().clickedRow}),
             (std::tuple{0, 0, 1, -1}));
   EXPECT_EQ(fake.bars[GridBarVert].position, 0);
   EXPECT_FALSE(fake.bars[GridBarVert].shown);
@@ -104,19 +104,22 @@ TEST_F(GridModelTest, CellTextRulesAndBounds) {
 TEST_F(GridModelTest, CellsAndItemsSetAndGetOneAttributeEach) {
   AddRows(3);
   EXPECT_EQ(grid.SetCell(0, 1, "a", 2, 1), 1);
-  EXPECT_EQ((std::pair{Rec().rows[0].formats[1], int(Rec().rows[0].shades[1])}), (std::pair{2u, 1}));
+  EXPECT_EQ(Rec().rows[0].formats[1], 2u);
+  EXPECT_EQ(Rec().rows[0].shades[1], 1);
   grid.EnableCellShading(0);  // SetCell then ignores its shade; kind 3 still stores it
   EXPECT_EQ(grid.SetCell(0, 2, "b", 1, 1), 1);
   EXPECT_EQ(Rec().rows[0].shades[2], 0);
   char text[] = "hello";
-  DataGridItem item{ItemText, 1, 3, text, 0, 2, 0 /* not read: kind 2 always selects */, 1, 0xBEFFFF};
+  // Selected 0 is not read: kind 2 always selects.
+  DataGridItem item{ItemText, 1, 3, text, 0, 2, 0, 1, 0xBEFFFF};
   for (uint32_t kind = ItemText; kind <= ItemColor; ++kind) item.kind = kind, grid.SetItem(&item);
   EXPECT_EQ(fake.repaints, 0);
   char buffer[4];
   DataGridItem out{0, 1, 3, buffer, sizeof buffer, 0, 0, 0, 0};
   for (uint32_t kind = ItemText; kind <= ItemColor; ++kind) out.kind = kind, grid.GetItem(&out);
   EXPECT_STREQ(buffer, "hel");
-  EXPECT_EQ((std::tuple{out.format, int(out.selected), int(out.shade), out.color}), (std::tuple{2u, 1, 1, 0xBEFFFFu}));
+  EXPECT_EQ((std::tuple{out.format, out.selected, out.shade, out.color}),
+            (std::tuple{2u, 1, 1, 0xBEFFFFu}));
   EXPECT_EQ((std::pair{grid.GetSelectedRow(), grid.GetSelectedColumn()}), (std::pair{1, 3}));
   // Bad index, kind or null item: nothing changes.
   DataGridItem bad{ItemColor, 0, 0, nullptr, 0, 0, 0, 0, 0x123456};
@@ -133,19 +136,27 @@ TEST_F(GridModelTest, CellsAndItemsSetAndGetOneAttributeEach) {
   EXPECT_EQ(fake.erasingRepaints, 1);  // only the row in range repaints
 }
 
-// Key handling tests the ends and the column moves; here the marks.
 TEST_F(GridModelTest, SelectionMarksAndFocus) {
   AddRows(4);
-  auto marks = [&] { std::string s; for (auto& r : Rec().rows) s += char('0' + r.selected); return s; };
+  auto marks = [&] {
+    std::string s;
+    for (const DataGridRow& r : Rec().rows) s += char('0' + r.selected);
+    return s;
+  };
   grid.MoveFocusDown();  // no focus: nothing
   EXPECT_EQ((std::pair{grid.GetSelectedRow(), marks()}), (std::pair{-1, std::string("0000")}));
   grid.SelectRow(2, 1);
   grid.SelectRow(0, 4);
   Rec().rows[3].selected = 1;  // another mark stays put
   grid.MoveFocusDown();
-  EXPECT_EQ((std::tuple{grid.GetSelectedRow(), grid.GetSelectedColumn(), marks()}), (std::tuple{1, 4, std::string("0101")}));
+  EXPECT_EQ((std::tuple{grid.GetSelectedRow(), grid.GetSelectedColumn(), marks()}),
+            (std::tuple{1, 4, "0101"}));
+  for (int i = 0; i < 3; ++i) grid.MoveFocusDown();  // to the last row, where it stays
+  EXPECT_EQ((std::pair{grid.GetSelectedRow(), marks()}), (std::pair{3, std::string("0001")}));
+  for (int i = 0; i < 4; ++i) grid.MoveFocusUp();  // to the first row, where it stays
+  EXPECT_EQ((std::pair{grid.GetSelectedRow(), marks()}), (std::pair{0, std::string("1000")}));
   grid.SelectRow(9, 0);  // outside: marks cleared, focus kept
-  EXPECT_EQ((std::pair{grid.GetSelectedRow(), marks()}), (std::pair{1, std::string("0000")}));
+  EXPECT_EQ((std::pair{grid.GetSelectedRow(), marks()}), (std::pair{0, std::string("0000")}));
   Rec().rows[3].selected = Rec().rows[2].selected = 1;
   grid.FocusFirstSelected(2);
   EXPECT_EQ((std::pair{grid.GetSelectedRow(), grid.GetSelectedColumn()}), (std::pair{2, 2}));
@@ -168,8 +179,10 @@ TEST_F(GridModelTest, SortMovesWholeRowsAndNotifiesAroundIt) {
   EXPECT_EQ(fake.codes, (Codes{NotifySortBegin, NotifySortEnd}));
   EXPECT_EQ(fake.erasingRepaints, 1);
   EXPECT_EQ(Cell(0, 2) + Cell(1, 2) + Cell(2, 2) + Cell(0, 0) + Cell(1, 0) + Cell(2, 0), "123yxz");
-  EXPECT_EQ((std::pair{Rec().rows[0].color, int(Rec().rows[0].shades[2])}), (std::pair{0xBEFFFFu, 1}));
-  EXPECT_EQ((std::pair{grid.GetSelectedRow(), grid.GetSelectedColumn()}), (std::pair{2, 4}));  // nothing selected
+  EXPECT_EQ(Rec().rows[0].color, 0xBEFFFFu);
+  EXPECT_EQ(Rec().rows[0].shades[2], 1);
+  // Nothing selected: the focus stays.
+  EXPECT_EQ((std::pair{grid.GetSelectedRow(), grid.GetSelectedColumn()}), (std::pair{2, 4}));
 
   // Many equal keys: the heap must still give the reference order, and the
   // selected row takes the focus wherever it went.
@@ -208,7 +221,8 @@ TEST_F(GridModelTest, FontsAreReplacedAndTheEditorFollowsTheCellFont) {
 
 TEST_F(GridModelTest, RegistryHoldsTenGridsAndFindsThemByHandle) {
   std::vector<CDataGrid> grids(10);
-  for (int i = 0; i < 9; ++i) ASSERT_EQ(grids[i].AttachRecord(FakeWindow(20 + i), FakeWindow(0), 2), 1);
+  for (int i = 0; i < 9; ++i)
+    ASSERT_EQ(grids[i].AttachRecord(FakeWindow(20 + i), FakeWindow(0), 2), 1);
   EXPECT_EQ(grids[9].AttachRecord(FakeWindow(40), FakeWindow(0), 2), 0);
   EXPECT_EQ(grids[9].GetHWnd(), nullptr);
   grids[4].AddRow("four", 0);
