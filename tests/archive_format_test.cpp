@@ -56,8 +56,8 @@ TEST(BufferSetting, BlockSizes) {
     EXPECT_EQ(block_size_for_setting(7), 0u);
 }
 
-// Golden header bytes for every mode and setting, read back as written.
-TEST_F(ArchiveFile, HeaderBytesAndRoundTrip) {
+// Golden header bytes for every mode and setting.
+TEST_F(ArchiveFile, HeaderBytes) {
     for (uint8_t solid = 0; solid <= 1; ++solid) {
         for (uint8_t setting = 0; setting <= kMaxBufferSetting; ++setting) {
             { ArchiveWriter w(path, solid, setting); }
@@ -65,11 +65,6 @@ TEST_F(ArchiveFile, HeaderBytesAndRoundTrip) {
             expected[10] = solid;
             expected[11] = setting;
             EXPECT_EQ(read_file(path), expected);
-            FILE* f = open("rb");
-            ArchiveHeader header{9, 9};
-            EXPECT_EQ(read_archive_header(f, &header), HeaderResult::ok);
-            EXPECT_EQ(header.solid * 10 + header.buffer_setting, solid * 10 + setting);
-            std::fclose(f);
         }
     }
 }
@@ -125,7 +120,8 @@ TEST_F(ArchiveFile, WalkOverRandomGarbageAlwaysEnds) {
         write_file(path, archive);
         Walk walk = walk_file();
         ASSERT_LT(walk.entries.size(), 10000u);
-        for (size_t k = 1; k < walk.offsets.size(); ++k) EXPECT_GT(walk.offsets[k], walk.offsets[k - 1]);
+        for (size_t k = 1; k < walk.offsets.size(); ++k)
+            EXPECT_GT(walk.offsets[k], walk.offsets[k - 1]);
         EXPECT_TRUE(walk.stop == WalkStep::end ? walk.stop_offset == archive.size()
                                                : walk.stop_offset < archive.size());
     }

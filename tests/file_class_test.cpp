@@ -17,7 +17,7 @@ uint16_t class_of(const std::string& file_name, const Bytes& content = Bytes()) 
 
 // A canonical 44-byte wave header: channels at offset 22, bits per sample at 34.
 Bytes wave_header(uint16_t channels, uint16_t bits) {
-    Bytes h = {'R', 'I', 'F', 'F', 36, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ', 16, 0, 0, 0, 1, 0};
+    Bytes h = {'R', 'I', 'F', 'F', 36, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ', 16, 0, 0, 0, 1};
     h.resize(44, 0);
     h[22] = static_cast<unsigned char>(channels);  // high bytes 0
     h[34] = static_cast<unsigned char>(bits);
@@ -42,11 +42,7 @@ const Bytes kZip = {0x50, 0x4B, 0x03, 0x04, 0x14, 0x00};
 // Golden examples: case rules, the c/h/cue keys, prefix matching, the last dot,
 // content overriding the name.
 TEST(FileClass, NamesAndContentExamples) {
-    const struct {
-        const char* name;
-        Bytes content;
-        uint16_t file_class;
-    } cases[] = {
+    const struct { const char* name; Bytes content; uint16_t file_class; } cases[] = {
         {"report.TXT", {}, 9}, {"report.txt", {}, 9}, {"report.Txt", {}, 0},
         {"report.Txt", {'%', 'P', 'D', 'F', '-', '1'}, 7},
         {"page.html", {}, 9}, {"page.htm", {}, 9}, {"prog.com", {}, 9}, {"help.hlp", {}, 9},
@@ -63,10 +59,7 @@ TEST(FileClass, NamesAndContentExamples) {
 }
 
 TEST(FileClass, EveryExtensionKeyInBothCases) {
-    const struct {
-        const char* key;
-        uint16_t file_class;
-    } rules[] = {
+    const struct { const char* key; uint16_t file_class; } rules[] = {
         {"log", 1},  {"bmp", 2},  {"tga", 2},  {"gif", 17}, {"dic", 3},  {"exe", 4},
         {"ax", 4},   {"ocx", 4},  {"doc", 14}, {"xls", 14}, {"pdf", 7},  {"jpg", 8},
         {"dll", 4},  {"txt", 9},  {"msg", 9},  {"lng", 9},  {"asc", 9},  {"c", 9},
@@ -89,13 +82,11 @@ TEST(FileClass, EveryExtensionKeyInBothCases) {
 
 // Each signature overrides the extension, needs all its bytes, ignores what follows.
 TEST(FileClass, EveryContentTest) {
-    const struct {
-        Bytes start;
-        uint16_t file_class;
-    } cases[] = {
+    const struct { Bytes start; uint16_t file_class; } cases[] = {
         {{0x42, 0x4D}, 2}, {{0x4D, 0x5A, 0x90, 0x00, 0x03, 0x00, 0x00, 0x00}, 4},
         {{0x25, 0x50, 0x44, 0x46}, 7}, {{0x3F, 0x5F, 0x03, 0x00}, 5},
-        {{0xFF, 0xD8, 0xFF, 0xE0, 0x12, 0x34, 0x4A, 0x46, 0x49, 0x46}, 8}, {{0x52, 0x49, 0x46, 0x46}, 11},
+        {{0xFF, 0xD8, 0xFF, 0xE0, 0x12, 0x34, 0x4A, 0x46, 0x49, 0x46}, 8},
+        {{0x52, 0x49, 0x46, 0x46}, 11},
         {{0x06, 0xAA, 0xBB, 0xCC, 0x44, 0x4F, 0x4F, 0x4D, 0x20}, 12},
         {{0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1}, 14},
         {{0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A}, 15}, {{0x49, 0x44, 0x33, 0x03}, 13},
@@ -117,12 +108,7 @@ TEST(FileClass, EveryContentTest) {
 
 // Golden: mono 16-bit 19 (stride 2), stereo 16-bit 11 (stride 4), stereo 24-bit 22 (stride 6).
 TEST(FileClass, RiffRefinementAndStrides) {
-    const struct {
-        uint16_t channels, bits;
-        size_t length;
-        uint16_t file_class;
-        uint32_t stride;
-    } cases[] = {
+    const struct { unsigned channels, bits, length, file_class, stride; } cases[] = {
         {1, 16, 44, 19, 2}, {2, 16, 44, 11, 4}, {2, 24, 44, 22, 6}, {2, 8, 44, 20, 2},
         {1, 8, 44, 21, 1},  {1, 24, 44, 23, 3}, {2, 32, 44, 24, 8}, {1, 32, 44, 25, 4},
         {6, 24, 44, 22, 6}, {0, 16, 44, 11, 4}, {1, 12, 44, 11, 4}, {1, 16, 36, 19, 2},
@@ -157,7 +143,7 @@ TEST(FileClass, ParametersOfEveryClassAndMode) {
     };
     for (const auto& row : table) {
         std::vector<uint32_t> expected;
-        for (int k = 1; k < 12; ++k) expected.push_back(row[k] < 0 ? 99u : static_cast<uint32_t>(row[k]));
+        for (int k = 1; k < 12; ++k) expected.push_back(row[k] < 0 ? 99 : static_cast<uint32_t>(row[k]));
         CodecParams p{99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99};
         ASSERT_TRUE(codec_params_for_class(row[0], false, &p));
         EXPECT_EQ(fields(p), expected) << "class " << row[0];

@@ -133,12 +133,7 @@ TEST_F(Delete, CopyChunkIsTheBlockSize) {
 // Golden refusal texts, by view, path, marks and mode, and a solid archive
 // whatever the mode; nothing is touched.
 TEST_F(Delete, RefusalsSayWhyAndChangeNothing) {
-    const struct {
-        bool view, path;
-        std::vector<size_t> marked;
-        uint8_t solid;
-        const char* text;
-    } cases[] = {
+    const struct { bool view, path; std::vector<size_t> marks; int solid; const char* text; } cases[] = {
         {true, true, {}, 0, "Please select any File/Dir"},
         {true, true, {}, 1, "Please select any File/Dir"},
         {true, true, {3, 99}, 0, "Please select any File/Dir"},  // beyond the rows
@@ -154,7 +149,7 @@ TEST_F(Delete, RefusalsSayWhyAndChangeNothing) {
     list();
     for (const auto& c : cases) {
         reporter.notes.clear();
-        DeleteRequest r = request(c.marked);
+        DeleteRequest r = request(c.marks);
         r.archive_view = c.view;
         r.solid = c.solid;
         if (!c.path) r.archive_path.clear();
@@ -215,11 +210,7 @@ TEST_F(Delete, ArchiveOrTempThatCannotBeOpened) {
 
 // Every read, write or close failure of the copy leaves the archive and no temp.
 TEST_F(Delete, CopyFailuresLeaveTheArchiveAndNoTemp) {
-    const struct {
-        int fail_read, fail_write;
-        bool fail_close;
-        const char* caption;
-    } cases[] = {
+    const struct { int fail_read, fail_write; bool fail_close; const char* caption; } cases[] = {
         {1, -1, false, "Read error: nothing deleted"},  {4, -1, false, "Read error: nothing deleted"},
         {-1, 1, false, "Write error: nothing deleted"}, {-1, 7, false, "Write error: nothing deleted"},
         {-1, -1, true, "Write error: nothing deleted"},

@@ -112,13 +112,14 @@ TEST_F(Listing, NotAnArchive) {
         with(0, 9), with(1, 8), with(10, 2), with(11, 7),  // solid flag 2, setting 7
         {0x07, 0x00, 0xB0, 'V', 'e', 'l', 'l', 'u', 'm', 0x00, 0x04},
     };
+    { ArchiveWriter w(archive); w.add("", "a", 3); }
+    ASSERT_EQ(list(), ListStatus::complete);
     for (const Bytes& bytes : cases) {
+        write_file(archive, bytes);
         for (bool opening : {false, true}) {
-            { ArchiveWriter w(archive); w.add("", "a", 3); }
-            ASSERT_EQ(list(), ListStatus::complete);
-            write_file(archive, bytes);
             reporter.notes.clear();
-            EXPECT_EQ(opening ? open_archive(archive, reporter, &listing) : list(), ListStatus::not_archive);
+            const ListStatus status = opening ? open_archive(archive, reporter, &listing) : list();
+            EXPECT_EQ(status, ListStatus::not_archive);
             EXPECT_TRUE(listing.rows.empty() && listing.entry_count == 0) << bytes.size();
             EXPECT_EQ(reporter.notes, (Notes{{"It is not a Archive", "Warning", 0x30}}));
         }
@@ -165,7 +166,8 @@ TEST_F(Listing, DamagedRecordEndsTheListing) {
 TEST_F(Listing, InfoCountsEveryEntry) {
     {
         ArchiveWriter w(archive, 0, 1);
-        for (int i = 0; i < 25; ++i) w.add(i % 2 ? "docs\\sub\\" : "docs\\", "f" + std::to_string(i), 10);
+        for (int i = 0; i < 25; ++i)
+            w.add(i % 2 ? "docs\\sub\\" : "docs\\", "f" + std::to_string(i), 10);
     }
     EXPECT_EQ(archive_info(true, archive, reporter, &listing), InfoResult::shown);
     EXPECT_EQ(rows(), std::vector<std::string>{"[__]|docs|0|0||BEFFFF folder"});
@@ -175,7 +177,8 @@ TEST_F(Listing, InfoCountsEveryEntry) {
     EXPECT_EQ(totals.packed_total + 12, fs::file_size(archive));
     EXPECT_TRUE(totals.complete);
     EXPECT_EQ(archive_info(false, archive, reporter, &listing), InfoResult::no_archive);
-    EXPECT_EQ(reporter.notes, (Notes{{"detected 25 files in Archive", "Info", 0}, {"Open Archive ", "Warning", 0}}));
+    EXPECT_EQ(reporter.notes,
+              (Notes{{"detected 25 files in Archive", "Info", 0}, {"Open Archive ", "Warning", 0}}));
     EXPECT_EQ(listing.rows.size(), 1u);
     EXPECT_EQ(entry_count_text(3000000000ull), "detected 3000000000 files in Archive");
 }
@@ -204,14 +207,16 @@ TEST_F(Listing, CompressedFilesAndFolderListAndExtractByRow) {
     ASSERT_EQ(list(), ListStatus::complete);
     std::vector<std::string> names;
     for (const ListingRow& row : listing.rows) names.push_back(row.name + "|" + row.size);
-    EXPECT_EQ(names, (std::vector<std::string>{"asyoulik.txt|" + std::to_string(fs::file_size(corpus / "asyoulik.txt")),
-                                               "docs|0", "kppkn.gtb|" + std::to_string(fs::file_size(corpus / "kppkn.gtb"))}));
+    auto size = [&](const char* name) { return std::to_string(fs::file_size(corpus / name)); };
+    EXPECT_EQ(names, (std::vector<std::string>{"asyoulik.txt|" + size("asyoulik.txt"), "docs|0",
+                                               "kppkn.gtb|" + size("kppkn.gtb")}));
     expect_rows_tile_records();
     ExtractSummary s = extract(row_ranges(listing, {1, 7}));
     EXPECT_TRUE(s.ok());
     EXPECT_EQ(s.written, 2u);
-    EXPECT_EQ(read_file(tmp / "out" / "docs" / "alice29.txt"), read_file(corpus / "alice29.txt"));
-    EXPECT_EQ(read_file(tmp / "out" / "docs" / "sub" / "fireworks.jpeg"), read_file(corpus / "fireworks.jpeg"));
+    const fs::path out = tmp / "out" / "docs";
+    EXPECT_EQ(read_file(out / "alice29.txt"), read_file(corpus / "alice29.txt"));
+    EXPECT_EQ(read_file(out / "sub" / "fireworks.jpeg"), read_file(corpus / "fireworks.jpeg"));
     EXPECT_FALSE(fs::exists(tmp / "out" / "asyoulik.txt"));
     EXPECT_TRUE(reporter.notes.empty());
 }

@@ -36,13 +36,16 @@ struct WrittenRecord {
 
 class ArchiveWriter {
 public:
-    explicit ArchiveWriter(const fs::path& path, uint8_t solid = 0, uint8_t setting = kDefaultBufferSetting)
+    explicit ArchiveWriter(const fs::path& path, uint8_t solid = 0,
+                           uint8_t setting = kDefaultBufferSetting)
         : file_(std::fopen(path.string().c_str(), "wb")) {
         EXPECT_NE(file_, nullptr) << path;
         if (file_ == nullptr) return;
         EXPECT_TRUE(write_archive_header(file_, ArchiveHeader{solid, setting}));
     }
-    ~ArchiveWriter() { close(); }
+    ~ArchiveWriter() {
+        if (file_ != nullptr) std::fclose(file_);
+    }
 
     // A well-formed record; its data depend on the names, so equal lengths still differ.
     WrittenRecord add(const std::string& folder, const std::string& name, uint64_t data_bytes,
@@ -55,14 +58,12 @@ public:
                            uint64_t data_bytes) {
         return put(record_length, folder, name, data_bytes, data_bytes, 9);
     }
-    void raw(const Bytes& bytes) { EXPECT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), file_), bytes.size()); }
+    void raw(const Bytes& bytes) {
+        EXPECT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), file_), bytes.size());
+    }
     uint64_t position() {
         std::fflush(file_);
         return static_cast<uint64_t>(std::ftell(file_));
-    }
-    void close() {
-        if (file_ != nullptr) std::fclose(file_);
-        file_ = nullptr;
     }
 
 private:
@@ -76,7 +77,8 @@ private:
         WrittenRecord written{position(), record_length};
         EXPECT_TRUE(write_record_head(file_, head) && write_class_field(file_, file_class));
         const auto fill = static_cast<unsigned char>(name.size() * 31 + folder.size() * 7);
-        for (uint64_t i = 0; i < data_bytes; ++i) std::fputc(static_cast<unsigned char>(fill + i * 13), file_);
+        for (uint64_t i = 0; i < data_bytes; ++i)
+            std::fputc(static_cast<unsigned char>(fill + i * 13), file_);
         return written;
     }
     FILE* file_;
@@ -88,6 +90,14 @@ struct Damage {
     std::function<void(ArchiveWriter&)> write;
 };
 
+// Record length, original size 0, reserved 0, no folder, then the name's length.
+inline Bytes head_bytes(uint8_t record_length, uint8_t name_length) {
+    Bytes head(22, 0);
+    head[0] = record_length;
+    head[20] = name_length;
+    return head;
+}
+
 inline std::vector<Damage> damages() {
     using W = ArchiveWriter&;
     return {
@@ -98,15 +108,16 @@ inline std::vector<Damage> damages() {
         {WalkStep::length_too_small, [](W w) { w.add_head(28, "", "c.txt", 40); }},  // head is 29
         {WalkStep::length_too_small, [](W w) { w.add_head(1, "d\\", "e", 40); }},
         {WalkStep::truncated_head, [](W w) { w.raw(Bytes{40, 0, 0, 0, 0}); }},
-        {WalkStep::truncated_head,  // a name past the end
-         [](W w) { w.raw(Bytes{60, 0, 0, 0, 0, 0, 0, 0, 9, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 200, 0, 'x'}); }},
-        {WalkStep::truncated_head,  // no class field
-         [](W w) { w.raw(Bytes{30, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 'z'}); }},
+        {WalkStep::truncated_head,  // a name of 200 bytes past the end
+         [](W w) { w.raw(head_bytes(60, 200)); w.raw(Bytes{'x'}); }},
+        {WalkStep::truncated_head,  // name "z", then no class field
+         [](W w) { w.raw(head_bytes(30, 1)); w.raw(Bytes{'z'}); }},
     };
 }
 
 inline Bytes slice(const Bytes& bytes, uint64_t from, uint64_t to) {
-    return Bytes(bytes.begin() + static_cast<std::ptrdiff_t>(from), bytes.begin() + static_cast<std::ptrdiff_t>(to));
+    return Bytes(bytes.begin() + static_cast<std::ptrdiff_t>(from),
+                 bytes.begin() + static_cast<std::ptrdiff_t>(to));
 }
 
 inline void append(Bytes* out, const Bytes& more) { out->insert(out->end(), more.begin(), more.end()); }
