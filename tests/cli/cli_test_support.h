@@ -1,5 +1,4 @@
-// Running the built vellum program in a scratch folder, and the files and trees
-// the black-box tests feed it.
+// Running the built vellum program in a scratch folder, and the files it is fed.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -14,62 +13,48 @@ namespace vellum {
 namespace clitest {
 
 namespace fs = std::filesystem;
-using Bytes = std::string;  // file contents, byte for byte
+using Bytes = std::string;
+using Tree = std::map<std::string, Bytes>;  // regular files by relative path
 
 struct Result {
-    int status = -1;        // exit status; 128 + signal when the program was killed
-    std::string out;        // stdout
-    std::string err;        // stderr
-    long max_rss_kib = 0;   // peak resident size of the run
+    int status = -1;  // 128 + signal when the program was killed
+    std::string out, err;
+    long max_rss_kib = 0;
 };
 
-// Runs vellum with `args` in the folder `cwd`, stdin empty, stdout and stderr
-// captured (neither is a terminal).
-Result run_vellum(const std::vector<std::string>& args, const fs::path& cwd);
+// Runs vellum in `cwd` with stdin empty; on a terminal, `out` holds all it printed.
+Result run_vellum(const std::vector<std::string>& args, const fs::path& cwd, bool terminal = false);
 
-// The same on a pseudo-terminal: everything it printed, stdout and stderr mixed.
-Result run_vellum_on_terminal(const std::vector<std::string>& args, const fs::path& cwd);
-
+bool has(const std::string& text, const std::string& part);
+Bytes le(uint64_t value, int bytes);
 void write_file(const fs::path& path, const Bytes& data);
 Bytes read_file(const fs::path& path);
+Tree file_tree(const fs::path& root);
+Tree files_of(const fs::path& root, const std::vector<std::string>& names);
 
-// Every regular file below `root`, by its path relative to root, with its bytes.
-std::map<std::string, Bytes> file_tree(const fs::path& root);
-
-// Generated contents, deterministic for a seed.
+// Deterministic contents for a seed.
 Bytes text_data(size_t size, uint32_t seed);
 Bytes random_data(size_t size, uint32_t seed);
-Bytes x86_program(size_t size, uint32_t seed);     // MZ header, E8/E9 calls
-Bytes wave_16bit(size_t samples, unsigned channels);  // RIFF header and a tone
-Bytes zip_like(size_t size, uint32_t seed);         // PK header, stored unchanged
+Bytes x86_program(size_t size, uint32_t seed);  // MZ header, E8/E9 calls
 
-// A tree with nested and empty folders, an empty file, a name with two dots,
-// stored, x86 and wave files.
+// Nested and empty folders, empty files, a name with two dots, stored, x86 and
+// 16-bit wave files.
 void make_mixed_tree(const fs::path& root);
 
-// One archive record as the bytes of the file hold it.
 struct Record {
-    uint64_t offset = 0;
-    uint64_t length = 0;
-    uint64_t original_size = 0;
-    std::string folder_path;
-    std::string file_name;
-    uint16_t file_class = 0;
+    uint64_t offset = 0, length = 0, original_size = 0;
+    std::string folder_path, file_name;
 };
+std::vector<Record> records_of(const Bytes& archive);  // walked by record lengths
 
-// Walks the records of an archive file's bytes by their lengths.
-std::vector<Record> records_of(const Bytes& archive);
-
-// A scratch folder per test, removed afterwards.
 class CliTest : public ::testing::Test {
 protected:
     void SetUp() override;
-    void TearDown() override;
-
+    void TearDown() override { std::error_code ignored; fs::remove_all(dir_, ignored); }
     Result vellum(const std::vector<std::string>& args) { return run_vellum(args, dir_); }
     fs::path path(const std::string& relative) const { return dir_ / relative; }
 
-    fs::path dir_;
+    fs::path dir_;  // the test's own scratch folder
 };
 
 }  // namespace clitest

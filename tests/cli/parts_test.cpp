@@ -1,0 +1,115 @@
+// The command line, the texts vellum prints and the way names select entries.
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "cli/args.h"
+#include "cli/progress.h"
+#include "cli/select.h"
+#include "cli/summary.h"
+
+namespace vellum {
+namespace cli {
+namespace {
+
+std::string parsed(const std::vector<std::string>& args) {
+    const ParseResult r = parse_args(args);
+    std::string text = r.error + r.options.archive + " [";
+    for (const std::string& operand : r.options.operands) text += operand + ";";
+    return text + "] -o " + r.options.output_folder + " setting " + std::to_string(r.options.buffer_setting) +
+           (r.options.block_given ? " given" : "") + (r.options.solid ? " solid" : "") + (r.options.quiet ? " quiet" : "");
+}
+
+// Catches an option form read as something else, or options that stay options
+// after "--".
+TEST(ArgsTest, OptionForms) {
+    EXPECT_EQ("arc [f1;f2;] -o  setting 0 given solid", parsed({"add", "arc", "--solid", "f1", "--block", "8M", "f2"}));
+    EXPECT_EQ("arc [f;] -o  setting 6 given quiet", parsed({"-q", "a", "--block=512m", "arc", "f"}));
+    EXPECT_EQ("arc [--solid;-q;] -o  setting 4", parsed({"add", "arc", "--", "--solid", "-q"}));
+    EXPECT_EQ("arc [n;] -o dest setting 4", parsed({"x", "-odest", "arc", "n"}));
+    EXPECT_EQ("arc [] -o dest setting 4", parsed({"x", "arc", "--output", "dest"}));
+    EXPECT_EQ("arc [] -o dest setting 4", parsed({"x", "arc", "--output=dest"}));
+}
+
+// Catches bad usage that is accepted or reported without its reason.
+TEST(ArgsTest, BadUsageIsAnErrorWithItsReason) {
+    const std::vector<std::pair<std::vector<std::string>, const char*>> cases = {
+        {{"list", "arc", "extra"}, "unexpected operand"},  {{"add"}, "missing archive"},
+        {{"list", "--solid", "arc"}, "does not apply"},   {{"x", "--entries", "arc"}, "does not apply"},
+        {{"add", "arc", "f", "--block"}, "needs a size"},  {{"add", "--solid=1", "arc", "f"}, "no value"},
+        {{"list", "-z", "arc"}, "unknown option '-z'"},    {{"list", "-qz", "arc"}, "unknown option"},
+        {{"x", "arc", "-o"}, "needs a folder"},            {{"x", "arc", "--output="}, "needs a folder"},
+        {{"--solid", "add", "arc", "f"}, "after the command"}, {{"add", "", "f"}, "missing archive"},
+        {{"x", "arc", ""}, "empty name"},                  {{}, "no command"},
+        {{"delete", "arc"}, "entries to delete"},          {{"add", "arc"}, "nothing to add"},
+    };
+    for (const auto& [args, reason] : cases)
+        EXPECT_NE(std::string::npos, parse_args(args).error.find(reason)) << parse_args(args).error;
+}
+
+// Catches a block size mapped to the wrong setting, or a malformed one accepted.
+TEST(ArgsTest, BlockSizesMapToTheSevenSettings) {
+    const char* sizes[] = {"8M", "16M", "32M", "64M", "128M", "256M", "512M"};
+    for (int setting = 0; setting < 7; ++setting) EXPECT_EQ(setting, parse_block_size(sizes[setting]));
+    EXPECT_EQ(4, parse_block_size("128MiB"));
+    EXPECT_EQ(1, parse_block_size("16mb"));
+    for (const char* bad : {"", "M", "4M", "1024M", "128", "128K", "128MM", "-8M", "0008M", "8 M"})
+        EXPECT_EQ(-1, parse_block_size(bad)) << bad;
+}
+
+// Golden vectors of the summaries: blanks, field order and 64-bit totals; and
+// the progress line's figures, its share capped at 100% and its width.
+TEST(TextsTest, SummariesAndProgressKeepTheirExactForm) {
+    EXPECT_EQ("Added 3 files  3000 bytes to 600  in archive C:\\out\\a.vlm in 0.125 sec. ",
+              added_summary(3, 3000, 600, "C:\\out\\a.vlm", 0.125));
+    EXPECT_EQ("Extracted 3 files 600 bytes to 3000 bytes from archive a.vlm in 1.500 sec. ",
+              extracted_summary(3, 600, 3000, "a.vlm", 1.5));
+    const uint64_t big = (uint64_t{1} << 40) + 5;
+    EXPECT_EQ("Added 1 files  1099511627781 bytes to 1099511627786  in archive x in 2.000 sec. ",
+              added_summary(1, big, big + 5, "x", 2.0));
+    EXPECT_EQ("25.0%", ratio_text(250, 1000));
+    EXPECT_EQ("-", ratio_text(24, 0));
+    EXPECT_EQ("file.bin  5.0 of 10.0 MB  50%  2.5 MB/s  0:03",
+              progress_text("file.bin", 5000000, 10000000, 2.0, 3.5, 79));
+    EXPECT_EQ("x  1.0 MB  0.0 MB/s  1:05", progress_text("x", 1000000, 0, 0.0, 65.2, 79));
+    EXPECT_EQ("y  3.0 of 2.0 MB  100%  3.0 MB/s  0:01", progress_text("y", 3000000, 2000000, 1.0, 1.0, 79));
+    const std::string name = std::string(100, 'a') + "/tail-of-the-name.txt";
+    EXPECT_EQ(".../tail-of-the-name.txt  0.0 of 0.0 MB  50%  0.0 MB/s  0:01",
+              progress_text(name, 1, 2, 1.0, 1.0, 60));
+    EXPECT_EQ(0u, progress_text(name, 1, 2, 1.0, 1.0, 10).find("  0.0 of"));
+}
+
+// Catches names that select too much or too little: a.txt; docs\x.txt and
+// docs\sub\y.txt; a top-level file called docs; then docs\z.txt, a second run.
+TEST(SelectTest, NamesSelectRowsEntriesAndFolders) {
+    ArchiveListing listing;
+    const char* paths[][2] = {{"", "a.txt"}, {"docs\\", "x.txt"}, {"docs\\sub\\", "y.txt"}, {"", "docs"},
+                              {"docs\\", "z.txt"}};
+    for (uint64_t i = 0; i < 5; ++i)
+        listing.entries.push_back(ListingEntry{12 + 40 * i, 40, 0, paths[i][0], paths[i][1], 0});
+    for (int r = 0; r < 4; ++r) {  // a.txt, then docs as folder, file and folder again
+        listing.rows.emplace_back();
+        listing.rows.back().kind = r % 2 ? kRowKindFolder : kRowKindFile;
+        listing.rows.back().name = r ? "docs" : "a.txt";
+    }
+    listing.row_offsets = {12, 52, 132, 172, 212};
+    const std::vector<std::pair<std::vector<std::string>, std::set<uint64_t>>> cases = {
+        {{"a.txt"}, {12}},           {{"docs"}, {52, 92, 132, 172}},  {{"docs/"}, {52, 92, 172}},
+        {{"docs\\"}, {52, 92, 172}}, {{"docs/sub/y.txt"}, {92}},      {{"docs\\sub\\y.txt"}, {92}},
+        {{"docs/sub"}, {92}},        {{"docs/z.txt", "a.txt"}, {12, 172}}, {{"docs/su", "a.txt", "x.txt"}, {12}},
+    };
+    for (const auto& [names, offsets] : cases) {
+        const Selection selection = select_entries(listing, names);
+        std::set<uint64_t> chosen;
+        for (const ListingEntry& e : listing.entries)
+            for (const OffsetRange& r : selection.ranges)
+                if (e.offset >= r.from && e.offset < r.to) chosen.insert(e.offset);
+        EXPECT_EQ(offsets, chosen) << names[0];
+    }
+    EXPECT_EQ((std::vector<std::string>{"docs/su", "x.txt"}),
+              select_entries(listing, {"docs/su", "a.txt", "x.txt"}).missing);
+}
+
+}  // namespace
+}  // namespace cli
+}  // namespace vellum
