@@ -1,8 +1,6 @@
 // Every command's output, exit status and refusals, seen from outside.
 #include <unistd.h>
 
-#include <cstdio>
-
 #include "cli_test_support.h"
 
 namespace vellum {
@@ -89,11 +87,9 @@ TEST_F(CommandsTest, SolidAppendsAreRefusedWithTheSystemsMessages) {
     EXPECT_TRUE(before == file_tree(dir_));
 }
 
+std::string right(uint64_t n, size_t width) { return std::string(width - std::to_string(n).size(), ' ') + std::to_string(n); }
 std::string cells(uint64_t packed, uint64_t size, const std::string& rest) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%12llu %12llu  ", static_cast<unsigned long long>(packed),
-                  static_cast<unsigned long long>(size));
-    return text + rest;
+    return right(packed, 12) + " " + right(size, 12) + "  " + rest;
 }
 
 // Catches columns, rows, totals or header fields that differ from the records,
@@ -112,9 +108,7 @@ TEST_F(CommandsTest, ListInfoAndExtractByName) {
     Result entries = vellum({"l", "--entries", "arc.vlm"});
     EXPECT_EQ(0u, entries.out.find("      Offset Class       Packed         Size  Path\n          12     9 " +
                                    cells(r[0].length, 3, "a.txt\n")));
-    char head[32];
-    std::snprintf(head, sizeof head, "%12llu    17 ", static_cast<unsigned long long>(r[3].offset));
-    EXPECT_TRUE(has(entries.out, head + cells(r[3].length, 3000, "x.zip\n")) && has(entries.out, " docs/sub/b.txt\n"))
+    EXPECT_TRUE(has(entries.out, right(r[3].offset, 12) + "    17 " + cells(r[3].length, 3000, "x.zip\n")) && has(entries.out, " docs/sub/b.txt\n"))
         << entries.out;
     Result info = vellum({"i", "arc"});
     EXPECT_EQ(0, info.status) << info.err;

@@ -16,6 +16,7 @@ struct Mode {
     const char* block;
     char setting;
 };
+void PrintTo(const Mode& m, std::ostream* os) { *os << (m.solid ? "solid " : "normal ") << m.block; }
 
 class RoundTripTest : public CliTest, public ::testing::WithParamInterface<Mode> {};
 
