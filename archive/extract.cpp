@@ -209,12 +209,6 @@ ExtractResult extract_entry(Command& command, uint64_t offset, const std::string
 
 namespace {
 
-bool selected(const std::vector<OffsetRange>& ranges, uint64_t offset) {
-    for (const OffsetRange& r : ranges)
-        if (offset >= r.from && offset < r.to) return true;
-    return false;
-}
-
 void count(ExtractSummary& summary, ExtractResult result) {
     switch (result) {
         case ExtractResult::extracted: ++summary.written; break;
@@ -226,6 +220,19 @@ void count(ExtractSummary& summary, ExtractResult result) {
 }
 
 }  // namespace
+
+bool in_ranges(const std::vector<OffsetRange>& ranges, uint64_t offset) {
+    for (const OffsetRange& r : ranges)
+        if (offset >= r.from && offset < r.to) return true;
+    return false;
+}
+
+uint64_t end_of_ranges(const std::vector<OffsetRange>& ranges) {
+    uint64_t end = 0;
+    for (const OffsetRange& r : ranges)
+        if (r.to > r.from) end = std::max(end, r.to);
+    return end;
+}
 
 ExtractSummary extract_ranges(Command& command, const std::vector<OffsetRange>& ranges,
                               const std::string& destination) {
@@ -240,15 +247,13 @@ ExtractSummary extract_ranges(Command& command, const std::vector<OffsetRange>& 
         return summary;
     }
     // A solid run is decoded from its first entry up to the last one wanted.
-    uint64_t last_wanted = 0;
-    for (const OffsetRange& r : ranges)
-        if (r.to > r.from) last_wanted = std::max(last_wanted, r.to);
+    const uint64_t last_wanted = end_of_ranges(ranges);
 
     const std::string base = with_separator(destination);
     RecordHead head;
     WalkStep step = WalkStep::end;
     while (walk.offset < last_wanted && (step = walk_next(&walk, &head)) == WalkStep::entry) {
-        const bool wanted = selected(ranges, walk.entry_offset);
+        const bool wanted = in_ranges(ranges, walk.entry_offset);
         if (!wanted && !command.solid) continue;
         bool write = wanted;
         if (write && !is_safe_entry_path(head.folder_path, head.file_name)) {

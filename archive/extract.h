@@ -30,6 +30,11 @@ struct OffsetRange {
     uint64_t to;    // the offset after the last entry meant (exclusive)
 };
 
+// True when `offset` lies in one of the ranges.
+bool in_ranges(const std::vector<OffsetRange>& ranges, uint64_t offset);
+// Where decoding may stop: the end of the last non-empty range (0 when none).
+uint64_t end_of_ranges(const std::vector<OffsetRange>& ranges);
+
 struct ExtractSummary {
     uint32_t written = 0;
     uint32_t damaged = 0;

@@ -17,18 +17,10 @@ namespace vellum {
 namespace cli {
 namespace {
 
-bool in_ranges(const std::vector<OffsetRange>& ranges, uint64_t offset) {
-    for (const OffsetRange& r : ranges)
-        if (offset >= r.from && offset < r.to) return true;
-    return false;
-}
-
 // Bytes the command will decode: the selected entries, and in a solid archive
 // every entry before the last selected one too.
 uint64_t bytes_to_decode(const ArchiveListing& listing, const std::vector<OffsetRange>& ranges) {
-    uint64_t last_wanted = 0;
-    for (const OffsetRange& r : ranges)
-        if (r.to > r.from) last_wanted = std::max(last_wanted, r.to);
+    const uint64_t last_wanted = end_of_ranges(ranges);
     uint64_t total = 0;
     for (const ListingEntry& entry : listing.entries) {
         if (entry.offset >= last_wanted) break;

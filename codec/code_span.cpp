@@ -36,8 +36,7 @@ public:
           end_(span.end),
           context_start_(context_start(span, params)),
           packed_(span.kind == SpanKind::packed),
-          reset_stale_(span.kind == SpanKind::block_normal),
-          coder_(coder) {}
+          reset_stale_(span.kind == SpanKind::block_normal) {}
 
     bool run(size_t position, const SpanProgress* progress) {
         size_t next_tick = progress && progress->tick ? position + SpanProgress::kInterval : ~size_t{0};
@@ -48,7 +47,7 @@ public:
                 next_tick = position + SpanProgress::kInterval;
             }
             if constexpr (!kCompressing(D)) {
-                if (damaged_ || coder_.in->overrun()) return false;
+                if (damaged_ || bits_.coder.in->overrun()) return false;
             }
         }
         return true;
@@ -203,7 +202,6 @@ private:
     const size_t context_start_;
     const bool packed_;
     const bool reset_stale_;
-    ArithmeticCoder& coder_;
     bool damaged_ = false;
 };
 
