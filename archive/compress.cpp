@@ -5,6 +5,7 @@
 #include "archive/file_class.h"
 #include "archive/filters.h"
 #include "archive/messages.h"
+#include "archive/solid_run.h"
 #include "codec/code_span.h"
 #include "platform/platform.h"
 
@@ -89,7 +90,7 @@ bool write_blocks(EntryWriter& e) {
             e.done += length;
         } else {
             code_region(e, 0, length, kind);
-            c.codec.match.base_position += length;
+            finish_block(c, length);
         }
     } while (e.done < e.original_size);
     return true;
@@ -110,23 +111,18 @@ bool write_packed(EntryWriter& e) {
         return true;
     }
     code_region(e, c.fill, size, SpanKind::packed);
-    c.fill += size;
+    finish_packed(c, size);
     return true;
 }
 
 bool write_data(EntryWriter& e) {
     Command& c = e.command;
     bool ok;
-    if (c.solid && c.fill + e.original_size < c.block_size) {
+    if (is_packed(c, e.original_size)) {
         ok = write_packed(e);
     } else {
-        if (c.solid) {
-            // The shared buffer starts afresh; what it held becomes history
-            // beyond reach.
-            c.codec.match.base_position += c.fill;
-            c.fill = 0;
-            e.history_touched = true;
-        }
+        if (c.solid) e.history_touched = true;
+        start_blocks(c);
         ok = write_blocks(e);
     }
     if (!ok) return false;

@@ -7,6 +7,7 @@
 #include "archive/file_class.h"
 #include "archive/filters.h"
 #include "archive/messages.h"
+#include "archive/solid_run.h"
 #include "codec/code_span.h"
 #include "platform/platform.h"
 
@@ -90,7 +91,7 @@ bool decode_packed(EntryReader& e, ByteReader& in, ArithmeticCoder& coder) {
         write_output(e, at, size);
         apply_prefilter(e.params, at, size);
     }
-    c.fill += size;
+    finish_packed(c, size);
     return true;
 }
 
@@ -108,7 +109,7 @@ bool decode_blocks(EntryReader& e, ByteReader& in, ArithmeticCoder& coder) {
             const bool sound = decode_region(e, coder, 0, length, kind);
             // Even a block cut short moves the base past every slot it wrote, so
             // the next entry of a normal archive decodes as if it were alone.
-            c.codec.match.base_position += length;
+            finish_block(c, length);
             if (!sound) return false;
             undo_prefilter(e.params, buffer, length);
         }
@@ -134,13 +135,10 @@ bool decode_entry(EntryReader& e) {
         coder.start_decoding(in);
     }
     bool ok;
-    if (c.solid && c.fill + e.head.original_size < c.block_size) {
+    if (is_packed(c, e.head.original_size)) {
         ok = decode_packed(e, in, coder);
     } else {
-        if (c.solid) {
-            c.codec.match.base_position += c.fill;
-            c.fill = 0;
-        }
+        start_blocks(c);
         ok = decode_blocks(e, in, coder);
     }
     if (!e.params.store_raw) c.codec.end_entry();

@@ -25,6 +25,12 @@ constexpr int kDefaultBufferSetting = 4;
 // Record length, original size, reserved, the two name lengths and the class field.
 constexpr uint64_t kRecordFixedBytes = 24;
 
+// A total of sizes read from an archive: stops at the largest count rather than
+// wrap, since a damaged record may claim any size.
+inline uint64_t add_capped(uint64_t total, uint64_t more) {
+    return more > UINT64_MAX - total ? UINT64_MAX : total + more;
+}
+
 // Block size of a buffer size setting: 8 MiB << setting, 0 for a setting outside 0..6.
 uint64_t block_size_for_setting(int setting);
 

@@ -24,7 +24,7 @@ uint64_t bytes_to_decode(const ArchiveListing& listing, const std::vector<Offset
     uint64_t total = 0;
     for (const ListingEntry& entry : listing.entries) {
         if (entry.offset >= last_wanted) break;
-        if (listing.header.solid || in_ranges(ranges, entry.offset)) total += entry.original_size;
+        if (listing.header.solid || in_ranges(ranges, entry.offset)) total = add_capped(total, entry.original_size);
     }
     return total;
 }
@@ -125,7 +125,7 @@ int run_test(Session& session, const Options& options) {
             break;
         }
         ++tested;
-        bytes += entry.original_size;
+        bytes = add_capped(bytes, entry.original_size);
         if (result != ExtractResult::damaged) continue;
         ++damaged;
         if (command.solid) {

@@ -11,8 +11,8 @@ ArchiveTotals archive_totals(const ArchiveListing& listing) {
     totals.block_size = block_size_for_setting(listing.header.buffer_setting);
     totals.entry_count = listing.entry_count;
     for (const ListingEntry& entry : listing.entries) {
-        totals.original_total += entry.original_size;
-        totals.packed_total += entry.record_length;
+        totals.original_total = add_capped(totals.original_total, entry.original_size);
+        totals.packed_total = add_capped(totals.packed_total, entry.record_length);
     }
     totals.archive_length = listing.archive_length;
     totals.complete = listing.status == ListStatus::complete;
