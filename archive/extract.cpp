@@ -40,21 +40,31 @@ bool write_output(EntryReader& e, const uint8_t* data, size_t length) {
     return !e.output_failed;
 }
 
+// Sizes the data must back before anything is read or looped over: a stored
+// entry holds exactly its bytes; a coded one at least the coder's 4-byte flush.
+// (A coded entry may stand for far more bytes than it holds, so its original
+// size is bounded only by the data running out while it is decoded.)
+bool entry_sizes_sound(const CodecParams& params, uint64_t data_length, uint64_t original_size) {
+    constexpr uint64_t kFlushBytes = 4;
+    if (params.store_raw) return data_length == original_size;
+    return data_length >= kFlushBytes;
+}
+
 // Reads the record at `offset` and checks that it lies inside the archive and
 // names a class this format writes.
 bool read_entry_head(EntryReader& e, uint64_t offset) {
     uint64_t archive_length = 0;
     uint16_t file_class = 0;
-    if (!stream_length(e.archive, &archive_length) ||
-        !read_record_head_at(e.archive, offset, &e.head) || !read_class_field(e.archive, &file_class))
+    if (!stream_length(e.archive, &archive_length) || offset > archive_length ||
+        !read_record_head_at(e.archive, offset, &e.head, archive_length - offset) ||
+        !read_class_field(e.archive, &file_class))
         return false;
     const uint64_t head_size = record_head_size(e.head);
-    if (e.head.record_length < head_size || offset > archive_length ||
-        e.head.record_length > archive_length - offset)
+    if (e.head.record_length < head_size || e.head.record_length > archive_length - offset)
         return false;
     e.data_length = e.head.record_length - head_size;
     if (!codec_params_for_class(file_class, e.command.solid != 0, &e.params)) return false;
-    return !e.params.store_raw || e.data_length == e.head.original_size;
+    return entry_sizes_sound(e.params, e.data_length, e.head.original_size);
 }
 
 void tick(void* context, size_t position) {

@@ -57,9 +57,9 @@ bool write_name(FILE* file, const std::string& name) {
            write_bytes(file, name.data(), name.size());
 }
 
-bool read_name(FILE* file, std::string* name) {
+bool read_name(FILE* file, std::string* name, uint64_t room) {
     uint16_t length = 0;
-    if (!read_u16(file, &length)) return false;
+    if (!read_u16(file, &length) || length > room) return false;
     name->assign(length, '\0');
     return read_bytes(file, &(*name)[0], length);
 }
@@ -96,18 +96,26 @@ bool write_record_head(FILE* file, const RecordHead& head) {
            write_name(file, head.file_name);
 }
 
-// The record length is already read: the fields from the original size to the name.
-static bool read_record_head_rest(FILE* file, RecordHead* head) {
-    return read_u64(file, &head->original_size) && read_u16(file, &head->reserved) &&
-           read_name(file, &head->folder_path) && read_name(file, &head->file_name);
+// Bytes of `room` left after `used` of them, 0 when none.
+static uint64_t room_after(uint64_t room, uint64_t used) { return room > used ? room - used : 0; }
+
+// The record length is already read: the fields from the original size to the
+// name. `room` counts from the record's start; each name must fit in what is left.
+static bool read_record_head_rest(FILE* file, RecordHead* head, uint64_t room) {
+    constexpr uint64_t kBeforeFolder = 8 + 8 + 2 + 2;  // up to the folder path's bytes
+    if (!read_u64(file, &head->original_size) || !read_u16(file, &head->reserved) ||
+        !read_name(file, &head->folder_path, room_after(room, kBeforeFolder)))
+        return false;
+    const uint64_t before_name = kBeforeFolder + head->folder_path.size() + 2;
+    return read_name(file, &head->file_name, room_after(room, before_name));
 }
 
-bool read_record_head(FILE* file, RecordHead* head) {
-    return read_u64(file, &head->record_length) && read_record_head_rest(file, head);
+bool read_record_head(FILE* file, RecordHead* head, uint64_t room) {
+    return read_u64(file, &head->record_length) && read_record_head_rest(file, head, room);
 }
 
-bool read_record_head_at(FILE* file, uint64_t offset, RecordHead* head) {
-    return platform::seek_to(file, offset) && read_record_head(file, head);
+bool read_record_head_at(FILE* file, uint64_t offset, RecordHead* head, uint64_t room) {
+    return platform::seek_to(file, offset) && read_record_head(file, head, room);
 }
 
 bool write_class_field(FILE* file, uint16_t file_class) {
@@ -152,7 +160,7 @@ WalkStep walk_next(ArchiveWalk* walk, RecordHead* head) {
     // (everything from here on belongs to it); checked before the names, which
     // such an add may not have finished either.
     if (head->record_length == 0) return WalkStep::interrupted_add;
-    if (!read_record_head_rest(walk->file, head)) return WalkStep::truncated_head;
+    if (!read_record_head_rest(walk->file, head, remaining)) return WalkStep::truncated_head;
 
     const uint64_t head_size = record_head_size(*head);
     if (head->record_length < head_size) return WalkStep::length_too_small;

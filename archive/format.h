@@ -54,7 +54,9 @@ bool read_u64(FILE* file, uint64_t* value);
 // A stored name: u16 length then the bytes, no terminator. The signature is
 // written through this too. False when the name is longer than 65535 bytes.
 bool write_name(FILE* file, const std::string& name);
-bool read_name(FILE* file, std::string* name);
+// `room`: bytes the file holds after the length field. A stored length beyond it
+// fails before anything is allocated for the name.
+bool read_name(FILE* file, std::string* name, uint64_t room = UINT64_MAX);
 
 // Writes the 12 header bytes at the current position.
 bool write_archive_header(FILE* file, const ArchiveHeader& header);
@@ -81,9 +83,11 @@ inline uint64_t record_head_size(const RecordHead& head) {
 // Writes everything before the class field (record_head_size - 2 bytes). The
 // class field follows once the first block has been read.
 bool write_record_head(FILE* file, const RecordHead& head);
-// Reads everything before the class field from the current position.
-bool read_record_head(FILE* file, RecordHead* head);
-bool read_record_head_at(FILE* file, uint64_t offset, RecordHead* head);
+// Reads everything before the class field from the current position. `room`:
+// bytes the file holds from the record's start; names that claim more fail.
+bool read_record_head(FILE* file, RecordHead* head, uint64_t room = UINT64_MAX);
+bool read_record_head_at(FILE* file, uint64_t offset, RecordHead* head,
+                         uint64_t room = UINT64_MAX);
 
 bool write_class_field(FILE* file, uint16_t file_class);
 bool read_class_field(FILE* file, uint16_t* file_class);
