@@ -152,10 +152,12 @@ AddResult compress_file(Command& command, const std::string& source_path,
         return AddResult::skipped;
     }
 
-    FILE* source = platform::open_file(source_path.c_str(), "rb");
+    // Never opened as a plain stream: a pipe put here would block the add.
+    bool special = false;
+    FILE* source = platform::open_regular_file(source_path.c_str(), &special);
     if (!source || !source_size(source, &head.original_size)) {
         if (source) std::fclose(source);
-        report(reporter, msg::kSourceNotOpened, source_path);
+        report(reporter, special ? msg::kNotRegularFile : msg::kSourceNotOpened, source_path);
         return AddResult::skipped;
     }
     FILE* archive = platform::open_file(command.archive_path.c_str(), "rb+");

@@ -14,7 +14,12 @@ std::string replaced(std::string text, char from, char to) {
 }
 
 bool is_safe_component(const std::string& part) {
-    return !part.empty() && part != "." && part != ".." && part.find(':') == std::string::npos;
+    return !part.empty() && part != "." && part != "..";
+}
+
+bool is_drive_start(const std::string& text) {
+    return text.size() >= 2 && text[1] == ':' &&
+           ((text[0] >= 'A' && text[0] <= 'Z') || (text[0] >= 'a' && text[0] <= 'z'));
 }
 
 }  // namespace
@@ -25,10 +30,13 @@ std::string native_form(const std::string& archive) {
     return kNativeSeparator == '\\' ? archive : replaced(archive, '\\', kNativeSeparator);
 }
 
-bool is_safe_entry_path(const std::string& folder_path, const std::string& file_name) {
-    if (!is_safe_component(file_name)) return false;
+PathCheck check_entry_path(const std::string& folder_path, const std::string& file_name) {
+    if (!is_safe_component(file_name)) return PathCheck::unsafe;
     for (char c : file_name)
-        if (is_separator(c)) return false;
+        if (is_separator(c)) return PathCheck::unsafe;
+    if (folder_path.empty() ? file_name.size() == 2 && is_drive_start(file_name)
+                            : is_drive_start(folder_path))
+        return PathCheck::unsafe;
     // Either separator splits: an entry written elsewhere may carry slashes.
     std::string part;
     for (char c : folder_path) {
@@ -36,18 +44,32 @@ bool is_safe_entry_path(const std::string& folder_path, const std::string& file_
             part += c;
             continue;
         }
-        if (!is_safe_component(part)) return false;
+        if (!is_safe_component(part)) return PathCheck::unsafe;
         part.clear();
     }
     // A folder path ends with its separator; anything after the last one is not
     // a folder name this format writes.
-    return part.empty();
+    if (!part.empty()) return PathCheck::unsafe;
+    if (kNativeSeparator == '\\' &&
+        (folder_path.find(':') != std::string::npos || file_name.find(':') != std::string::npos))
+        return PathCheck::stream_name;
+    return PathCheck::safe;
+}
+
+bool name_comes_back(const std::string& folder_path, const std::string& name, bool folder) {
+    if (name.find('\\') != std::string::npos) return false;
+    // A folder's name is checked where its files will carry it: in their folder path.
+    if (folder) return check_entry_path(folder_path + name + '\\', "f") == PathCheck::safe;
+    return check_entry_path(folder_path, name) == PathCheck::safe;
 }
 
 bool create_folders(const std::string& path) {
     std::string prefix;
     for (size_t i = 0; i < path.size(); ++i) {
-        if (is_separator(path[i]) && i > 0 && path[i - 1] != ':' && !is_separator(path[i - 1]))
+        // A separator right after a leading drive names no folder of its own; a
+        // ':' anywhere else is part of a name.
+        const bool bare_drive = prefix.size() == 2 && is_drive_start(prefix);
+        if (is_separator(path[i]) && i > 0 && !bare_drive && !is_separator(path[i - 1]))
             platform::create_folder(prefix.c_str());
         prefix += path[i];
     }

@@ -17,10 +17,27 @@ constexpr char kNativeSeparator = '/';
 std::string archive_form(const std::string& native);
 std::string native_form(const std::string& archive);
 
-// True when an entry may be written below the destination: no absolute folder
-// path, no drive, no ".." (or ".") component, no separator inside the file name,
-// no empty component, and a non-empty name.
-bool is_safe_entry_path(const std::string& folder_path, const std::string& file_name);
+enum class PathCheck {
+    safe,
+    unsafe,       // absolute, a leading drive, "." or "..", an empty component
+    stream_name,  // a ':' inside a name, which Windows reads as a stream name
+};
+
+// Whether an entry may be written below the destination: no absolute folder
+// path, no leading drive ("C:\" or the drive-relative "C:docs\"; a file name
+// "C:" alone counts too), no ".." (or ".") component, no separator inside the
+// file name, no empty component, and a non-empty name. A ':' anywhere else is
+// only a character on systems whose separator is the slash.
+PathCheck check_entry_path(const std::string& folder_path, const std::string& file_name);
+inline bool is_safe_entry_path(const std::string& folder_path, const std::string& file_name) {
+    return check_entry_path(folder_path, file_name) == PathCheck::safe;
+}
+
+// Adding: true when a name found on disk, stored under `folder_path` (archive
+// form), extracts again as the same name: it holds no backslash (which reads back
+// as a folder) and its path passes check_entry_path. `folder`: the name is a
+// folder's, so it will stand in the folder paths of the files below it.
+bool name_comes_back(const std::string& folder_path, const std::string& name, bool folder);
 
 // Creates every folder along `path` (native form), ignoring those that exist; a
 // separator right after a drive colon names no folder of its own.

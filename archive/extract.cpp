@@ -264,8 +264,10 @@ ExtractSummary extract_ranges(Command& command, const std::vector<OffsetRange>& 
         const bool wanted = in_ranges(ranges, walk.entry_offset);
         if (!wanted && !command.solid) continue;
         bool write = wanted;
-        if (write && !is_safe_entry_path(head.folder_path, head.file_name)) {
-            report(command.reporter, msg::kUnsafePath, head.folder_path + head.file_name);
+        const PathCheck check = check_entry_path(head.folder_path, head.file_name);
+        if (write && check != PathCheck::safe) {
+            report(command.reporter, check == PathCheck::stream_name ? msg::kColonInName : msg::kUnsafePath,
+                   head.folder_path + head.file_name);
             ++summary.skipped;
             if (!command.solid) continue;
             write = false;

@@ -6,9 +6,12 @@
 namespace vellum {
 namespace {
 
-// Folders entered so far in one add, and the archive's own identity.
+// The folders on the way from the selected folder down to the one being walked,
+// and the archive's own identity. Only a folder already on that way is a cycle:
+// a folder reached again along another way (a link met before the folder itself)
+// is walked again and stored under that path too.
 struct WalkState {
-    std::vector<platform::FolderId> entered;
+    std::vector<platform::FolderId> way;
     platform::FolderId archive{};
     bool archive_known = false;
 };
@@ -17,6 +20,27 @@ bool is_archive_itself(const WalkState& walk, const std::string& path) {
     platform::FolderId id;
     return walk.archive_known && platform::file_id(path.c_str(), &id) &&
            platform::same_folder(id, walk.archive);
+}
+
+bool on_the_way(const WalkState& state, const platform::FolderId& id) {
+    for (const platform::FolderId& above : state.way)
+        if (platform::same_folder(above, id)) return true;
+    return false;
+}
+
+// Pipes, sockets and devices are never opened, and names that extraction would
+// not give back as they are never stored: reported by path, and the add goes on.
+bool refused(Command& command, const std::string& path, platform::ItemKind kind,
+             const std::string& folder_path, const std::string& name, AddSummary& summary) {
+    if (kind == platform::ItemKind::special) {
+        report(command.reporter, msg::kNotRegularFile, path);
+    } else if (!name_comes_back(folder_path, name, kind == platform::ItemKind::folder)) {
+        report(command.reporter, msg::kNameWouldNotComeBack, path);
+    } else {
+        return false;
+    }
+    ++summary.skipped;
+    return true;
 }
 
 void add_file(Command& command, const WalkState& walk, const std::string& path,
@@ -33,27 +57,28 @@ void add_file(Command& command, const WalkState& walk, const std::string& path,
 void walk(Command& command, WalkState& state, const std::string& folder,
           const std::string& relative, AddSummary& summary) {
     platform::FolderId id;
-    if (platform::folder_id(folder.c_str(), &id)) {
-        for (const platform::FolderId& seen : state.entered)
-            if (platform::same_folder(seen, id)) return;
-        state.entered.push_back(id);
-    }
+    const bool known = platform::folder_id(folder.c_str(), &id);
+    if (known && on_the_way(state, id)) return;
     std::vector<platform::FolderItem> items;
     if (!platform::list_folder(folder.c_str(), &items)) {
         report(command.reporter, msg::kSourceNotOpened, folder);
         ++summary.skipped;
         return;
     }
+    if (known) state.way.push_back(id);
     const std::string base = with_separator(folder);
     // The files of a root folder, which has no name of its own, stand at the top.
     const std::string folder_path = relative.empty() ? relative : relative + '\\';
     for (const platform::FolderItem& item : items) {
-        if (summary.failed) return;
-        if (item.is_folder)
-            walk(command, state, base + item.name, folder_path + item.name, summary);
+        if (summary.failed) break;
+        const std::string path = base + item.name;
+        if (refused(command, path, item.kind, folder_path, item.name, summary)) continue;
+        if (item.kind == platform::ItemKind::folder)
+            walk(command, state, path, folder_path + item.name, summary);
         else
-            add_file(command, state, base + item.name, folder_path, item.name, summary);
+            add_file(command, state, path, folder_path, item.name, summary);
     }
+    if (known) state.way.pop_back();
 }
 
 WalkState start_walk(const Command& command) {
@@ -82,7 +107,9 @@ void add_path(Command& command, const std::string& path, AddSummary& summary) {
     std::string name = own_name(path);
     // "." and ".." are stored under the name of the folder they lead to.
     if (name == "." || name == "..") name = own_name(platform::full_path(path.c_str()));
-    if (platform::is_folder(path.c_str())) {
+    const platform::ItemKind kind = platform::item_kind(path.c_str());
+    if (refused(command, path, kind, "", name, summary)) return;
+    if (kind == platform::ItemKind::folder) {
         walk_folder(command, path, archive_form(name), summary);
         return;
     }

@@ -20,8 +20,11 @@ struct AddSummary {
 
 // Adds every file below `folder` (native path). `relative` is the folder's path
 // in the archive without the trailing backslash, starting as the folder's own
-// name (empty for a root folder, whose files then stand at the top). Links to folders are followed, but no folder is entered twice, and the
-// archive being written is never added to itself.
+// name (empty for a root folder, whose files then stand at the top). Links to folders are followed; only a
+// folder already on the way down from `folder` is not entered again (a cycle).
+// Pipes, sockets and devices are skipped, and so are names that would not
+// extract as they are; both are reported. The archive being written is never
+// added to itself.
 void walk_folder(Command& command, const std::string& folder, const std::string& relative,
                  AddSummary& summary);
 

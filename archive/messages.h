@@ -3,6 +3,7 @@
 // name, the caller supplies it.
 #pragma once
 
+#include "archive/display_name.h"
 #include "archive/report.h"
 
 namespace vellum {
@@ -25,6 +26,10 @@ constexpr MessageText kSourceNotOpened = {nullptr, "NON VA BENE", kFlagsNone};
 constexpr MessageText kArchiveWriteFailed = {nullptr, "Write error: entry removed", kIconWarning};
 constexpr MessageText kSourceReadFailed = {nullptr, "Read error: entry removed", kIconWarning};
 constexpr MessageText kNameTooLong = {nullptr, "Name too long: file skipped", kIconWarning};
+constexpr MessageText kNotRegularFile = {nullptr, "Not a file or folder (pipe, socket or device): skipped",
+                                         kIconWarning};
+constexpr MessageText kNameWouldNotComeBack = {nullptr, "Name cannot be extracted as it is: skipped",
+                                               kIconWarning};
 constexpr MessageText kOutOfMemory = {nullptr, "Not enough memory for the block buffer",
                                       kIconWarning};
 // Extracting.
@@ -36,6 +41,8 @@ constexpr MessageText kOutputWriteFailed = {nullptr, "Write error: file incomple
                                             kIconWarning};
 constexpr MessageText kDamagedEntry = {nullptr, "Damaged entry: skipped", kIconWarning};
 constexpr MessageText kUnsafePath = {nullptr, "Unsafe path: entry skipped", kIconWarning};
+constexpr MessageText kColonInName = {nullptr, "Name holds ':', which this system reads as a stream: "
+                                               "entry skipped", kIconWarning};
 constexpr MessageText kSolidRunBroken = {nullptr, "Damaged entry: the rest of the solid run "
                                                   "cannot be decoded", kIconWarning};
 constexpr MessageText kArchiveWalkStopped = {nullptr, "Archive damaged: walk stopped here",
@@ -68,8 +75,9 @@ constexpr MessageText kDeleteReplaceFailed = {nullptr, "Cannot replace the archi
 constexpr MessageText kDeleteRemoveFailed = {nullptr, "Cannot remove the archive", kIconWarning};
 }  // namespace msg
 
+// The caller's text carries paths and names: shown escaped, never raw.
 inline void report(Reporter& reporter, const MessageText& m, const std::string& text = {}) {
-    reporter.message(m.text ? std::string(m.text) : text, m.caption, m.flags);
+    reporter.message(m.text ? std::string(m.text) : escaped_name(text), m.caption, m.flags);
 }
 
 }  // namespace vellum

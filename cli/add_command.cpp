@@ -38,9 +38,10 @@ uint64_t bytes_to_add(const std::vector<std::string>& paths) {
 
 void add_operand(Session& session, Command& command, const std::string& path,
                  AddSummary& summary) {
-    const bool folder = platform::is_folder(path.c_str());
     uint64_t size = 0;
-    if (!folder && !platform::file_size(path.c_str(), &size)) {
+    // Pipes and devices are named and skipped by the add itself.
+    if (platform::item_kind(path.c_str()) == platform::ItemKind::file &&
+        !platform::file_size(path.c_str(), &size)) {
         print_error(session, path + ": no such file or folder");
         ++summary.skipped;
         return;

@@ -1,5 +1,7 @@
 #include "cli/progress.h"
 
+#include "archive/display_name.h"
+
 #include <algorithm>
 
 namespace vellum {
@@ -89,7 +91,8 @@ void ProgressDisplay::finish() {
 void ProgressDisplay::write(FILE* stream, const std::string& text) {
     std::lock_guard<std::mutex> lock(mutex_);
     clear_locked();
-    std::fputs(text.c_str(), stream);
+    // Every line out carries names; none reaches the terminal raw.
+    std::fputs(escaped_name(text).c_str(), stream);
     std::fputc('\n', stream);
     std::fflush(stream);
 }
@@ -108,7 +111,7 @@ void ProgressDisplay::draw_locked() {
     const double elapsed = std::chrono::duration<double>(now - start_).count();
     const double busy = std::chrono::duration<double>(last_event_ - start_).count();
     const std::string text =
-        progress_text(name_, finished_ + current_, total_, busy, elapsed, kLineWidth);
+        progress_text(escaped_name(name_), finished_ + current_, total_, busy, elapsed, kLineWidth);
     std::string out = "\r" + text;
     // Blank out the tail of a longer line drawn before.
     if (text.size() < drawn_) out.append(drawn_ - text.size(), ' ');

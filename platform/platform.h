@@ -14,6 +14,10 @@ namespace platform {
 // fopen with 64-bit offsets enabled where the C library needs it.
 FILE* open_file(const char* path, const char* mode);
 
+// Opens a regular file for reading ("rb") without ever blocking on what is
+// there: nullptr, with *special set, when the name leads to anything else.
+FILE* open_regular_file(const char* path, bool* special);
+
 // Absolute 64-bit seek from the start of the stream.
 bool seek_to(FILE* file, uint64_t offset);
 bool seek_to_end(FILE* file);
@@ -31,9 +35,20 @@ std::string full_path(const char* path);
 // True when the folder exists afterwards, whether made here or already there.
 bool create_folder(const char* path);
 
+// What a name leads to, links followed. Only files and folders are ever added:
+// a pipe, socket or device would block a read or give no stable content.
+enum class ItemKind {
+    file,     // a regular file, or a name whose kind cannot be read (the open then fails)
+    folder,
+    special,  // a named pipe, socket, device or anything else
+};
+
+ItemKind item_kind(const char* path);
+
 struct FolderItem {
     std::string name;
     bool is_folder = false;
+    ItemKind kind = ItemKind::file;
 };
 
 // Names in one folder, in the order the file system returns them, without "." and "..".

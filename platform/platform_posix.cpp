@@ -7,6 +7,7 @@
 #include "platform/platform.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -22,6 +23,24 @@ namespace platform {
 
 FILE* open_file(const char* path, const char* mode) {
     return std::fopen(path, mode);
+}
+
+FILE* open_regular_file(const char* path, bool* special) {
+    *special = false;
+    // O_NONBLOCK: a pipe with no writer would otherwise hold the open forever.
+    const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    struct stat st;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        *special = !S_ISDIR(st.st_mode);
+        close(fd);
+        return nullptr;
+    }
+    const int flags = fcntl(fd, F_GETFL);
+    if (flags >= 0) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    FILE* file = fdopen(fd, "rb");
+    if (file == nullptr) close(fd);
+    return file;
 }
 
 bool seek_to(FILE* file, uint64_t offset) {
@@ -65,17 +84,25 @@ bool create_folder(const char* path) {
     return errno == EEXIST && is_folder(path);
 }
 
-// d_type is not filled by every file system, and a link to a folder must count
-// as a folder, so unknown and link entries are asked with stat.
-static bool entry_is_folder(const std::string& folder, const struct dirent* entry) {
+ItemKind item_kind(const char* path) {
+    struct stat st;
+    if (stat(path, &st) != 0) return ItemKind::file;
+    if (S_ISDIR(st.st_mode)) return ItemKind::folder;
+    return S_ISREG(st.st_mode) ? ItemKind::file : ItemKind::special;
+}
+
+// d_type is not filled by every file system, and a link must count as what it
+// leads to, so unknown and link entries are asked with stat.
+static ItemKind entry_kind(const std::string& folder, const struct dirent* entry) {
 #ifdef DT_DIR
-    if (entry->d_type == DT_DIR) return true;
-    if (entry->d_type != DT_UNKNOWN && entry->d_type != DT_LNK) return false;
+    if (entry->d_type == DT_DIR) return ItemKind::folder;
+    if (entry->d_type == DT_REG) return ItemKind::file;
+    if (entry->d_type != DT_UNKNOWN && entry->d_type != DT_LNK) return ItemKind::special;
 #endif
     std::string full = folder;
     if (full.empty() || full.back() != '/') full += '/';
     full += entry->d_name;
-    return is_folder(full.c_str());
+    return item_kind(full.c_str());
 }
 
 bool list_folder(const char* path, std::vector<FolderItem>* items) {
@@ -87,7 +114,8 @@ bool list_folder(const char* path, std::vector<FolderItem>* items) {
         if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) continue;
         FolderItem item;
         item.name = entry->d_name;
-        item.is_folder = entry_is_folder(folder, entry);
+        item.kind = entry_kind(folder, entry);
+        item.is_folder = item.kind == ItemKind::folder;
         items->push_back(item);
     }
     closedir(dir);

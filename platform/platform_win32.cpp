@@ -16,6 +16,24 @@ FILE* open_file(const char* path, const char* mode) {
     return std::fopen(path, mode);
 }
 
+// Only disk files: a name such as CON or a pipe would block a read.
+FILE* open_regular_file(const char* path, bool* special) {
+    *special = false;
+    if (item_kind(path) != ItemKind::file) {
+        *special = !is_folder(path);
+        return nullptr;
+    }
+    FILE* file = std::fopen(path, "rb");
+    if (file == nullptr) return nullptr;
+    const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+    if (GetFileType(handle) != FILE_TYPE_DISK) {
+        std::fclose(file);
+        *special = true;
+        return nullptr;
+    }
+    return file;
+}
+
 bool seek_to(FILE* file, uint64_t offset) {
     if (offset > static_cast<uint64_t>(INT64_MAX)) return false;
     return _fseeki64(file, static_cast<__int64>(offset), SEEK_SET) == 0;
@@ -52,6 +70,13 @@ std::string full_path(const char* path) {
     return std::string(buffer, length);
 }
 
+ItemKind item_kind(const char* path) {
+    const DWORD attributes = GetFileAttributesA(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES) return ItemKind::file;
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) return ItemKind::folder;
+    return (attributes & FILE_ATTRIBUTE_DEVICE) ? ItemKind::special : ItemKind::file;
+}
+
 bool create_folder(const char* path) {
     if (CreateDirectoryA(path, nullptr)) return true;
     return GetLastError() == ERROR_ALREADY_EXISTS && is_folder(path);
@@ -70,6 +95,9 @@ bool list_folder(const char* path, std::vector<FolderItem>* items) {
         FolderItem item;
         item.name = found.cFileName;
         item.is_folder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        item.kind = item.is_folder ? ItemKind::folder
+                    : (found.dwFileAttributes & FILE_ATTRIBUTE_DEVICE) ? ItemKind::special
+                                                                         : ItemKind::file;
         items->push_back(item);
     } while (FindNextFileA(find, &found));
     FindClose(find);
