@@ -42,7 +42,8 @@ Bytes wave_16bit(size_t samples, unsigned channels) {
 
 }  // namespace
 
-Result run_vellum(const std::vector<std::string>& args, const fs::path& cwd, bool terminal) {
+Result run_vellum(const std::vector<std::string>& args, const fs::path& cwd, bool terminal,
+                  unsigned timeout_seconds) {
     // Everything is made before fork: the child only makes system calls.
     std::vector<std::string> all{VELLUM_BINARY};
     all.insert(all.end(), args.begin(), args.end());
@@ -61,6 +62,7 @@ Result run_vellum(const std::vector<std::string>& args, const fs::path& cwd, boo
             dup2(fileno(out), 1);
             dup2(fileno(err), 2);
         }
+        if (timeout_seconds > 0) alarm(timeout_seconds);  // kept across exec
         execv(argv[0], argv.data());
         _exit(127);
     }

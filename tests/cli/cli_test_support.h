@@ -23,7 +23,10 @@ struct Result {
 };
 
 // Runs vellum in `cwd` with stdin empty; on a terminal, `out` holds all it printed.
-Result run_vellum(const std::vector<std::string>& args, const fs::path& cwd, bool terminal = false);
+// With timeout_seconds the program is killed by SIGALRM (status 128 + 14) when it
+// runs longer: for commands that must not block.
+Result run_vellum(const std::vector<std::string>& args, const fs::path& cwd, bool terminal = false,
+                  unsigned timeout_seconds = 0);
 
 bool has(const std::string& text, const std::string& part);
 Bytes le(uint64_t value, int bytes);

@@ -1,4 +1,5 @@
 // Every command's output, exit status and refusals, seen from outside.
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "cli_test_support.h"
@@ -242,6 +243,52 @@ TEST_F(CommandsTest, DotFolderIsStoredUnderItsRealName) {
     fs::create_directories(path("out"));
     ASSERT_EQ(0, run_vellum({"x", "../arc"}, path("out")).status);
     EXPECT_TRUE((Tree{{"proj/src/m.txt", "main"}}) == file_tree(path("out")));
+}
+
+// What an add must not store, seen from outside: a named pipe (the add must end,
+// so it runs under a timer), a name with a backslash; and names with control
+// bytes never reach the terminal raw.
+TEST_F(CommandsTest, PipesAndUnstorableNamesAreSkippedControlBytesEscaped) {
+    write_file(path("d/a.txt"), "aaa");
+    write_file(path("d/back\\slash"), "bbb");
+    write_file(path("d/esc\x1b[31m.txt"), "ccc");
+    ASSERT_EQ(0, mkfifo(path("d/pipe").c_str(), 0600));
+    const Result add = run_vellum({"add", "arc", "d"}, dir_, false, 60);
+    EXPECT_EQ(1, add.status) << add.err;
+    EXPECT_TRUE(has(add.err, "d/pipe") && has(add.err, "(pipe, socket or device): skipped")) << add.err;
+    EXPECT_TRUE(has(add.err, "back\\slash") && has(add.err, "cannot be extracted as it is: skipped"))
+        << add.err;
+    EXPECT_TRUE(has(add.out, "Added 2 files")) << add.out;
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"list", "--entries", "arc"}, {"list", "arc"}, {"x", "-o", "out", "arc"}}) {
+        const Result run = vellum(args);
+        EXPECT_EQ(0, run.status) << run.err;
+        EXPECT_FALSE(has(run.out + run.err, "\x1b")) << args[0];
+    }
+    EXPECT_TRUE(has(vellum({"list", "--entries", "arc"}).out, "esc\\x1B[31m.txt"));
+    EXPECT_EQ("ccc", read_file(path("out/d/esc\x1b[31m.txt")));
+}
+
+// An add killed while writing its first bytes leaves a short all-zero tail: the
+// next add cuts it and appends; a short tail of other bytes refuses the add.
+TEST_F(CommandsTest, ShortZeroTailIsCutBeforeAnAppend) {
+    write_file(path("a.txt"), text_data(2000, 51));
+    ASSERT_EQ(0, vellum({"add", "arc", "a.txt"}).status);
+    const Bytes sound = read_file(path("arc.vlm"));
+    for (size_t tail = 1; tail < 8; ++tail) {
+        write_file(path("arc.vlm"), sound + Bytes(tail, '\0'));
+        EXPECT_EQ(0, vellum({"add", "arc", "a.txt"}).status) << tail;
+        const Bytes after = read_file(path("arc.vlm"));
+        const std::vector<Record> r = records_of(after);
+        ASSERT_EQ(2u, r.size()) << tail;
+        EXPECT_EQ(sound.size(), r[1].offset);
+        EXPECT_EQ(after.size(), r[1].offset + r[1].length);
+        EXPECT_EQ(0, vellum({"test", "arc"}).status);
+    }
+    const Bytes stray = sound + Bytes("\0\0\x01", 3);
+    write_file(path("arc.vlm"), stray);
+    EXPECT_EQ(2, vellum({"add", "arc", "a.txt"}).status);
+    EXPECT_EQ(stray, read_file(path("arc.vlm")));
 }
 
 }  // namespace
