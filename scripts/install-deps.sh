@@ -7,6 +7,7 @@ command -v make >/dev/null || need+=(make)
 command -v g++ >/dev/null || need+=(g++)
 [ -f /usr/include/gtest/gtest.h ] || need+=(libgtest-dev)
 [ -d /usr/src/googletest ] || need+=(googletest)
+command -v clang++ >/dev/null || need+=(clang)  # the fuzzing harness
 if [ "${VELLUM_WINDOWS:-1}" = 1 ]; then
   command -v x86_64-w64-mingw32-g++-posix >/dev/null || need+=(g++-mingw-w64-x86-64-posix)
   command -v wine >/dev/null || need+=(wine wine64)

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Sets up and runs every test from a fresh checkout: installs what the machine
 # lacks, builds natively (Release, then AddressSanitizer + UBSan) and runs the
-# suites, then the Windows build under Wine.
+# suites, fuzzes the archive readers for a minute, then the Windows build under Wine.
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 JOBS=$(nproc 2>/dev/null || echo 2)
@@ -17,6 +17,9 @@ echo "== native build (AddressSanitizer + UndefinedBehaviorSanitizer)"
 cmake -S "$ROOT" -B "$ROOT/build-asan" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELLUM_SANITIZE=ON >/dev/null
 cmake --build "$ROOT/build-asan" -j"$JOBS"
 (cd "$ROOT/build-asan" && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure)
+
+echo "== fuzzing the archive readers (bounded; scripts/fuzz.sh SECONDS for a longer run)"
+"$ROOT/scripts/fuzz.sh" "${VELLUM_FUZZ_SECONDS:-60}"
 
 if [ -x "$ROOT/scripts/test-windows.sh" ]; then
   echo "== Windows build under Wine"

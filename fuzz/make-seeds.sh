@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Remakes the fuzzer's seed corpus (fuzz/corpus): small archives of every kind the
+# vellum command writes, normal and solid, coded, filtered, stored and empty.
+# Usage: fuzz/make-seeds.sh PATH-TO-VELLUM
+set -euo pipefail
+VELLUM=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
+HERE=$(cd "$(dirname "$0")" && pwd)
+WORK=$(mktemp -d)
+trap 'rm -rf "$WORK"' EXIT
+cd "$WORK"
+mkdir -p docs/sub
+printf 'abc' > a.txt
+printf 'alpha beta gamma alpha beta gamma delta %.0s' 1 2 3 4 5 6 7 8 > docs/t.txt
+printf 'int main() { return 0; } /* %.0s */\n' 1 2 3 4 > docs/sub/m.c
+: > docs/empty.txt
+printf 'PK\003\004stored bytes' > docs/x.zip
+printf 'BM%.0s\001\002\003\004' 1 2 3 4 5 6 7 8 9 10 > docs/p.bmp
+printf 'MZ\220\000\003\000\000\000\350\001\000\000\000\351\002\000\000\000' > docs/e.exe
+printf '%%PDF-1.4 obj obj obj obj endobj endobj' > docs/d.pdf
+q() { "$VELLUM" -q "$@" >/dev/null; }
+q add --block 8M one a.txt
+q add --block 8M normal docs a.txt
+q add --block 8M --solid solid docs a.txt
+q add --block 8M --solid solid-small a.txt docs/t.txt docs/x.zip
+q add --block 16M empty docs/empty.txt
+rm -f "$HERE/corpus/"*.vlm
+mkdir -p "$HERE/corpus"
+for f in *.vlm; do cp "$f" "$HERE/corpus/$f"; done
+ls -l "$HERE/corpus"
