@@ -16,7 +16,7 @@ namespace cli {
 namespace {
 
 // Folder links may lead back up; the size scan for the progress display stops
-// this deep rather than loop (the add itself enters no folder twice).
+// this deep rather than loop (the add itself cuts a cycle where it closes).
 constexpr int kMaxScanDepth = 64;
 
 uint64_t bytes_below(const std::string& path, int depth) {
