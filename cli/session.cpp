@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "cli/interrupt.h"
 #include "cli/terminal.h"
 
 namespace vellum {
@@ -13,6 +14,8 @@ void ConsoleReporter::message(const std::string& text, const std::string& captio
 
 void ConsoleReporter::progress(const ProgressEvent& event) { display_.event(event); }
 
+bool ConsoleReporter::stop_requested() { return interrupt_requested(); }
+
 Session::Session(bool quiet_output)
     : quiet(quiet_output), live_progress(!quiet_output && is_terminal(stderr)), reporter(progress) {}
 
@@ -23,6 +26,11 @@ CodecState& codec_state(Session& session) {
 
 void print_error(Session& session, const std::string& text) {
     session.progress.write(stderr, "vellum: " + text);
+}
+
+int report_interrupted(Session& session) {
+    session.progress.write(stderr, "vellum: interrupted");
+    return kExitInterrupted;
 }
 
 void print_line(Session& session, const std::string& text, bool summary) {
