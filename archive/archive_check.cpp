@@ -86,6 +86,8 @@ RecordsCheck check_records(FILE* file) {
                 check.state = RecordsState::sound;
                 return check;
             case WalkStep::interrupted_add:
+                // The walk stops at the 0 before the names; they may well be whole.
+                if (!read_record_head_at(file, check.offset, &check.head)) check.head = RecordHead();
                 unfinished(file, &check, RecordsState::interrupted_add,
                            "record length 0 (an add that never finished)");
                 return check;
