@@ -1,6 +1,7 @@
 #include "cli/session.h"
 
 #include <cstdio>
+#include <cstdlib>
 
 #include "cli/interrupt.h"
 #include "cli/terminal.h"
@@ -17,7 +18,12 @@ void ConsoleReporter::progress(const ProgressEvent& event) { display_.event(even
 bool ConsoleReporter::stop_requested() { return interrupt_requested(); }
 
 Session::Session(bool quiet_output)
-    : quiet(quiet_output), live_progress(!quiet_output && is_terminal(stderr)), reporter(progress) {}
+    : quiet(quiet_output), live_progress(!quiet_output && is_terminal(stderr)), reporter(progress) {
+    if (const char* redraw = std::getenv("VELLUM_REDRAW_MS")) {
+        const long ms = std::strtol(redraw, nullptr, 10);
+        if (ms >= 0 && ms <= 60000) progress.set_interval(std::chrono::milliseconds(ms));
+    }
+}
 
 CodecState& codec_state(Session& session) {
     if (!session.codec) session.codec = std::make_unique<CodecState>();
