@@ -143,6 +143,9 @@ TEST_F(Interrupts, DeleteLeavesTheArchiveAndNoTemporary) {
 // Catches a command that reads its archive again by name: once it holds the
 // archive, replacing the name with another archive changes nothing it reads.
 TEST_F(Interrupts, HeldArchiveIsReadEvenWhenItsNameIsReplaced) {
+#ifdef _WIN32
+    GTEST_SKIP() << "an open file cannot be renamed over here, which guards the same";
+#endif
     make_sources();
     compress({tmp / "small.txt"}, 1);
     const std::string first = archive;
