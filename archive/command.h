@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <string>
 
@@ -16,6 +17,9 @@ namespace vellum {
 
 struct Command {
     Command(CodecState& codec_state, Reporter& reporter_) : codec(codec_state), reporter(reporter_) {}
+    ~Command() { close_archive(); }
+    Command(const Command&) = delete;
+    Command& operator=(const Command&) = delete;
 
     CodecState& codec;
     Reporter& reporter;
@@ -23,6 +27,16 @@ struct Command {
     uint8_t solid = 0;                            // 0 normal, 1 solid
     int buffer_setting = kDefaultBufferSetting;   // 0..6: block size 8 MiB << setting
     std::string archive_path;
+    // The archive, held open and locked for the whole command once a command has
+    // opened it (open_or_create_archive, or the caller with open_locked): every
+    // entry is then read or written through it, never through a new open by name.
+    // nullptr: the drivers open archive_path themselves, per call.
+    FILE* archive = nullptr;
+
+    void close_archive() {
+        if (archive) std::fclose(archive);
+        archive = nullptr;
+    }
 
     // The block buffer. Its pages are left untouched until data lands in them,
     // so a small file costs little memory under a large setting.

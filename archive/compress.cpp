@@ -26,19 +26,26 @@ struct EntryWriter {
     CodecParams params;
     bool chosen = false;              // class field written, parameters chosen
     bool source_failed = false;
+    bool stopped = false;             // the reporter asked to stop
     bool history_touched = false;     // the solid run's shared state has moved
 
     EntryWriter(Command& c, FILE* src, FILE* arc, const std::string& name)
         : command(c), source(src), archive(arc), file_name(name), sink(arc), out(sink) {}
 };
 
-void tick(void* context, size_t position) {
+bool stop_here(EntryWriter& e) {
+    if (!e.stopped) e.stopped = e.command.reporter.stop_requested();
+    return e.stopped;
+}
+
+bool tick(void* context, size_t position) {
     auto* progress = static_cast<std::pair<EntryWriter*, size_t>*>(context);
     EntryWriter& e = *progress->first;
     ProgressEvent event{ProgressKind::working, e.file_name, e.command.totals};
     event.entry_done = e.done + (position - progress->second);
     event.entry_size = e.original_size;
     e.command.reporter.progress(event);
+    return !stop_here(e);
 }
 
 // Chooses the class from the name and the first bytes at `first`, writes the class
@@ -63,15 +70,17 @@ bool read_source(EntryWriter& e, uint8_t* to, size_t length) {
 }
 
 // Codes one region of the buffer: filter in place, then the position loop.
-void code_region(EntryWriter& e, size_t start, size_t length, SpanKind kind) {
+// False when it was stopped part way.
+bool code_region(EntryWriter& e, size_t start, size_t length, SpanKind kind) {
     uint8_t* buffer = e.command.block.get();
     e.history_touched = true;
     apply_prefilter(e.params, buffer + start, length);
     std::pair<EntryWriter*, size_t> where{&e, start};
     SpanProgress progress{tick, &where};
-    code_span<Direction::compress>(e.command.codec, e.params, e.coder, buffer,
-                                   Span{start, start + length, kind}, &progress);
+    const bool whole = code_span<Direction::compress>(e.command.codec, e.params, e.coder, buffer,
+                                                      Span{start, start + length, kind}, &progress);
     e.done += length;
+    return whole;
 }
 
 // The file in blocks of the buffer's size from offset 0, each filtered and coded
@@ -81,6 +90,7 @@ bool write_blocks(EntryWriter& e) {
     uint8_t* buffer = c.block.get();
     const SpanKind kind = c.solid ? SpanKind::block_solid : SpanKind::block_normal;
     do {
+        if (stop_here(e)) return false;
         const size_t length =
             static_cast<size_t>(std::min<uint64_t>(c.block_size, e.original_size - e.done));
         if (!read_source(e, buffer, length)) return false;
@@ -89,8 +99,9 @@ bool write_blocks(EntryWriter& e) {
             e.out.write(buffer, length);
             e.done += length;
         } else {
-            code_region(e, 0, length, kind);
+            const bool whole = code_region(e, 0, length, kind);
             finish_block(c, length);
+            if (!whole) return false;
         }
     } while (e.done < e.original_size);
     return true;
@@ -110,7 +121,7 @@ bool write_packed(EntryWriter& e) {
         e.done = size;
         return true;
     }
-    code_region(e, c.fill, size, SpanKind::packed);
+    if (!code_region(e, c.fill, size, SpanKind::packed)) return false;
     finish_packed(c, size);
     return true;
 }
@@ -160,10 +171,20 @@ AddResult compress_file(Command& command, const std::string& source_path,
         report(reporter, special ? msg::kNotRegularFile : msg::kSourceNotOpened, source_path);
         return AddResult::skipped;
     }
-    FILE* archive = platform::open_file(command.archive_path.c_str(), "rb+");
+    if (reporter.stop_requested()) {
+        std::fclose(source);
+        return AddResult::interrupted;
+    }
+    // The command's own stream when it holds the archive; else one for this entry.
+    const bool held = command.archive != nullptr;
+    FILE* archive = held ? command.archive : platform::open_file(command.archive_path.c_str(), "rb+");
+    auto release = [&] {
+        if (!held) return std::fclose(archive) == 0;
+        return std::fflush(archive) == 0;
+    };
     uint64_t entry_start = 0;
     if (!archive || !platform::seek_to_end(archive) || !platform::tell(archive, &entry_start)) {
-        if (archive) std::fclose(archive);
+        if (archive) release();
         std::fclose(source);
         report(reporter, msg::kArchiveNotCreated, command.archive_path);
         return AddResult::failed;
@@ -181,7 +202,8 @@ AddResult compress_file(Command& command, const std::string& source_path,
     if (!ok) {
         // Cut the partial record off, so the archive ends with its last whole entry.
         platform::truncate_file(archive, entry_start);
-        std::fclose(archive);
+        release();
+        if (entry.stopped) return AddResult::interrupted;
         if (entry.source_failed) {
             report(reporter, msg::kSourceReadFailed, source_path);
             // Normal entries are independent, so the command can go on; a solid
@@ -192,7 +214,7 @@ AddResult compress_file(Command& command, const std::string& source_path,
         report(reporter, msg::kArchiveWriteFailed, command.archive_path);
         return AddResult::failed;
     }
-    if (std::fclose(archive) != 0) {
+    if (!release()) {
         report(reporter, msg::kArchiveWriteFailed, command.archive_path);
         return AddResult::failed;
     }

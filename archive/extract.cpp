@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "archive/archive_lock.h"
 #include "archive/entry_path.h"
 #include "archive/file_class.h"
 #include "archive/filters.h"
 #include "archive/messages.h"
+#include "archive/output_file.h"
 #include "archive/solid_run.h"
 #include "codec/code_span.h"
 #include "platform/platform.h"
@@ -18,25 +20,32 @@ namespace {
 struct EntryReader {
     Command& command;
     FILE* archive = nullptr;
-    FILE* output = nullptr;
+    bool owns_archive = false;  // opened for this entry alone
+    OutputFile output;
     RecordHead head;
     uint64_t data_length = 0;  // coded (or stored) bytes after the class field
     CodecParams params;
     const std::string& output_path;
     bool output_failed = false;
+    bool stopped = false;      // the reporter asked to stop
     uint64_t done = 0;         // bytes of the entry decoded before the current region
     size_t region_start = 0;   // buffer offset of the current region
 
     EntryReader(Command& c, const std::string& path) : command(c), output_path(path) {}
     ~EntryReader() {
-        if (archive) std::fclose(archive);
-        if (output) std::fclose(output);
+        if (owns_archive) std::fclose(archive);
+        finish_output(&output, false);
     }
 };
 
+bool stop_here(EntryReader& e) {
+    if (!e.stopped) e.stopped = e.command.reporter.stop_requested();
+    return e.stopped;
+}
+
 bool write_output(EntryReader& e, const uint8_t* data, size_t length) {
-    if (!e.output || e.output_failed) return true;
-    if (std::fwrite(data, 1, length, e.output) != length) e.output_failed = true;
+    if (!e.output.file || e.output_failed) return true;
+    if (std::fwrite(data, 1, length, e.output.file) != length) e.output_failed = true;
     return !e.output_failed;
 }
 
@@ -67,12 +76,13 @@ bool read_entry_head(EntryReader& e, uint64_t offset) {
     return entry_sizes_sound(e.params, e.data_length, e.head.original_size);
 }
 
-void tick(void* context, size_t position) {
+bool tick(void* context, size_t position) {
     auto* e = static_cast<EntryReader*>(context);
     ProgressEvent event{ProgressKind::working, e->output_path, e->command.totals};
     event.entry_done = e->done + (position - e->region_start);
     event.entry_size = e->head.original_size;
     e->command.reporter.progress(event);
+    return !stop_here(*e);
 }
 
 bool decode_region(EntryReader& e, ArithmeticCoder& coder, size_t start, size_t length,
@@ -96,7 +106,7 @@ bool decode_packed(EntryReader& e, ByteReader& in, ArithmeticCoder& coder) {
         return write_output(e, at, size);
     }
     if (!decode_region(e, coder, c.fill, size, SpanKind::packed)) return false;
-    if (e.output) {
+    if (e.output.file) {
         undo_prefilter(e.params, at, size);
         write_output(e, at, size);
         apply_prefilter(e.params, at, size);
@@ -111,6 +121,7 @@ bool decode_blocks(EntryReader& e, ByteReader& in, ArithmeticCoder& coder) {
     const SpanKind kind = c.solid ? SpanKind::block_solid : SpanKind::block_normal;
     uint64_t& done = e.done;
     do {
+        if (stop_here(e)) return false;
         const size_t length =
             static_cast<size_t>(std::min<uint64_t>(c.block_size, e.head.original_size - done));
         if (e.params.store_raw) {
@@ -156,63 +167,81 @@ bool decode_entry(EntryReader& e) {
     return ok && !in.overrun() && in.consumed() == e.data_length;
 }
 
-bool open_output(EntryReader& e, const std::string& output_folder) {
-    create_folders(output_folder);
-    e.output = platform::open_file(e.output_path.c_str(), "wb");
-    return e.output != nullptr;
+// Where the entry goes, when it is written. False when it cannot be (reported).
+bool prepare_output(EntryReader& e, const std::string& output_folder, size_t trusted) {
+    platform::FolderId archive_id;
+    const bool known = platform::stream_id(e.archive, &archive_id);
+    const OutputOpen opened = open_output(output_folder, trusted == std::string::npos ? output_folder.size() : trusted,
+                                          e.output_path, known ? &archive_id : nullptr, &e.output);
+    switch (opened) {
+        case OutputOpen::ok: return true;
+        case OutputOpen::link_in_path: report(e.command.reporter, msg::kLinkInPath, e.output_path); break;
+        case OutputOpen::is_the_archive: report(e.command.reporter, msg::kOutputIsArchive, e.output_path); break;
+        case OutputOpen::failed: report(e.command.reporter, msg::kOutputNotCreated, e.output_path); break;
+    }
+    return false;
+}
+
+bool open_archive_for_entry(EntryReader& e) {
+    Command& c = e.command;
+    if (c.archive) {
+        e.archive = c.archive;
+        return true;
+    }
+    LockedOpen opened = LockedOpen::ok;
+    e.archive = open_locked(c.archive_path, "rb", false, c.reporter, &opened);
+    e.owns_archive = e.archive != nullptr;
+    if (opened == LockedOpen::cannot_open) report(c.reporter, msg::kExtractArchiveFailed, c.archive_path);
+    return e.archive != nullptr;
 }
 
 }  // namespace
 
 ExtractResult extract_entry(Command& command, uint64_t offset, const std::string& output_folder,
-                            const std::string& output_path, bool write) {
+                            const std::string& output_path, bool write, size_t trusted) {
     Reporter& reporter = command.reporter;
+    if (reporter.stop_requested()) return ExtractResult::interrupted;
     EntryReader e(command, output_path);
-    e.archive = platform::open_file(command.archive_path.c_str(), "rb");
-    if (!e.archive) {
-        report(reporter, msg::kExtractArchiveFailed, command.archive_path);
-        return ExtractResult::archive_failed;
-    }
+    if (!open_archive_for_entry(e)) return ExtractResult::archive_failed;
     if (!read_entry_head(e, offset)) {
         report(reporter, msg::kDamagedEntry, e.head.folder_path + e.head.file_name);
         return ExtractResult::damaged;
     }
     bool unwritten = false;
-    if (write && !open_output(e, output_folder)) {
-        report(reporter, msg::kOutputNotCreated, output_path);
+    if (write && !prepare_output(e, output_folder, trusted)) {
         // A solid entry is still decoded, or every later entry of the run would
         // come out wrong.
         if (!command.solid) return ExtractResult::skipped;
         write = false;
         unwritten = true;
     }
-    if (write) {
-        command.totals.files_processed += 1;
-        command.totals.processed_total += e.head.original_size;
-    }
 
     const bool sound = decode_entry(e);
     command.totals.compressed_total += e.head.record_length;
-    if (e.output) {
-        const bool closed = std::fclose(e.output) == 0;
-        e.output = nullptr;
-        if (!sound) {
-            platform::remove_file(output_path.c_str());
-        } else if (e.output_failed || !closed) {
+    bool written = false;
+    if (e.output.file) {
+        written = finish_output(&e.output, sound && !e.stopped && !e.output_failed);
+        if (sound && !e.stopped && !written) {
             report(reporter, msg::kOutputWriteFailed, output_path);
-            return ExtractResult::skipped;
+            unwritten = true;
         }
     }
+    if (e.stopped) return ExtractResult::interrupted;
     if (!sound) {
         report(reporter, msg::kDamagedEntry, e.head.folder_path + e.head.file_name);
         return ExtractResult::damaged;
     }
+    // Only what reached its final name counts.
+    if (written) {
+        command.totals.files_processed += 1;
+        command.totals.processed_total += e.head.original_size;
+    }
     ProgressEvent event{ProgressKind::entry_extracted, output_path, command.totals};
     event.entry_done = event.entry_size = e.head.original_size;
-    event.written = write;
+    event.written = written;
     reporter.progress(event);
     if (unwritten) return ExtractResult::skipped;
-    return write ? ExtractResult::extracted : ExtractResult::decoded;
+    return written ? ExtractResult::extracted : ExtractResult::decoded;
 }
 
 namespace {
@@ -224,6 +253,7 @@ void count(ExtractSummary& summary, ExtractResult result) {
         case ExtractResult::skipped: ++summary.skipped; break;
         case ExtractResult::damaged: ++summary.damaged; break;
         case ExtractResult::archive_failed: summary.archive_failed = true; break;
+        case ExtractResult::interrupted: summary.interrupted = true; break;
     }
 }
 
@@ -245,11 +275,27 @@ uint64_t end_of_ranges(const std::vector<OffsetRange>& ranges) {
 ExtractSummary extract_ranges(Command& command, const std::vector<OffsetRange>& ranges,
                               const std::string& destination) {
     ExtractSummary summary;
-    FILE* file = platform::open_file(command.archive_path.c_str(), "rb");
+    // The whole run reads one stream under one lock: the command's, or its own.
+    const bool held = command.archive != nullptr;
+    if (!held) {
+        LockedOpen opened = LockedOpen::ok;
+        command.archive = open_locked(command.archive_path, "rb", false, command.reporter, &opened);
+        if (opened == LockedOpen::busy) {
+            summary.archive_failed = true;
+            return summary;
+        }
+    }
+    struct Release {
+        Command& command;
+        bool held;
+        ~Release() {
+            if (!held) command.close_archive();
+        }
+    } release{command, held};
+    FILE* file = command.archive;
     ArchiveWalk walk;
     ArchiveHeader header;
     if (!file || walk_begin(file, &walk, &header) != HeaderResult::ok) {
-        if (file) std::fclose(file);
         report(command.reporter, msg::kExtractRangeFailed, command.archive_path);
         summary.archive_failed = true;
         return summary;
@@ -273,10 +319,10 @@ ExtractSummary extract_ranges(Command& command, const std::vector<OffsetRange>& 
             write = false;
         }
         const std::string folder = base + native_form(head.folder_path);
-        const ExtractResult result =
-            extract_entry(command, walk.entry_offset, folder, folder + head.file_name, write);
+        const ExtractResult result = extract_entry(command, walk.entry_offset, folder,
+                                                   folder + head.file_name, write, base.size());
         count(summary, result);
-        if (result == ExtractResult::archive_failed) break;
+        if (result == ExtractResult::archive_failed || result == ExtractResult::interrupted) break;
         if (result == ExtractResult::damaged && command.solid) {
             report(command.reporter, msg::kSolidRunBroken, command.archive_path);
             break;
@@ -287,7 +333,6 @@ ExtractSummary extract_ranges(Command& command, const std::vector<OffsetRange>& 
                command.archive_path + " @ " + std::to_string(walk.offset));
         summary.archive_failed = true;
     }
-    std::fclose(file);
     return summary;
 }
 

@@ -16,14 +16,21 @@ enum class ExtractResult {
                      // is decoded all the same, to keep the run in step); reported
     damaged,         // the entry's data is damaged: reported, no partial file left
     archive_failed,  // the archive could not be opened or read: reported
+    interrupted,     // the reporter asked to stop: nothing of the entry left on disk
 };
 
 // Decodes the entry at `offset` of command.archive_path, an entry of a normal or,
 // with command.solid, a solid archive (then every earlier entry of the run must
-// have been decoded in this command, in order). With `write` it creates
-// output_folder (native form, every level) and writes output_path.
+// have been decoded in this command, in order). Reads through command.archive when
+// the command holds it, else opens the archive for this entry. With `write` it
+// creates output_folder (native form, every level) and writes output_path, under
+// a temporary name until the entry is complete (see output_file.h). The first
+// `trusted` characters of output_folder are the destination the user chose; every
+// folder below it must be a real folder, not a link. The archive being read is
+// never replaced. Only an entry that reached its final name counts as written.
 ExtractResult extract_entry(Command& command, uint64_t offset, const std::string& output_folder,
-                            const std::string& output_path, bool write);
+                            const std::string& output_path, bool write,
+                            size_t trusted = std::string::npos);
 
 struct OffsetRange {
     uint64_t from;  // an entry's offset
@@ -40,12 +47,15 @@ struct ExtractSummary {
     uint32_t damaged = 0;
     uint32_t skipped = 0;
     bool archive_failed = false;  // the archive could not be read to the end
-    bool ok() const { return damaged == 0 && skipped == 0 && !archive_failed; }
+    bool interrupted = false;     // the reporter asked to stop
+    bool ok() const { return damaged == 0 && skipped == 0 && !archive_failed && !interrupted; }
 };
 
 // Extracts below `destination` (native form) every entry whose offset lies in one
 // of the ranges, in archive order. In a solid archive every entry before the last
-// selected one is decoded too and written only when selected.
+// selected one is decoded too and written only when selected. When the command
+// does not hold the archive yet, it is opened under a shared lock for the whole
+// run.
 ExtractSummary extract_ranges(Command& command, const std::vector<OffsetRange>& ranges,
                               const std::string& destination);
 

@@ -51,6 +51,7 @@ void add_file(Command& command, const WalkState& walk, const std::string& path,
         case AddResult::added: ++summary.added; break;
         case AddResult::skipped: ++summary.skipped; break;
         case AddResult::failed: summary.failed = true; break;
+        case AddResult::interrupted: summary.failed = summary.interrupted = true; break;
     }
 }
 

@@ -15,7 +15,9 @@ namespace vellum {
 struct AddSummary {
     uint32_t added = 0;
     uint32_t skipped = 0;   // reported and left out
-    bool failed = false;    // the command had to stop (the archive could not be written)
+    bool failed = false;    // the command had to stop (the archive could not be written,
+                            // or it was interrupted)
+    bool interrupted = false;  // the reporter asked to stop
 };
 
 // Adds every file below `folder` (native path). `relative` is the folder's path

@@ -32,17 +32,26 @@ constexpr MessageText kNameWouldNotComeBack = {nullptr, "Name cannot be extracte
                                                kIconWarning};
 constexpr MessageText kOutOfMemory = {nullptr, "Not enough memory for the block buffer",
                                       kIconWarning};
+// Any command: another command holds the archive.
+constexpr MessageText kArchiveBusy = {nullptr, "Archive in use by another command: nothing done",
+                                      kIconWarning};
+// Any command that changes an archive: what an interrupted delete left behind.
+constexpr MessageText kLeftoverRemoved = {nullptr, "Removed the leftover of an interrupted delete",
+                                          kIconInformation};
 // Extracting.
 constexpr MessageText kExtractRangeFailed = {nullptr, "NON VA BENE EXTRACT PATH", kFlagsNone};
 constexpr MessageText kExtractArchiveFailed = {nullptr, "Apri un archivio", kFlagsNone};
 constexpr MessageText kOutputNotCreated = {nullptr, "Cannot create file: entry skipped",
                                            kIconWarning};
-constexpr MessageText kOutputWriteFailed = {nullptr, "Write error: file incomplete",
+constexpr MessageText kOutputWriteFailed = {nullptr, "Write error: file not written",
                                             kIconWarning};
 constexpr MessageText kDamagedEntry = {nullptr, "Damaged entry: skipped", kIconWarning};
 constexpr MessageText kUnsafePath = {nullptr, "Unsafe path: entry skipped", kIconWarning};
 constexpr MessageText kColonInName = {nullptr, "Name holds ':', which this system reads as a stream: "
                                                "entry skipped", kIconWarning};
+constexpr MessageText kLinkInPath = {nullptr, "Link in the path: entry skipped", kIconWarning};
+constexpr MessageText kOutputIsArchive = {nullptr, "Would replace the archive being read: entry skipped",
+                                          kIconWarning};
 constexpr MessageText kSolidRunBroken = {nullptr, "Damaged entry: the rest of the solid run "
                                                   "cannot be decoded", kIconWarning};
 constexpr MessageText kArchiveWalkStopped = {nullptr, "Archive damaged: walk stopped here",
@@ -73,6 +82,12 @@ constexpr MessageText kDeleteWriteFailed = {nullptr, "Write error: nothing delet
 constexpr MessageText kDeleteReplaceFailed = {nullptr, "Cannot replace the archive: nothing deleted",
                                               kIconWarning};
 constexpr MessageText kDeleteRemoveFailed = {nullptr, "Cannot remove the archive", kIconWarning};
+// Repairing an archive after a kill.
+constexpr MessageText kRepairNotOpened = {nullptr, "Cannot open the archive: nothing repaired",
+                                          kIconWarning};
+constexpr MessageText kRepairRefused = {nullptr, "Damage that no cut mends: nothing changed",
+                                        kIconWarning};
+constexpr MessageText kRepairFailed = {nullptr, "Cannot cut the archive", kIconWarning};
 }  // namespace msg
 
 // The caller's text carries paths and names: shown escaped, never raw.

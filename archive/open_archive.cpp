@@ -3,6 +3,9 @@
 #include <cctype>
 #include <cstdio>
 
+#include "archive/archive_check.h"
+#include "archive/archive_lock.h"
+#include "archive/leftovers.h"
 #include "archive/messages.h"
 #include "platform/platform.h"
 
@@ -16,62 +19,40 @@ bool has_archive_extension(const std::string& path) {
     return tail == ".vlm";
 }
 
+// A new archive: created exclusively (a file that appeared under the name in the
+// meantime is never truncated) and locked before its header is written.
 OpenResult create_archive(Command& command, const std::string& path) {
-    FILE* file = platform::open_file(path.c_str(), "wb");
-    bool ok = file != nullptr;
+    FILE* file = platform::create_new_file(path.c_str());
+    bool ok = file != nullptr && platform::lock_file(file, true) != platform::LockResult::busy;
     if (ok) {
         ArchiveHeader header;
         header.solid = command.solid;
         header.buffer_setting = static_cast<uint8_t>(command.buffer_setting);
-        ok = write_archive_header(file, header);
-        ok = (std::fclose(file) == 0) && ok;
-        if (!ok) platform::remove_file(path.c_str());
+        ok = write_archive_header(file, header) && std::fflush(file) == 0;
     }
     if (!ok) {
+        if (file) {
+            std::fclose(file);
+            platform::remove_file(path.c_str());
+        }
         report(command.reporter, msg::kArchiveNotCreated, path);
         return OpenResult::cannot_create;
     }
+    command.archive = file;
     command.archive_path = path;
     return OpenResult::created;
 }
 
-// True when the bytes from `offset` to the end are all zero: an add killed while
-// it was still writing its provisional record length.
-bool zero_tail(FILE* file, uint64_t offset, uint64_t length) {
-    if (!platform::seek_to(file, offset)) return false;
-    for (uint64_t i = offset; i < length; ++i)
-        if (std::fgetc(file) != 0) return false;
-    return true;
-}
-
-// Walks every record. Cuts an interrupted add's tail; false on other damage.
-bool check_records(FILE* file, uint64_t* cut_at) {
-    ArchiveWalk walk;
-    ArchiveHeader header;
-    if (walk_begin(file, &walk, &header) != HeaderResult::ok) return false;
-    RecordHead head;
-    for (;;) {
-        switch (walk_next(&walk, &head)) {
-            case WalkStep::entry: continue;
-            case WalkStep::end: return true;
-            case WalkStep::interrupted_add:
-                *cut_at = walk.offset;
-                return true;
-            case WalkStep::truncated_head:
-                if (walk.archive_length - walk.offset < 8 &&
-                    zero_tail(file, walk.offset, walk.archive_length)) {
-                    *cut_at = walk.offset;
-                    return true;
-                }
-                return false;
-            default: return false;
-        }
+OpenResult open_existing(Command& command, const std::string& path) {
+    LockedOpen opened = LockedOpen::ok;
+    FILE* file = open_locked(path, "rb+", true, command.reporter, &opened);
+    if (opened == LockedOpen::busy) return OpenResult::busy;
+    if (file == nullptr) {
+        report(command.reporter, msg::kArchiveNotCreated, path);
+        return OpenResult::cannot_create;
     }
-}
-
-OpenResult open_existing(Command& command, FILE* file, const std::string& path) {
     ArchiveHeader header;
-    if (read_archive_header(file, &header) != HeaderResult::ok) {
+    if (!platform::seek_to(file, 0) || read_archive_header(file, &header) != HeaderResult::ok) {
         std::fclose(file);
         report(command.reporter, msg::kNotArchive);
         return OpenResult::not_archive;
@@ -82,39 +63,44 @@ OpenResult open_existing(Command& command, FILE* file, const std::string& path) 
         if (header.solid) report(command.reporter, msg::kArchiveClosed);
         return OpenResult::refused;
     }
-    uint64_t cut_at = 0;
-    bool sound = check_records(file, &cut_at);
-    std::fclose(file);
+    const RecordsCheck check = check_records(file);
+    bool sound = check.state == RecordsState::sound;
+    // Only what an interrupted add leaves is cut here; the rest is for a repair.
+    if (check.state == RecordsState::interrupted_add)
+        sound = platform::truncate_file(file, check.offset);
     if (!sound) {
+        std::fclose(file);
         report(command.reporter, msg::kArchiveDamaged, path);
         return OpenResult::damaged;
     }
-    if (cut_at != 0) {
-        FILE* rw = platform::open_file(path.c_str(), "rb+");
-        bool cut = rw && platform::truncate_file(rw, cut_at);
-        if (rw) std::fclose(rw);
-        if (!cut) {
-            report(command.reporter, msg::kArchiveDamaged, path);
-            return OpenResult::damaged;
-        }
-    }
+    // The lock is ours: no running delete owns a temporary of this archive.
+    remove_delete_temps(path, command.reporter);
     // New entries always use the archive's own block size.
     command.buffer_setting = header.buffer_setting;
+    command.archive = file;
     command.archive_path = path;
     return OpenResult::opened;
+}
+
+bool exists(const std::string& path) {
+    if (platform::is_folder(path.c_str())) return false;
+    FILE* file = platform::open_file(path.c_str(), "rb");
+    if (file) std::fclose(file);
+    return file != nullptr;
 }
 
 }  // namespace
 
 OpenResult open_or_create_archive(Command& command, const std::string& path) {
     if (path.empty()) return OpenResult::cancelled;
+    command.close_archive();
     std::string chosen = path;
-    FILE* file = platform::open_file(chosen.c_str(), "rb");
-    if (!file && !platform::is_folder(chosen.c_str()) && !has_archive_extension(chosen)) {
+    bool found = exists(chosen);
+    if (!found && !platform::is_folder(chosen.c_str()) && !has_archive_extension(chosen)) {
         chosen += ".vlm";
-        file = platform::open_file(chosen.c_str(), "rb");
+        found = exists(chosen);
     }
-    if (file) return open_existing(command, file, chosen);
+    if (found) return open_existing(command, chosen);
     if (platform::is_folder(chosen.c_str())) {
         report(command.reporter, msg::kArchiveNotCreated, chosen);
         return OpenResult::cannot_create;

@@ -15,14 +15,17 @@ enum class OpenResult {
     refused,        // a mode conflict, reported; the caller may ask again
     damaged,        // reported; nothing may be added until it is repaired
     cannot_create,  // reported
+    busy,           // another command holds the archive: reported, nothing changed
 };
 
-// On success command.archive_path names the archive. A path that does not exist
+// On success command.archive_path names the archive and command.archive holds it
+// open under an exclusive lock until the command ends. A path that does not exist
 // and lacks the ".vlm" extension gets it; when that name exists it is opened for
 // adding with the usual checks, never overwritten. An existing archive is walked
 // first: a tail left by an interrupted add (its record length still the
 // provisional 0) is cut off; any other damage refuses the add, so nothing a repair
-// could still recover is destroyed.
+// could still recover is destroyed. What an interrupted delete of the archive
+// left beside it is removed, and reported.
 OpenResult open_or_create_archive(Command& command, const std::string& path);
 
 }  // namespace vellum

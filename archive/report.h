@@ -48,6 +48,10 @@ public:
     virtual ~Reporter() = default;
     virtual void message(const std::string& text, const std::string& caption, unsigned flags) = 0;
     virtual void progress(const ProgressEvent& event) { (void)event; }
+    // Asked at the safe points of a long operation: between entries, between
+    // blocks and about once a MiB inside one. True makes the operation stop there,
+    // cut back the entry in work, remove its temporaries and say it was interrupted.
+    virtual bool stop_requested() { return false; }
 };
 
 // A reporter that keeps quiet, for tools and tests that only want the results.

@@ -81,11 +81,13 @@ int run_add(Session& session, const Options& options) {
     }
     const CommandTotals totals = command.totals;
     end_command(command);
+    command.close_archive();
     session.progress.finish();
     print_line(session,
                added_summary(summary.added, totals.processed_total, totals.compressed_total,
                              command.archive_path, totals.elapsed_seconds()),
                true);
+    if (summary.interrupted) return report_interrupted(session);
     if (summary.failed) return kExitFatal;
     return summary.skipped > 0 ? kExitPartial : kExitOk;
 }

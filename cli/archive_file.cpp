@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "archive/archive_check.h"
+#include "archive/archive_lock.h"
 #include "archive/messages.h"
 #include "platform/platform.h"
 
@@ -18,28 +20,44 @@ std::string resolve_archive_path(const std::string& path) {
     return path;
 }
 
-bool read_header_checked(Session& session, const std::string& path, ArchiveHeader* header) {
+FILE* open_for_reading(Session& session, const std::string& path, ArchiveHeader* header) {
     if (platform::is_folder(path.c_str())) {
         print_error(session, path + ": is a folder, not an archive");
-        return false;
+        return nullptr;
     }
-    FILE* file = platform::open_file(path.c_str(), "rb");
-    if (!file) {
-        print_error(session, path + ": " + std::strerror(errno));
-        return false;
+    LockedOpen opened = LockedOpen::ok;
+    FILE* file = open_locked(path, "rb", false, session.reporter, &opened);
+    if (file == nullptr) {
+        if (opened != LockedOpen::busy) print_error(session, path + ": " + std::strerror(errno));
+        return nullptr;
     }
-    const HeaderResult result = read_archive_header(file, header);
+    if (platform::seek_to(file, 0) && read_archive_header(file, header) == HeaderResult::ok) return file;
     std::fclose(file);
-    if (result == HeaderResult::ok) return true;
     print_error(session, path + ": " + msg::kNotAnArchive.text);
-    return false;
+    return nullptr;
+}
+
+bool read_header_checked(Session& session, const std::string& path, ArchiveHeader* header) {
+    FILE* file = open_for_reading(session, path, header);
+    if (file) std::fclose(file);
+    return file != nullptr;
+}
+
+bool list_held(Session& session, const std::string& path, FILE* file, ArchiveListing* listing) {
+    const ListStatus status = list_stream(file, path, session.reporter, listing);
+    if (status == ListStatus::incomplete && is_incomplete_tail(check_records(file).state))
+        print_error(session, path + ": the last entry was never finished; 'vellum repair " + path +
+                                 "' cuts it off and keeps every finished entry");
+    return status == ListStatus::complete || status == ListStatus::incomplete;
 }
 
 bool list_checked(Session& session, const std::string& path, ArchiveListing* listing) {
     ArchiveHeader header;
-    if (!read_header_checked(session, path, &header)) return false;
-    const ListStatus status = list_archive(path, session.reporter, listing);
-    return status == ListStatus::complete || status == ListStatus::incomplete;
+    FILE* file = open_for_reading(session, path, &header);
+    if (file == nullptr) return false;
+    const bool listed = list_held(session, path, file, listing);
+    std::fclose(file);
+    return listed;
 }
 
 }  // namespace cli

@@ -1,6 +1,7 @@
 // Finding and opening the archive a command reads, with errors that name it.
 #pragma once
 
+#include <cstdio>
 #include <string>
 
 #include "archive/format.h"
@@ -14,13 +15,22 @@ namespace cli {
 // an add would have created).
 std::string resolve_archive_path(const std::string& path);
 
+// Opens the archive for a command that only reads it, under a shared lock held
+// until the stream is closed, and reads its header. When the file cannot be
+// opened, is held by a command that changes it, or is not an archive, says so
+// naming the file and returns nullptr.
+FILE* open_for_reading(Session& session, const std::string& path, ArchiveHeader* header);
+
 // Reads the archive's header. When the file cannot be opened or is not an archive,
 // says so naming the file and returns false.
 bool read_header_checked(Session& session, const std::string& path, ArchiveHeader* header);
 
-// Lists the archive with the core's listing after the header check. False when
-// nothing could be listed; an incomplete listing (damage reported) is true, with
-// listing->status telling.
+// Lists the archive held open as `file`. False when nothing could be listed; an
+// incomplete listing (damage reported, and `vellum repair` named when a cut
+// would mend it) is true, with listing->status telling.
+bool list_held(Session& session, const std::string& path, FILE* file, ArchiveListing* listing);
+
+// The same, opening the archive for the listing alone.
 bool list_checked(Session& session, const std::string& path, ArchiveListing* listing);
 
 }  // namespace cli

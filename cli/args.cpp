@@ -16,6 +16,7 @@ constexpr CommandWord kCommands[] = {
     {"add", "a", CommandName::add},       {"extract", "x", CommandName::extract},
     {"list", "l", CommandName::list},     {"info", "i", CommandName::info},
     {"delete", "d", CommandName::remove}, {"test", "t", CommandName::test},
+    {"repair", "r", CommandName::repair},
 };
 
 CommandName find_command(const std::string& word) {
@@ -138,6 +139,7 @@ std::string take_operands(const std::vector<std::string>& operands, Options& o) 
         case CommandName::list:
         case CommandName::info:
         case CommandName::test:
+        case CommandName::repair:
             if (!o.operands.empty()) return "unexpected operand '" + o.operands[0] + "'";
             break;
         default: break;

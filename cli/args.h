@@ -8,7 +8,7 @@
 namespace vellum {
 namespace cli {
 
-enum class CommandName { none, add, extract, list, info, remove, test };
+enum class CommandName { none, add, extract, list, info, remove, test, repair };
 
 struct Options {
     CommandName command = CommandName::none;

@@ -1,4 +1,4 @@
-// The six commands of vellum. Each returns the process's exit status.
+// The seven commands of vellum. Each returns the process's exit status.
 #pragma once
 
 #include "cli/args.h"
@@ -13,6 +13,7 @@ int run_test(Session& session, const Options& options);
 int run_list(Session& session, const Options& options);
 int run_info(Session& session, const Options& options);
 int run_delete(Session& session, const Options& options);
+int run_repair(Session& session, const Options& options);
 
 }  // namespace cli
 }  // namespace vellum

@@ -28,6 +28,7 @@ public:
         else
             errors_.message(text, caption, flags);
     }
+    bool stop_requested() override { return errors_.stop_requested(); }
     std::string notice;
 
 private:
@@ -64,6 +65,7 @@ int run_delete(Session& session, const Options& options) {
 
     DeleteReporter reporter(session.reporter);
     const DeleteResult result = delete_entries(request, listing, reporter);
+    if (result == DeleteResult::interrupted) return report_interrupted(session);
     if (result != DeleteResult::deleted && result != DeleteResult::archive_deleted) return kExitFatal;
     if (result == DeleteResult::archive_deleted)
         print_line(session, reporter.notice + ": " + path, true);

@@ -39,7 +39,7 @@ bool destination_ready(Session& session, const std::string& folder) {
 
 // The entries the operands name, or every entry when there are none. Names that
 // match nothing are reported and make the result partial.
-bool choose_ranges(Session& session, const std::string& path, const Options& options,
+bool choose_ranges(Session& session, const std::string& path, FILE* file, const Options& options,
                    std::vector<OffsetRange>* ranges, bool* missing) {
     *missing = false;
     if (options.operands.empty()) {
@@ -47,7 +47,7 @@ bool choose_ranges(Session& session, const std::string& path, const Options& opt
         return true;
     }
     ArchiveListing listing;
-    if (!list_checked(session, path, &listing)) return false;
+    if (!list_held(session, path, file, &listing)) return false;
     Selection selection = select_entries(listing, options.operands);
     for (const std::string& name : selection.missing)
         print_error(session, path + ": no entry or row named " + name);
@@ -56,14 +56,14 @@ bool choose_ranges(Session& session, const std::string& path, const Options& opt
     return true;
 }
 
-void start_progress(Session& session, const std::string& path,
+void start_progress(Session& session, const std::string& path, FILE* file,
                     const std::vector<OffsetRange>& ranges) {
     uint64_t total = 0;
     if (session.live_progress) {
         // Damage shows up again when the entries are read; the count keeps quiet.
         SilentReporter silent;
         ArchiveListing listing;
-        list_archive(path, silent, &listing);
+        list_stream(file, path, silent, &listing);
         total = bytes_to_decode(listing, ranges);
     }
     session.progress.start(session.live_progress, total);
@@ -74,21 +74,24 @@ void start_progress(Session& session, const std::string& path,
 int run_extract(Session& session, const Options& options) {
     const std::string path = resolve_archive_path(options.archive);
     ArchiveHeader header;
-    if (!read_header_checked(session, path, &header)) return kExitFatal;
+    Command command(codec_state(session), session.reporter);
+    // One stream under a shared lock for the whole command: the entries chosen by
+    // name are the entries read.
+    command.archive = open_for_reading(session, path, &header);
+    if (!command.archive) return kExitFatal;
     std::vector<OffsetRange> ranges;
     bool missing = false;
-    if (!choose_ranges(session, path, options, &ranges, &missing)) return kExitFatal;
+    if (!choose_ranges(session, path, command.archive, options, &ranges, &missing)) return kExitFatal;
     if (ranges.empty()) return kExitPartial;
     if (!destination_ready(session, options.output_folder)) return kExitFatal;
 
-    Command command(codec_state(session), session.reporter);
     command.archive_path = path;
     // Decoding must run with the mode and block size the entries were coded with.
     command.solid = header.solid;
     command.buffer_setting = header.buffer_setting;
     if (!prepare_buffers(command)) return kExitFatal;
 
-    start_progress(session, path, ranges);
+    start_progress(session, path, command.archive, ranges);
     const ExtractSummary summary = extract_ranges(command, ranges, options.output_folder);
     const CommandTotals totals = command.totals;
     end_command(command);
@@ -97,15 +100,18 @@ int run_extract(Session& session, const Options& options) {
                extracted_summary(totals.files_processed, totals.compressed_total,
                                  totals.processed_total, path, totals.elapsed_seconds()),
                true);
+    if (summary.interrupted) return report_interrupted(session);
     return summary.ok() && !missing ? kExitOk : kExitPartial;
 }
 
 int run_test(Session& session, const Options& options) {
     const std::string path = resolve_archive_path(options.archive);
     ArchiveListing listing;
-    if (!list_checked(session, path, &listing)) return kExitFatal;
-
+    ArchiveHeader header;
     Command command(codec_state(session), session.reporter);
+    command.archive = open_for_reading(session, path, &header);
+    if (!command.archive || !list_held(session, path, command.archive, &listing)) return kExitFatal;
+
     command.archive_path = path;
     command.solid = listing.header.solid;
     command.buffer_setting = listing.header.buffer_setting;
@@ -117,11 +123,16 @@ int run_test(Session& session, const Options& options) {
     uint32_t damaged = 0;
     uint64_t bytes = 0;
     bool unreadable = false;
+    bool interrupted = false;
     for (const ListingEntry& entry : listing.entries) {
         const std::string name = native_form(entry.folder_path + entry.file_name);
         const ExtractResult result = extract_entry(command, entry.offset, "", name, false);
         if (result == ExtractResult::archive_failed) {
             unreadable = true;
+            break;
+        }
+        if (result == ExtractResult::interrupted) {
+            interrupted = true;
             break;
         }
         ++tested;
@@ -137,6 +148,7 @@ int run_test(Session& session, const Options& options) {
     const double seconds = command.totals.elapsed_seconds();
     end_command(command);
     session.progress.finish();
+    if (interrupted) return report_interrupted(session);
     if (unreadable) return kExitFatal;
 
     const bool complete = listing.status == ListStatus::complete;

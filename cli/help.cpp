@@ -14,6 +14,7 @@ const char kOverview[] =
     "  info, i     ARCHIVE           entry count, mode, block size, sizes, ratio\n"
     "  delete, d   ARCHIVE NAME...   remove rows from a normal archive\n"
     "  test, t     ARCHIVE           decode every entry without writing it\n"
+    "  repair, r   ARCHIVE           cut off an entry left unfinished by a kill\n"
     "\n"
     "Options for every command:\n"
     "  -q, --quiet   no progress display and no summary line\n"
@@ -21,7 +22,8 @@ const char kOverview[] =
     "  --version     the program's version\n"
     "\n"
     "An archive name without the extension .vlm gets it.\n"
-    "Exit status: 0 success, 1 some files skipped or damaged, 2 fatal error or bad usage.\n";
+    "Exit status: 0 success, 1 some files skipped or damaged, 2 fatal error or bad usage\n"
+    "(also: the archive is in use by another command), 130 interrupted.\n";
 
 const char kAdd[] =
     "Usage: vellum add [--solid] [--block SIZE] ARCHIVE PATH...\n"
@@ -45,8 +47,10 @@ const char kExtract[] =
     "Extracts every entry, or only those named. A NAME is a row of the listing\n"
     "(a top-level file, or a top-level folder with everything below it) or an\n"
     "entry path (folder path and file name, with / or \\ between the parts).\n"
-    "Existing files of the same name are replaced. Entries whose paths would\n"
-    "leave the destination are refused.\n"
+    "Existing files of the same name are replaced, each only once its entry has\n"
+    "decoded completely; a damaged entry leaves the existing file alone. Entries\n"
+    "whose paths would leave the destination, or lead through a link below it,\n"
+    "are refused, and so is an entry that would replace the archive itself.\n"
     "\n"
     "  -o, --output FOLDER   destination (default: the current folder)\n"
     "\n"
@@ -79,6 +83,18 @@ const char kTest[] =
     "\n"
     "Decodes every entry without writing anything and reports damaged ones.\n";
 
+const char kRepair[] =
+    "Usage: vellum repair ARCHIVE\n"
+    "\n"
+    "Cuts off the unfinished entry that an add killed part way leaves at the end\n"
+    "of an archive (normal or solid), or a last entry that runs past the end of\n"
+    "the file, so that the archive holds exactly its finished entries, and says\n"
+    "what it removed. It also removes what an interrupted delete left beside the\n"
+    "archive. An archive with nothing unfinished is left as it is (exit status 0);\n"
+    "damage of any other kind, such as a damaged record in the middle, is reported\n"
+    "and nothing is changed (exit status 2). Repair reads record heads only: run\n"
+    "vellum test to check the entries' data.\n";
+
 }  // namespace
 
 const char* help_text(CommandName command) {
@@ -89,6 +105,7 @@ const char* help_text(CommandName command) {
         case CommandName::info: return kInfo;
         case CommandName::remove: return kDelete;
         case CommandName::test: return kTest;
+        case CommandName::repair: return kRepair;
         case CommandName::none: break;
     }
     return kOverview;

@@ -7,6 +7,7 @@
 #include "cli/args.h"
 #include "cli/commands.h"
 #include "cli/help.h"
+#include "cli/interrupt.h"
 #include "cli/session.h"
 
 #ifndef VELLUM_VERSION
@@ -25,6 +26,7 @@ int run(Session& session, const Options& options) {
         case CommandName::info: return run_info(session, options);
         case CommandName::remove: return run_delete(session, options);
         case CommandName::test: return run_test(session, options);
+        case CommandName::repair: return run_repair(session, options);
         case CommandName::none: break;
     }
     return kExitFatal;
@@ -55,6 +57,7 @@ int main(int argc, char** argv) {
         std::printf("vellum %s\n", VELLUM_VERSION);
         return kExitOk;
     }
+    install_interrupt_handlers();
     try {
         Session session(options.quiet);
         const int status = run(session, options);

@@ -52,7 +52,7 @@ void ProgressDisplay::start(bool enabled, uint64_t total) {
     start_ = last_event_ = Clock::now();
     if (!enabled) return;
     running_ = true;
-    ticker_ = std::thread(&ProgressDisplay::tick_loop, this);
+    if (interval_.count() > 0) ticker_ = std::thread(&ProgressDisplay::tick_loop, this);
 }
 
 void ProgressDisplay::event(const ProgressEvent& event) {
@@ -75,6 +75,7 @@ void ProgressDisplay::event(const ProgressEvent& event) {
             name_ = event.name;
             break;
     }
+    if (interval_.count() == 0) draw_locked();
 }
 
 void ProgressDisplay::finish() {
@@ -101,7 +102,7 @@ void ProgressDisplay::tick_loop() {
     std::unique_lock<std::mutex> lock(mutex_);
     while (running_) {
         // The first draw waits one interval: quick commands leave no trace.
-        wake_.wait_for(lock, kRedrawInterval, [this] { return !running_; });
+        wake_.wait_for(lock, interval_, [this] { return !running_; });
         if (running_) draw_locked();
     }
 }

@@ -33,6 +33,9 @@ public:
     // total: bytes the command will read or write, 0 when unknown. A display that
     // is not enabled draws nothing and starts no thread.
     void start(bool enabled, uint64_t total);
+    // The time between redraws; zero redraws at every progress event instead, with
+    // no thread (VELLUM_REDRAW_MS=0: what a test needs to see every count).
+    void set_interval(std::chrono::milliseconds interval) { interval_ = interval; }
     void event(const ProgressEvent& event);
     // Stops the redrawing and clears the line.
     void finish();
@@ -57,6 +60,7 @@ private:
     Clock::time_point start_{};
     Clock::time_point last_event_{};
     size_t drawn_ = 0;          // characters on the line now; 0 when it is clear
+    std::chrono::milliseconds interval_ = kRedrawInterval;
 };
 
 // "name  12.3 of 45.6 MB  27%  3.4 MB/s  0:12", at most `width` characters: a long

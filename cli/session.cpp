@@ -1,7 +1,9 @@
 #include "cli/session.h"
 
 #include <cstdio>
+#include <cstdlib>
 
+#include "cli/interrupt.h"
 #include "cli/terminal.h"
 
 namespace vellum {
@@ -13,8 +15,15 @@ void ConsoleReporter::message(const std::string& text, const std::string& captio
 
 void ConsoleReporter::progress(const ProgressEvent& event) { display_.event(event); }
 
+bool ConsoleReporter::stop_requested() { return interrupt_requested(); }
+
 Session::Session(bool quiet_output)
-    : quiet(quiet_output), live_progress(!quiet_output && is_terminal(stderr)), reporter(progress) {}
+    : quiet(quiet_output), live_progress(!quiet_output && is_terminal(stderr)), reporter(progress) {
+    if (const char* redraw = std::getenv("VELLUM_REDRAW_MS")) {
+        const long ms = std::strtol(redraw, nullptr, 10);
+        if (ms >= 0 && ms <= 60000) progress.set_interval(std::chrono::milliseconds(ms));
+    }
+}
 
 CodecState& codec_state(Session& session) {
     if (!session.codec) session.codec = std::make_unique<CodecState>();
@@ -23,6 +32,11 @@ CodecState& codec_state(Session& session) {
 
 void print_error(Session& session, const std::string& text) {
     session.progress.write(stderr, "vellum: " + text);
+}
+
+int report_interrupted(Session& session) {
+    session.progress.write(stderr, "vellum: interrupted");
+    return kExitInterrupted;
 }
 
 void print_line(Session& session, const std::string& text, bool summary) {

@@ -16,6 +16,7 @@ namespace cli {
 constexpr int kExitOk = 0;
 constexpr int kExitPartial = 1;  // some files skipped, some entries damaged or not found
 constexpr int kExitFatal = 2;    // the command could not do its work, or bad usage
+constexpr int kExitInterrupted = 130;  // stopped by an interrupt (Ctrl-C, SIGTERM)
 
 // A message box of the core becomes the line "vellum: CAPTION: TEXT" on stderr.
 class ConsoleReporter : public Reporter {
@@ -23,6 +24,8 @@ public:
     explicit ConsoleReporter(ProgressDisplay& display) : display_(display) {}
     void message(const std::string& text, const std::string& caption, unsigned flags) override;
     void progress(const ProgressEvent& event) override;
+    // True once an interrupt has arrived.
+    bool stop_requested() override;
 
 private:
     ProgressDisplay& display_;
@@ -42,6 +45,9 @@ CodecState& codec_state(Session& session);
 
 // "vellum: TEXT" on stderr, on a line of its own below any progress display.
 void print_error(Session& session, const std::string& text);
+
+// "vellum: interrupted" on stderr; returns the exit status of an interrupted command.
+int report_interrupted(Session& session);
 
 // A result line on stdout; `summary` lines are left out under -q.
 void print_line(Session& session, const std::string& text, bool summary = false);

@@ -43,7 +43,7 @@ public:
         while (position < end_) {
             position = step(position);
             if (position >= next_tick) {
-                progress->tick(progress->context, position);
+                if (!progress->tick(progress->context, position)) return false;
                 next_tick = position + SpanProgress::kInterval;
             }
             if constexpr (!kCompressing(D)) {

@@ -31,18 +31,20 @@ inline size_t context_start(const Span& span, const CodecParams& params) {
 enum class Direction { compress, extract };
 
 // Called about every kInterval positions while a span is coded, so a front end can
-// show live progress inside one large block. It must not touch the codec.
+// show live progress inside one large block, and stop it. It must not touch the
+// codec. Returning false ends the span there (code_span then returns false).
 struct SpanProgress {
     static constexpr size_t kInterval = size_t{1} << 20;
-    void (*tick)(void* context, size_t position) = nullptr;
+    bool (*tick)(void* context, size_t position) = nullptr;
     void* context = nullptr;
 };
 
 // Compressor: codes buffer[start, end). Extractor: decodes into buffer[start, end),
 // reading contexts and match sources from the bytes before them. The match model
 // reads and writes state.match.base_position but never moves it; the drivers do.
-// Returns false only when extracting damaged data (a match that would leave the
-// span, or coded bytes that run out); the bytes decoded so far are then unreliable.
+// Returns false when extracting damaged data (a match that would leave the span,
+// or coded bytes that run out; the bytes decoded so far are then unreliable), or
+// when the progress tick asked to stop (the span is then unfinished).
 template <Direction D>
 bool code_span(CodecState& state, const CodecParams& params, ArithmeticCoder& coder,
                uint8_t* buffer, const Span& span, const SpanProgress* progress = nullptr);

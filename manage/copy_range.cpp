@@ -25,11 +25,12 @@ CopyIo& standard_copy_io() {
 }
 
 CopyResult copy_range(CopyIo& io, FILE* source, FILE* target, uint64_t start, uint64_t end,
-                      unsigned char* buffer, size_t chunk) {
+                      unsigned char* buffer, size_t chunk, Reporter* reporter) {
     if (start >= end) return CopyResult::ok;
     if (chunk == 0 || !platform::seek_to(source, start)) return CopyResult::read_failed;
     uint64_t position = start;
     while (position < end) {
+        if (reporter && reporter->stop_requested()) return CopyResult::interrupted;
         const uint64_t left = end - position;
         const size_t count = left < chunk ? static_cast<size_t>(left) : chunk;
         if (!io.read(source, buffer, count)) return CopyResult::read_failed;

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "archive/report.h"
+
 namespace vellum {
 
 // The reads, writes and closes of a copy. The plain one uses the standard
@@ -23,12 +25,13 @@ public:
 // The plain standard-stream CopyIo.
 CopyIo& standard_copy_io();
 
-enum class CopyResult { ok, read_failed, write_failed };
+enum class CopyResult { ok, read_failed, write_failed, interrupted };
 
 // Appends bytes [start, end) of `source` to `target` (which stands at its end),
 // through `buffer` in chunks of at most `chunk` bytes: a range larger than the
-// chunk goes in full chunks and one final remainder.
+// chunk goes in full chunks and one final remainder. A `reporter` is asked before
+// every chunk whether to stop.
 CopyResult copy_range(CopyIo& io, FILE* source, FILE* target, uint64_t start, uint64_t end,
-                      unsigned char* buffer, size_t chunk);
+                      unsigned char* buffer, size_t chunk, Reporter* reporter = nullptr);
 
 }  // namespace vellum

@@ -5,7 +5,9 @@
 #include <memory>
 #include <new>
 
+#include "archive/archive_lock.h"
 #include "archive/format.h"
+#include "archive/leftovers.h"
 #include "archive/messages.h"
 #include "platform/platform.h"
 
@@ -45,11 +47,12 @@ bool same_rows(const ArchiveListing& a, const ArchiveListing& b) {
 // Walks the archive again: the marks are only meaningful for the rows the user
 // saw, and a damaged archive must not be rewritten, since the copy would drop
 // its unreadable tail without a word.
-bool archive_still_fits(const std::string& path, const ArchiveListing& shown,
+bool archive_still_fits(FILE* archive, const std::string& path, const ArchiveListing& shown,
                         ArchiveListing* fresh, Reporter& reporter) {
     SilentReporter quiet;
-    switch (list_archive(path, quiet, fresh)) {
+    switch (list_stream(archive, path, quiet, fresh)) {
         case ListStatus::cannot_open:
+        case ListStatus::busy:
             report(reporter, msg::kDeleteSourceNotOpened, path);
             return false;
         case ListStatus::not_archive:
@@ -87,8 +90,8 @@ std::vector<RowRange> kept_ranges(const ArchiveListing& listing, const std::vect
     return kept;
 }
 
-DeleteResult remove_whole_archive(const std::string& path, Reporter& reporter) {
-    if (!platform::remove_file(path.c_str())) {
+DeleteResult remove_whole_archive(FILE* archive, const std::string& path, Reporter& reporter) {
+    if (!platform::remove_held_file(archive, path.c_str())) {
         report(reporter, msg::kDeleteRemoveFailed, path);
         return DeleteResult::failed;
     }
@@ -108,21 +111,18 @@ struct TempArchive {
     }
 };
 
-bool temp_is_the_archive(const std::string& temp, const std::string& archive) {
-    platform::FolderId a, t;
-    return platform::file_id(temp.c_str(), &t) && platform::file_id(archive.c_str(), &a) &&
-           platform::same_folder(a, t);
-}
+enum class Filled { ok, failed, interrupted };
 
-// Copies the kept ranges after a fresh header. False when a failure was reported.
-bool fill_temp(TempArchive& temp, const std::string& path, const ArchiveListing& fresh,
-               const std::vector<RowRange>& kept, size_t chunk, CopyIo& io, Reporter& reporter) {
+// Copies the kept ranges of `source` after a fresh header. Failures are reported.
+Filled fill_temp(TempArchive& temp, FILE* source, const std::string& path,
+                 const ArchiveListing& fresh, const std::vector<RowRange>& kept, size_t chunk,
+                 CopyIo& io, Reporter& reporter) {
     ArchiveHeader header;
     header.solid = 0;
     header.buffer_setting = fresh.header.buffer_setting;
     if (!write_archive_header(temp.file, header)) {
         report(reporter, msg::kDeleteWriteFailed, temp.path);
-        return false;
+        return Filled::failed;
     }
     uint64_t largest = 0;
     for (const RowRange& range : kept) largest = std::max(largest, range.to - range.from);
@@ -131,28 +131,21 @@ bool fill_temp(TempArchive& temp, const std::string& path, const ArchiveListing&
     std::unique_ptr<unsigned char[]> buffer(new (std::nothrow) unsigned char[buffer_size]);
     if (!buffer) {
         report(reporter, msg::kOutOfMemory, path);
-        return false;
-    }
-    FILE* source = platform::open_file(path.c_str(), "rb");
-    if (source == nullptr) {
-        report(reporter, msg::kDeleteSourceNotOpened, path);
-        return false;
+        return Filled::failed;
     }
     CopyResult result = CopyResult::ok;
     for (const RowRange& range : kept) {
-        result = copy_range(io, source, temp.file, range.from, range.to, buffer.get(), buffer_size);
+        result = copy_range(io, source, temp.file, range.from, range.to, buffer.get(), buffer_size,
+                            &reporter);
         if (result != CopyResult::ok) break;
     }
-    std::fclose(source);
-    if (result == CopyResult::read_failed) {
-        report(reporter, msg::kDeleteReadFailed, path);
-        return false;
+    switch (result) {
+        case CopyResult::ok: return Filled::ok;
+        case CopyResult::interrupted: return Filled::interrupted;
+        case CopyResult::read_failed: report(reporter, msg::kDeleteReadFailed, path); break;
+        case CopyResult::write_failed: report(reporter, msg::kDeleteWriteFailed, temp.path); break;
     }
-    if (result == CopyResult::write_failed) {
-        report(reporter, msg::kDeleteWriteFailed, temp.path);
-        return false;
-    }
-    return true;
+    return Filled::failed;
 }
 
 uint64_t expected_length(const std::vector<RowRange>& kept) {
@@ -161,29 +154,34 @@ uint64_t expected_length(const std::vector<RowRange>& kept) {
     return length;
 }
 
-DeleteResult rebuild_archive(const DeleteRequest& request, const ArchiveListing& fresh,
-                             const std::vector<RowRange>& kept, Reporter& reporter) {
+// Consumes `archive` (the held, locked stream) in every case.
+DeleteResult rebuild_archive(const DeleteRequest& request, FILE* archive,
+                             const ArchiveListing& fresh, const std::vector<RowRange>& kept,
+                             Reporter& reporter) {
+    struct Held {
+        FILE* file;
+        ~Held() {
+            if (file) std::fclose(file);
+        }
+    } held{archive};
     const std::string& path = request.archive_path;
     CopyIo& io = request.io != nullptr ? *request.io : standard_copy_io();
     size_t chunk = request.chunk_size;
     if (chunk == 0) chunk = static_cast<size_t>(block_size_for_setting(fresh.header.buffer_setting));
 
     TempArchive temp;
-    temp.path = temp_archive_path(path);
-    if (temp_is_the_archive(temp.path, path)) {
-        temp.handed_over = true;  // it is the archive: never remove it
-        report(reporter, msg::kDeleteTempNotCreated, temp.path);
-        return DeleteResult::failed;
-    }
-    // A file of that name is replaced, never written through: a link there must
-    // not lead the copy into some other file.
-    platform::remove_file(temp.path.c_str());
-    temp.file = platform::open_file(temp.path.c_str(), "wb");
+    // A new file of a name no one else has: never an existing file, never a link.
+    temp.file = create_delete_temp(path, &temp.path);
     if (temp.file == nullptr) {
-        report(reporter, msg::kDeleteTempNotCreated, temp.path);
+        temp.handed_over = true;  // nothing of ours to remove
+        report(reporter, msg::kDeleteTempNotCreated, path);
         return DeleteResult::failed;
     }
-    if (!fill_temp(temp, path, fresh, kept, chunk, io, reporter)) return DeleteResult::failed;
+    switch (fill_temp(temp, archive, path, fresh, kept, chunk, io, reporter)) {
+        case Filled::ok: break;
+        case Filled::failed: return DeleteResult::failed;
+        case Filled::interrupted: return DeleteResult::interrupted;
+    }
 
     FILE* written = temp.file;
     temp.file = nullptr;
@@ -193,9 +191,11 @@ DeleteResult rebuild_archive(const DeleteRequest& request, const ArchiveListing&
         report(reporter, msg::kDeleteWriteFailed, temp.path);
         return DeleteResult::failed;
     }
+    if (reporter.stop_requested()) return DeleteResult::interrupted;
     // The one step that changes the archive: the old one stays whole until the
     // new one is complete.
-    if (!platform::replace_file(temp.path.c_str(), path.c_str())) {
+    held.file = nullptr;
+    if (!platform::replace_held_file(archive, temp.path.c_str(), path.c_str())) {
         report(reporter, msg::kDeleteReplaceFailed, path);
         return DeleteResult::failed;
     }
@@ -205,12 +205,6 @@ DeleteResult rebuild_archive(const DeleteRequest& request, const ArchiveListing&
 }
 
 }  // namespace
-
-std::string temp_archive_path(const std::string& archive_path) {
-    const size_t last = archive_path.find_last_of("\\/");
-    const std::string folder = last == std::string::npos ? "" : archive_path.substr(0, last + 1);
-    return folder + kTempArchiveName;
-}
 
 DeleteResult delete_entries(const DeleteRequest& request, const ArchiveListing& listing,
                             Reporter& reporter) {
@@ -223,14 +217,25 @@ DeleteResult delete_entries(const DeleteRequest& request, const ArchiveListing& 
     }
     if (refused_by_state(request, any_marked, reporter)) return DeleteResult::refused;
 
-    ArchiveListing fresh;
-    if (!archive_still_fits(request.archive_path, listing, &fresh, reporter))
-        return fresh.status == ListStatus::cannot_open ? DeleteResult::failed
-                                                       : DeleteResult::refused;
+    const std::string& path = request.archive_path;
+    LockedOpen opened = LockedOpen::ok;
+    FILE* archive = open_locked(path, "rb", true, reporter, &opened);
+    if (archive == nullptr) {
+        if (opened == LockedOpen::busy) return DeleteResult::refused;
+        report(reporter, msg::kDeleteSourceNotOpened, path);
+        return DeleteResult::failed;
+    }
+    // The lock is ours: no running delete owns a temporary of this archive.
+    remove_delete_temps(path, reporter);
 
+    ArchiveListing fresh;
+    if (!archive_still_fits(archive, path, listing, &fresh, reporter)) {
+        std::fclose(archive);
+        return DeleteResult::refused;
+    }
     const std::vector<RowRange> kept = kept_ranges(fresh, marked);
-    if (kept.empty()) return remove_whole_archive(request.archive_path, reporter);
-    return rebuild_archive(request, fresh, kept, reporter);
+    if (kept.empty()) return remove_whole_archive(archive, path, reporter);
+    return rebuild_archive(request, archive, fresh, kept, reporter);
 }
 
 }  // namespace vellum

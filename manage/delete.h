@@ -1,8 +1,12 @@
 // Deleting entries from a normal archive by rows of its listing. Records are
 // self-contained, so the kept rows' records are copied byte for byte, in order,
 // into a temporary archive beside the archive, which then replaces it in one
-// step. Until that step the archive is never touched; on any failure it stays
-// as it was and the temporary archive is removed.
+// step. Until that step the archive is never touched; on any failure or
+// interrupt it stays as it was and the temporary archive is removed. The whole
+// operation holds the archive under an exclusive lock. The temporary is a new
+// file with a unique name that marks it as a delete's of this archive
+// (archive/leftovers.h), so what a killed delete leaves is removed by the next
+// command that changes the archive.
 #pragma once
 
 #include <cstddef>
@@ -15,13 +19,6 @@
 #include "manage/listing.h"
 
 namespace vellum {
-
-constexpr const char* kTempArchiveName = "temp$$$.tmp";
-
-// "temp$$$.tmp" in the archive's folder: the archive path up to and including its
-// last separator (a backslash, or a slash), then the name; the name alone when
-// the path has no separator.
-std::string temp_archive_path(const std::string& archive_path);
 
 struct DeleteRequest {
     bool archive_view = false;  // an archive is open in the view
@@ -36,8 +33,11 @@ struct DeleteRequest {
 enum class DeleteResult {
     deleted,          // the rebuilt archive replaced the old one: "DELETED"
     archive_deleted,  // every row was marked: the archive file is gone, "ACHIVE DELETED"
-    refused,          // nothing to do or not allowed: reported, nothing changed
+    refused,          // nothing to do, not allowed, or the archive is in use: reported,
+                      // nothing changed
     failed,           // reported; the archive is as it was and no temporary archive is left
+    interrupted,      // the reporter asked to stop: the archive is as it was, no
+                      // temporary archive is left
 };
 
 // Removes the marked rows' records. `listing` is the listing the marks refer to;

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "archive/archive_lock.h"
 #include "archive/messages.h"
 #include "platform/platform.h"
 
@@ -129,7 +130,6 @@ ListStatus list_opened(FILE* file, const std::string& path, Reporter& reporter,
     ArchiveWalk walk;
     ArchiveHeader header;
     if (walk_begin(file, &walk, &header) != HeaderResult::ok) {
-        std::fclose(file);
         report(reporter, msg::kNotAnArchive);
         listing->status = ListStatus::not_archive;
         return listing->status;
@@ -137,7 +137,6 @@ ListStatus list_opened(FILE* file, const std::string& path, Reporter& reporter,
     listing->header = header;
     listing->archive_length = walk.archive_length;
     walk_rows(&walk, path, reporter, listing);
-    std::fclose(file);
     return listing->status;
 }
 
@@ -145,13 +144,20 @@ ListStatus list_path(const std::string& path, Reporter& reporter, ArchiveListing
                      bool report_unopened) {
     *listing = ArchiveListing();
     // Read only: the listing never writes, and a read-only archive still lists.
-    FILE* file = platform::open_file(path.c_str(), "rb");
+    LockedOpen opened = LockedOpen::ok;
+    FILE* file = open_locked(path, "rb", false, reporter, &opened);
     if (file == nullptr) {
+        if (opened == LockedOpen::busy) {
+            listing->status = ListStatus::busy;
+            return listing->status;
+        }
         if (report_unopened) report(reporter, msg::kListNotOpened, path);
         listing->status = ListStatus::cannot_open;
         return listing->status;
     }
-    return list_opened(file, path, reporter, listing);
+    list_opened(file, path, reporter, listing);
+    std::fclose(file);
+    return listing->status;
 }
 
 }  // namespace
@@ -172,6 +178,12 @@ ListStatus list_archive(const std::string& path, Reporter& reporter, ArchiveList
 
 ListStatus open_archive(const std::string& path, Reporter& reporter, ArchiveListing* listing) {
     return list_path(path, reporter, listing, false);
+}
+
+ListStatus list_stream(FILE* file, const std::string& path, Reporter& reporter,
+                       ArchiveListing* listing) {
+    *listing = ArchiveListing();
+    return list_opened(file, path, reporter, listing);
 }
 
 RowRange row_range(const ArchiveListing& listing, size_t row) {

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -53,6 +54,7 @@ enum class ListStatus {
     incomplete,   // the walk stopped at a damaged record (reported); rows before it stand
     not_archive,  // signature or header settings wrong (reported); nothing listed
     cannot_open,  // the file could not be opened; nothing listed
+    busy,         // another command holds the archive (reported); nothing listed
 };
 
 struct ArchiveListing {
@@ -70,11 +72,17 @@ struct ArchiveListing {
     uint64_t damaged_offset = 0;        // where the walk stopped, on an incomplete listing
 };
 
-// Lists the archive at `path` into `listing` (emptied first). A file that cannot
-// be opened is reported with the path as text; a wrong signature or a buffer
-// setting outside 0..6 as "It is not a Archive"; a damaged record ends the walk
-// and is reported with the archive's path and the record's offset.
+// Lists the archive at `path` into `listing` (emptied first), under a shared lock
+// while it reads. A file that cannot be opened is reported with the path as text;
+// a wrong signature or a buffer setting outside 0..6 as "It is not a Archive"; a
+// damaged record ends the walk and is reported with the archive's path and the
+// record's offset.
 ListStatus list_archive(const std::string& path, Reporter& reporter, ArchiveListing* listing);
+
+// The same for an archive the caller holds open (and locked) as `file`; `path`
+// only names it in messages. The stream stays open.
+ListStatus list_stream(FILE* file, const std::string& path, Reporter& reporter,
+                       ArchiveListing* listing);
 
 // The same for switching the view to an archive: a file that cannot be opened is
 // passed over without a message (the caller keeps its previous archive).

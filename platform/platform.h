@@ -88,5 +88,41 @@ inline bool same_folder(const FolderId& a, const FolderId& b) {
     return a.volume == b.volume && a.index == b.index;
 }
 
+// The identity of the file an open stream reads, whatever its name is now.
+bool stream_id(FILE* file, FolderId* id);
+
+// True when the path itself is a symbolic link (a reparse point on Windows),
+// whatever it leads to; false when it is anything else or nothing.
+bool is_link(const char* path);
+
+// Creates a new, empty file for reading and writing ("wb+"). Fails when anything
+// of that name exists, a link included: it never truncates an existing file and
+// never writes through a link.
+FILE* create_new_file(const char* path);
+
+// The running process's number, to tell the names two processes make apart.
+uint64_t process_number();
+
+// --- locks between commands ----------------------------------------------------
+
+enum class LockResult {
+    locked,
+    busy,    // another holder has it; nothing waited for
+    failed,  // the system could not lock this file
+};
+
+// Locks an open file without waiting: shared locks go together, an exclusive one
+// stands alone. The lock lasts until the stream is closed. It is advisory: it
+// keeps out only those who ask for it, and never blocks a plain read or write.
+LockResult lock_file(FILE* file, bool exclusive);
+
+// replace_file for a `to` held open (and locked) through `held`: the lock is kept
+// up to the replacement where the system can rename over an open file, and
+// dropped just before it where it cannot. `held` is closed in every case.
+bool replace_held_file(FILE* held, const char* from, const char* to);
+
+// remove_file for a file held open through `held`, which is closed in every case.
+bool remove_held_file(FILE* held, const char* path);
+
 }  // namespace platform
 }  // namespace vellum

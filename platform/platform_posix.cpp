@@ -8,6 +8,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -181,6 +182,53 @@ static bool identify(const char* path, FolderId* id, bool want_folder) {
 bool folder_id(const char* path, FolderId* id) { return identify(path, id, true); }
 
 bool file_id(const char* path, FolderId* id) { return identify(path, id, false); }
+
+bool stream_id(FILE* file, FolderId* id) {
+    struct stat st;
+    if (fstat(fileno(file), &st) != 0) return false;
+    id->volume = static_cast<uint64_t>(st.st_dev);
+    id->index = static_cast<uint64_t>(st.st_ino);
+    return true;
+}
+
+bool is_link(const char* path) {
+    struct stat st;
+    return lstat(path, &st) == 0 && S_ISLNK(st.st_mode);
+}
+
+FILE* create_new_file(const char* path) {
+    // O_EXCL also refuses a link of that name, even a dangling one.
+    const int fd = open(path, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0) return nullptr;
+    FILE* file = fdopen(fd, "wb+");
+    if (file == nullptr) {
+        close(fd);
+        unlink(path);
+    }
+    return file;
+}
+
+uint64_t process_number() { return static_cast<uint64_t>(getpid()); }
+
+// flock, not fcntl: its lock belongs to the open file, so closing some other
+// stream of the same file in this process does not drop it.
+LockResult lock_file(FILE* file, bool exclusive) {
+    if (flock(fileno(file), (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) == 0) return LockResult::locked;
+    return errno == EWOULDBLOCK || errno == EAGAIN ? LockResult::busy : LockResult::failed;
+}
+
+// A rename over an open file is allowed here, so the lock covers the change.
+bool replace_held_file(FILE* held, const char* from, const char* to) {
+    const bool replaced = replace_file(from, to);
+    std::fclose(held);
+    return replaced;
+}
+
+bool remove_held_file(FILE* held, const char* path) {
+    const bool removed = remove_file(path);
+    std::fclose(held);
+    return removed;
+}
 
 }  // namespace platform
 }  // namespace vellum

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <fcntl.h>
 #include <io.h>
 
 #include <cstdio>
@@ -150,6 +151,67 @@ static bool identify(const char* path, FolderId* id, bool want_folder) {
 bool folder_id(const char* path, FolderId* id) { return identify(path, id, true); }
 
 bool file_id(const char* path, FolderId* id) { return identify(path, id, false); }
+
+static HANDLE handle_of(FILE* file) {
+    return reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+}
+
+bool stream_id(FILE* file, FolderId* id) {
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(handle_of(file), &info)) return false;
+    id->volume = info.dwVolumeSerialNumber;
+    id->index = (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    return true;
+}
+
+bool is_link(const char* path) {
+    const DWORD attributes = GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
+FILE* create_new_file(const char* path) {
+    // CREATE_NEW fails on any existing name, a link included.
+    HANDLE handle = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return nullptr;
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDWR | _O_BINARY);
+    if (fd < 0) {
+        CloseHandle(handle);
+        DeleteFileA(path);
+        return nullptr;
+    }
+    FILE* file = _fdopen(fd, "w+b");
+    if (file == nullptr) {
+        _close(fd);
+        DeleteFileA(path);
+    }
+    return file;
+}
+
+uint64_t process_number() { return GetCurrentProcessId(); }
+
+// Byte-range locks are mandatory here, so the lock sits on one byte far beyond
+// any data: it keeps out other lockers and never a read or write of the file.
+LockResult lock_file(FILE* file, bool exclusive) {
+    OVERLAPPED where = {};
+    where.OffsetHigh = 0x40000000;  // byte 2^62
+    const DWORD flags = LOCKFILE_FAIL_IMMEDIATELY | (exclusive ? LOCKFILE_EXCLUSIVE_LOCK : 0);
+    if (LockFileEx(handle_of(file), flags, 0, 1, 0, &where)) return LockResult::locked;
+    const DWORD error = GetLastError();
+    return error == ERROR_LOCK_VIOLATION || error == ERROR_IO_PENDING ? LockResult::busy
+                                                                     : LockResult::failed;
+}
+
+// An open file cannot be renamed over or deleted here, so it is closed first.
+bool replace_held_file(FILE* held, const char* from, const char* to) {
+    std::fclose(held);
+    return replace_file(from, to);
+}
+
+bool remove_held_file(FILE* held, const char* path) {
+    std::fclose(held);
+    return remove_file(path);
+}
 
 }  // namespace platform
 }  // namespace vellum

@@ -165,6 +165,9 @@ TEST_F(Drivers, NormalEntriesAreIndependentAndAppendable) {
     Command probe(*codec, reporter);
     ASSERT_EQ(open_or_create_archive(probe, (tmp / "both.vlm").string()), OpenResult::opened);
     EXPECT_EQ(probe.buffer_setting, 0);
+    // While one command holds the archive, another is turned away.
+    EXPECT_EQ(add(tmp / "both.vlm", {tmp / "b.txt"}, false, 4).open, OpenResult::busy);
+    probe.close_archive();
     ASSERT_EQ(add(tmp / "both.vlm", {tmp / "b.txt"}, false, 4).open, OpenResult::opened);
     Bytes alone = read_file(tmp / "alone.vlm"), both = read_file(tmp / "both.vlm");
     EXPECT_EQ(Bytes(alone.begin() + 12, alone.end()), Bytes(both.end() - (alone.size() - 12), both.end()));

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "archive/leftovers.h"
 #include "archive/extract.h"
 #include "archive/folder_walk.h"
 #include "archive/format.h"
@@ -126,8 +127,10 @@ class ManageTest : public ::testing::Test {
 protected:
     TempFolder tmp;  // before the paths made from it
     std::string archive = (tmp / "test.vlm").string();
-    std::string temp = (tmp / "temp$$$.tmp").string();
+    std::string temp = (tmp / "temp$$$.tmp").string();  // a user's file of the old fixed name
     RecordingReporter reporter;
+    // True when a delete's temporary of the archive is left beside it.
+    bool leftover() const { return !find_delete_temps(archive).empty(); }
     ArchiveListing listing;
     std::unique_ptr<CodecState> codec = std::make_unique<CodecState>();
 

@@ -1,0 +1,170 @@
+// Stop requests at every safe point of add, extract and delete, and an archive
+// held open for a whole command. Deterministic: the reporter says stop at its
+// n-th question, whatever the machine's speed.
+#include <gtest/gtest.h>
+
+#include "archive/archive_lock.h"
+#include "manage/delete.h"
+#include "manage_test_support.h"
+#include "platform/platform.h"
+
+namespace vellum {
+namespace {
+
+using namespace vellum::test;
+
+// Answers "go on" to the first `go_on` questions and "stop" from then on.
+class StopAfter : public RecordingReporter {
+public:
+    explicit StopAfter(int go_on) : left(go_on) {}
+    bool stop_requested() override {
+        ++asked;
+        return left-- <= 0;
+    }
+    int left;
+    int asked = 0;
+};
+
+// Names below `root` left by an extraction in progress.
+size_t temporaries(const fs::path& root) {
+    size_t n = 0;
+    if (fs::exists(root))
+        for (const fs::directory_entry& entry : fs::recursive_directory_iterator(root))
+            n += entry.path().filename().string().rfind("vellum-x-", 0) == 0;
+    return n;
+}
+
+class Interrupts : public ManageTest {
+protected:
+    // big.txt of three MiB (so the position loop asks inside it), then small.txt.
+    void make_sources() {
+        write_file(tmp / "big.txt", text_bytes(3 << 20, 7));
+        write_file(tmp / "small.txt", text_bytes(2000, 8));
+    }
+};
+
+// Catches a stop that is never asked about inside a large file, a record left
+// half written, and an interrupt counted as an entry added.
+TEST_F(Interrupts, AddCutsBackTheEntryInWork) {
+    make_sources();
+    compress({tmp / "small.txt"}, 1);
+    const Bytes before = read_file(archive);
+    int most = 0;
+    for (int go_on = 0;; ++go_on) {
+        StopAfter stop(go_on);
+        Command command(*codec, stop);
+        ASSERT_EQ(open_or_create_archive(command, archive), OpenResult::opened);
+        ASSERT_TRUE(prepare_buffers(command));
+        AddSummary summary;
+        add_path(command, (tmp / "big.txt").string(), summary);
+        end_command(command);
+        command.close_archive();
+        if (!summary.interrupted) {
+            EXPECT_EQ(summary.added, 1u);
+            most = go_on;
+            break;
+        }
+        EXPECT_EQ(summary.added, 0u) << go_on;
+        EXPECT_EQ(read_file(archive), before) << go_on;
+        EXPECT_EQ(command.totals.processed_total, 0u);
+    }
+    // Before the entry, before its block, and inside the block at 1 and 2 MiB.
+    EXPECT_GE(most, 4);
+    SilentReporter quiet;
+    ASSERT_EQ(list_archive(archive, quiet, &listing), ListStatus::complete);
+    EXPECT_EQ(listing.entry_count, 2u);
+}
+
+// Catches a partial output file, a temporary left behind, an existing file
+// harmed by an interrupted entry, and interrupted entries counted as written.
+TEST_F(Interrupts, ExtractLeavesNoPartialFile) {
+    make_sources();
+    compress({tmp / "big.txt", tmp / "small.txt"}, 2);
+    const fs::path out = tmp / "out";
+    const std::string own = "the user's own big.txt";
+    const Bytes users(own.begin(), own.end());
+    write_file(out / "big.txt", users);
+    for (int go_on = 0;; ++go_on) {
+        StopAfter stop(go_on);
+        Command command(*codec, stop);
+        command.buffer_setting = 0;
+        command.archive_path = archive;
+        ASSERT_TRUE(prepare_buffers(command));
+        const ExtractSummary s = extract_ranges(command, {{0, UINT64_MAX}}, out.string() + "/");
+        end_command(command);
+        EXPECT_EQ(temporaries(out), 0u) << go_on;
+        if (!s.interrupted) {
+            EXPECT_GE(go_on, 4);
+            EXPECT_EQ(s.written, 2u);
+            EXPECT_EQ(read_file(out / "big.txt"), text_bytes(3 << 20, 7));
+            break;
+        }
+        EXPECT_FALSE(s.ok());
+        if (s.written == 0) {
+            EXPECT_EQ(read_file(out / "big.txt"), users) << go_on;
+            EXPECT_EQ(command.totals.files_processed, 0u);
+            EXPECT_FALSE(fs::exists(out / "small.txt"));
+        } else {  // stopped between the entries: the first is whole
+            EXPECT_EQ(read_file(out / "big.txt"), text_bytes(3 << 20, 7));
+            EXPECT_EQ(command.totals.files_processed, 1u);
+        }
+    }
+}
+
+// Catches a delete that replaces the archive after a stop, or keeps its copy.
+TEST_F(Interrupts, DeleteLeavesTheArchiveAndNoTemporary) {
+    {
+        ArchiveWriter w(archive);
+        w.add("", "a.txt", 300);
+        w.add("", "b.txt", 500);
+        w.add("", "c.txt", 700);
+    }
+    SilentReporter quiet;
+    ASSERT_EQ(list_archive(archive, quiet, &listing), ListStatus::complete);
+    const Bytes before = read_file(archive);
+    for (int go_on = 0;; ++go_on) {
+        StopAfter stop(go_on);
+        DeleteRequest r;
+        r.archive_view = true;
+        r.archive_path = archive;
+        r.marked = {1};
+        r.chunk_size = 128;  // several questions per range
+        const DeleteResult result = delete_entries(r, listing, stop);
+        EXPECT_FALSE(leftover()) << go_on;
+        if (result != DeleteResult::interrupted) {
+            EXPECT_EQ(result, DeleteResult::deleted);
+            EXPECT_GE(go_on, 8);
+            break;
+        }
+        EXPECT_EQ(read_file(archive), before) << go_on;
+    }
+}
+
+// Catches a command that reads its archive again by name: once it holds the
+// archive, replacing the name with another archive changes nothing it reads.
+TEST_F(Interrupts, HeldArchiveIsReadEvenWhenItsNameIsReplaced) {
+#ifdef _WIN32
+    GTEST_SKIP() << "an open file cannot be renamed over here, which guards the same";
+#endif
+    make_sources();
+    compress({tmp / "small.txt"}, 1);
+    const std::string first = archive;
+    archive = (tmp / "second.vlm").string();
+    compress({tmp / "big.txt"}, 1);
+    Command command(*codec, reporter);
+    LockedOpen opened = LockedOpen::ok;
+    command.archive = open_locked(first, "rb", false, reporter, &opened);
+    ASSERT_EQ(opened, LockedOpen::ok);
+    ASSERT_TRUE(platform::replace_file(archive.c_str(), first.c_str()));
+    command.archive_path = first;
+    command.buffer_setting = 0;
+    ASSERT_TRUE(prepare_buffers(command));
+    const ExtractSummary s = extract_ranges(command, {{0, UINT64_MAX}}, (tmp / "out").string());
+    end_command(command);
+    EXPECT_TRUE(s.ok());
+    EXPECT_EQ(read_file(tmp / "out" / "small.txt"), text_bytes(2000, 8));
+    EXPECT_FALSE(fs::exists(tmp / "out" / "big.txt"));
+}
+
+}  // namespace
+}  // namespace vellum
