@@ -32,6 +32,7 @@ bool prepare_buffers(Command& command) {
 }
 
 void end_command(Command& command) {
+    command.close_archive();
     command.codec.end_operation();
     command.block.reset();
     command.block_size = 0;

@@ -54,7 +54,8 @@ struct Command {
 // offset, and restarts the clock. False (reported) when memory runs out.
 bool prepare_buffers(Command& command);
 
-// Releases the position table and the block buffer; base_position returns to 0.
+// Releases the position table and the block buffer, and the archive with its
+// lock when the command holds it; base_position returns to 0.
 void end_command(Command& command);
 
 }  // namespace vellum

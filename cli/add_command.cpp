@@ -81,7 +81,6 @@ int run_add(Session& session, const Options& options) {
     }
     const CommandTotals totals = command.totals;
     end_command(command);
-    command.close_archive();
     session.progress.finish();
     print_line(session,
                added_summary(summary.added, totals.processed_total, totals.compressed_total,

@@ -43,11 +43,15 @@ bool read_header_checked(Session& session, const std::string& path, ArchiveHeade
     return file != nullptr;
 }
 
-bool list_held(Session& session, const std::string& path, FILE* file, ArchiveListing* listing) {
-    const ListStatus status = list_stream(file, path, session.reporter, listing);
-    if (status == ListStatus::incomplete && is_incomplete_tail(check_records(file).state))
+void suggest_repair(Session& session, const std::string& path, FILE* file) {
+    if (is_incomplete_tail(check_records(file).state))
         print_error(session, path + ": the last entry was never finished; 'vellum repair " + path +
                                  "' cuts it off and keeps every finished entry");
+}
+
+bool list_held(Session& session, const std::string& path, FILE* file, ArchiveListing* listing) {
+    const ListStatus status = list_stream(file, path, session.reporter, listing);
+    if (status == ListStatus::incomplete) suggest_repair(session, path, file);
     return status == ListStatus::complete || status == ListStatus::incomplete;
 }
 

@@ -25,6 +25,10 @@ FILE* open_for_reading(Session& session, const std::string& path, ArchiveHeader*
 // says so naming the file and returns false.
 bool read_header_checked(Session& session, const std::string& path, ArchiveHeader* header);
 
+// When the archive held open as `file` ends in an unfinished entry, says that
+// `vellum repair` cuts it off.
+void suggest_repair(Session& session, const std::string& path, FILE* file);
+
 // Lists the archive held open as `file`. False when nothing could be listed; an
 // incomplete listing (damage reported, and `vellum repair` named when a cut
 // would mend it) is true, with listing->status telling.

@@ -93,6 +93,7 @@ int run_extract(Session& session, const Options& options) {
 
     start_progress(session, path, command.archive, ranges);
     const ExtractSummary summary = extract_ranges(command, ranges, options.output_folder);
+    if (summary.archive_failed && options.operands.empty()) suggest_repair(session, path, command.archive);
     const CommandTotals totals = command.totals;
     end_command(command);
     session.progress.finish();

@@ -307,6 +307,8 @@ TEST_F(SafetyTest, RepairCutsOnlyAnUnfinishedTail) {
         write_file(path(name + ".vlm"), c.archive);
         Result list = vellum({"list", name});
         EXPECT_EQ(c.archive != c.after && c.status == 0, has(list.err, "'vellum repair " + name + ".vlm'")) << c.what << list.err;
+        Result x = vellum({"x", "-o", name + "before", name});
+        EXPECT_EQ(c.archive != c.after && c.status == 0, has(x.err, "'vellum repair " + name + ".vlm'")) << c.what << x.err;
         EXPECT_TRUE(c.archive == read_file(path(name + ".vlm"))) << c.what;  // reading never modifies
         Result repair = vellum({"repair", name});
         EXPECT_EQ(c.status, repair.status) << c.what << repair.err;
