@@ -3,12 +3,8 @@
 // place written), the test pass that decodes without writing, and opening the
 // archive for adding, which walks it once more and may cut an interrupted tail.
 //
-// One set of codec tables serves every input. Clearing the 32 MiB position table
-// per input would cost more than the input itself, so each input starts with
-// base_position above every value an earlier input wrote: all old slots then
-// read as stale, exactly as zero slots would, and in solid archives, where stale
-// slots keep their probabilities, those are set back to 128 first. A small block
-// keeps the work per input small.
+// One set of codec tables serves every input (fuzz/shared_tables.h), with a 4 KiB
+// block, so an input costs what its own bytes ask for.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -22,6 +18,7 @@
 
 #include "archive/extract.h"
 #include "archive/open_archive.h"
+#include "fuzz/shared_tables.h"
 #include "manage/info.h"
 #include "manage/listing.h"
 
@@ -33,9 +30,7 @@ namespace {
 constexpr size_t kFuzzBlock = size_t{1} << 12;
 
 struct Harness {
-    CodecState codec;
-    std::unique_ptr<uint8_t[]> block{new uint8_t[kFuzzBlock]};
-    uint64_t next_base = 1;
+    SharedTables tables{kFuzzBlock};
     fs::path root;
     fs::path archive;
     fs::path out;
@@ -48,9 +43,10 @@ struct Harness {
         fs::remove_all(root, ec);
         fs::create_directories(root);
         archive = root / "in.vlm";
-        out = root / "out";
-        // The position table is taken once, zeroed, and kept for every input.
-        if (!codec.ready() || !codec.begin_operation()) std::abort();
+        // Deep, so an entry climbing out of it with ".." lands where the scan
+        // below sees it.
+        out = root / "a" / "b" / "c" / "d" / "e" / "f" / "g" / "h" / "out";
+        if (!tables.ready()) std::abort();
     }
 };
 
@@ -59,46 +55,46 @@ Harness& harness() {
     return *h;
 }
 
-// Readies one command over the shared tables, as prepare_buffers does for a
-// command, but with the small block and without clearing the position table.
-void begin(Harness& h, Command& command, const ArchiveHeader& header) {
-    command.solid = header.solid;
-    command.buffer_setting = header.buffer_setting;
-    command.archive_path = h.archive.string();
-    command.block.reset(h.block.release());
-    command.block_size = kFuzzBlock;
-    command.fill = 0;
-    h.codec.literal.clear_seen();
-    h.codec.match.base_position = h.next_base;
-    if (header.solid)
-        std::memset(h.codec.match.match_probabilities.data(), 128,
-                    h.codec.match.match_probabilities.size());
+[[noreturn]] void escaped(const std::string& path) {
+    std::fprintf(stderr, "written outside the destination: %s\n", path.c_str());
+    std::abort();
 }
 
-void end(Harness& h, Command& command) {
-    // Every slot written lies at most one block above the final base.
-    h.next_base = h.codec.match.base_position + command.block_size + 1;
-    h.block.reset(command.block.release());
-    command.block_size = 0;
-}
-
-// Nothing but the archive and the output folder may exist below the root.
+// Nothing but the archive, the output folder and the folders above it may
+// exist below the root.
 void check_nothing_escaped(const Harness& h) {
-    for (const auto& item : fs::directory_iterator(h.root)) {
-        const fs::path& p = item.path();
-        if (p != h.archive && p != h.out) {
-            std::fprintf(stderr, "written outside the destination: %s\n", p.string().c_str());
-            std::abort();
-        }
+    const std::string out = h.out.string() + "/";
+    for (const auto& item : fs::recursive_directory_iterator(h.root)) {
+        const std::string p = item.path().string() + (item.is_directory() ? "/" : "");
+        const bool above_out = item.is_directory() && out.compare(0, p.size(), p) == 0;
+        if (item.path() != h.archive && !above_out && p.compare(0, out.size(), out) != 0) escaped(p);
     }
 }
+
+// Every output path the extractor names must lie below the destination, with
+// no component that climbs: this catches absolute paths the scan cannot see.
+class PathWatch : public Reporter {
+public:
+    explicit PathWatch(const fs::path& out) : out_(out.string() + "/") {}
+    void message(const std::string&, const std::string&, unsigned) override {}
+    void progress(const ProgressEvent& event) override {
+        if (event.kind != ProgressKind::entry_extracted || !event.written) return;
+        const std::string& p = event.name;
+        if (p.compare(0, out_.size(), out_) != 0 || p.find("/../") != std::string::npos ||
+            p.find("/./") != std::string::npos)
+            escaped(p);
+    }
+
+private:
+    std::string out_;
+};
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Harness& h = harness();
     std::error_code ec;
-    fs::remove_all(h.out, ec);
+    fs::remove_all(h.root / "a", ec);
     {
         FILE* f = std::fopen(h.archive.string().c_str(), "wb");
         if (f == nullptr) std::abort();
@@ -108,6 +104,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     SilentReporter quiet;
     ArchiveListing listing;
     const ListStatus status = list_archive(h.archive.string(), quiet, &listing);
+    ArchiveListing counted;
+    archive_info(true, h.archive.string(), quiet, &counted);
+    if (counted.entry_count != listing.entry_count) std::abort();
     if (status == ListStatus::complete || status == ListStatus::incomplete) {
         const ArchiveTotals totals = archive_totals(listing);
         if (totals.entry_count != listing.entries.size()) std::abort();
@@ -117,23 +116,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
 
         // Extraction into a fresh folder.
-        Command command(h.codec, quiet);
-        begin(h, command, listing.header);
+        PathWatch watch(h.out);
+        Command command(h.tables.codec, watch);
+        h.tables.begin(command, listing.header, h.archive.string());
         extract_all(command, h.out.string());
-        end(h, command);
+        h.tables.end(command);
         check_nothing_escaped(h);
 
         // The test pass: decode every listed entry without writing.
-        Command test(h.codec, quiet);
-        begin(h, test, listing.header);
+        Command test(h.tables.codec, quiet);
+        h.tables.begin(test, listing.header, h.archive.string());
         for (const ListingEntry& entry : listing.entries) {
             const ExtractResult result = extract_entry(test, entry.offset, "", entry.file_name, false);
             if (result == ExtractResult::damaged && test.solid) break;
         }
-        end(h, test);
+        h.tables.end(test);
     }
     // Last, since it may cut the file: the walk that an add starts with.
-    Command adding(h.codec, quiet);
+    Command adding(h.tables.codec, quiet);
     open_or_create_archive(adding, h.archive.string());
     check_nothing_escaped(h);
     return 0;

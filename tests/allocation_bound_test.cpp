@@ -18,16 +18,24 @@ namespace {
 std::atomic<bool> g_watching{false};
 std::atomic<size_t> g_largest{0};
 
-void* counted_allocation(std::size_t size) {
+void* counted_malloc(std::size_t size) noexcept {
     if (g_watching.load(std::memory_order_relaxed) && size > g_largest.load())
         g_largest.store(size);
-    if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
+    return std::malloc(size == 0 ? 1 : size);
+}
+void* counted_allocation(std::size_t size) {
+    if (void* p = counted_malloc(size)) return p;
     throw std::bad_alloc();
 }
 }  // namespace
 
+// Every form the code uses, so each allocation and release pairs malloc and free.
 void* operator new(std::size_t size) { return counted_allocation(size); }
 void* operator new[](std::size_t size) { return counted_allocation(size); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return counted_malloc(size); }
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return counted_malloc(size); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
+void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
 void operator delete(void* p) noexcept { std::free(p); }
 void operator delete[](void* p) noexcept { std::free(p); }
 void operator delete(void* p, std::size_t) noexcept { std::free(p); }
