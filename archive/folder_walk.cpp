@@ -21,7 +21,11 @@ bool is_archive_itself(const WalkState& walk, const std::string& path) {
 
 void add_file(Command& command, const WalkState& walk, const std::string& path,
               const std::string& folder_path, const std::string& name, AddSummary& summary) {
-    if (summary.failed || is_archive_itself(walk, path)) return;
+    if (summary.failed) return;
+    if (is_archive_itself(walk, path)) {
+        report(command.reporter, msg::kArchiveItself, path);
+        return;
+    }
     command.totals.files_processed += 1;
     switch (compress_file(command, path, folder_path, name)) {
         case AddResult::added: ++summary.added; break;

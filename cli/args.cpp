@@ -126,6 +126,9 @@ std::string parse_option(const std::vector<std::string>& args, size_t& i, Option
 
 std::string take_operands(const std::vector<std::string>& operands, Options& o) {
     if (operands.empty() || operands[0].empty()) return "missing archive name";
+    if (operands[0] == "-")
+        return "'-' is no archive: archives are read and written with seeks, not through "
+               "standard input or output (write ./- for a file of that name)";
     o.archive = operands[0];
     o.operands.assign(operands.begin() + 1, operands.end());
     switch (o.command) {

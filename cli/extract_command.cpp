@@ -94,7 +94,7 @@ int run_extract(Session& session, const Options& options) {
     end_command(command);
     session.progress.finish();
     print_line(session,
-               extracted_summary(totals.files_processed, totals.compressed_total,
+               extracted_summary(summary.written, totals.compressed_total,
                                  totals.processed_total, path, totals.elapsed_seconds()),
                true);
     return summary.ok() && !missing ? kExitOk : kExitPartial;
@@ -147,7 +147,7 @@ int run_test(Session& session, const Options& options) {
     char timing[64];
     std::snprintf(timing, sizeof timing, " in %1.3f sec.", seconds);
     print_line(session,
-               "Tested " + std::to_string(tested) + " entries " + std::to_string(bytes) +
+               "Tested " + counted(tested, "entry", "entries") + " " + std::to_string(bytes) +
                    " bytes from archive " + path + timing + ": " + verdict,
                true);
     return damaged == 0 && complete ? kExitOk : kExitPartial;

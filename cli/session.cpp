@@ -1,6 +1,9 @@
 #include "cli/session.h"
 
+#include <cerrno>
 #include <cstdio>
+
+#include "cli/console_text.h"
 
 #include "cli/terminal.h"
 
@@ -8,7 +11,10 @@ namespace vellum {
 namespace cli {
 
 void ConsoleReporter::message(const std::string& text, const std::string& caption, unsigned) {
-    display_.write(stderr, "vellum: " + caption + (text.empty() ? "" : ": " + text));
+    // The core reports right after the call that failed, so errno still tells why.
+    const MessageContext context{archive, errno};
+    display_.write(stderr, "vellum: " + console_text(text, caption, context));
+    errno = 0;
 }
 
 void ConsoleReporter::progress(const ProgressEvent& event) { display_.event(event); }

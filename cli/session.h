@@ -17,12 +17,14 @@ constexpr int kExitOk = 0;
 constexpr int kExitPartial = 1;  // some files skipped, some entries damaged or not found
 constexpr int kExitFatal = 2;    // the command could not do its work, or bad usage
 
-// A message box of the core becomes the line "vellum: CAPTION: TEXT" on stderr.
+// A message box of the core becomes one line on stderr (console_text.h).
 class ConsoleReporter : public Reporter {
 public:
     explicit ConsoleReporter(ProgressDisplay& display) : display_(display) {}
     void message(const std::string& text, const std::string& caption, unsigned flags) override;
     void progress(const ProgressEvent& event) override;
+
+    std::string archive;  // the archive of the command, named in its notices
 
 private:
     ProgressDisplay& display_;

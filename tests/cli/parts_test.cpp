@@ -65,7 +65,7 @@ TEST(TextsTest, SummariesAndProgressKeepTheirExactForm) {
     EXPECT_EQ("Extracted 3 files 600 bytes to 3000 bytes from archive a.vlm in 1.500 sec. ",
               extracted_summary(3, 600, 3000, "a.vlm", 1.5));
     const uint64_t big = (uint64_t{1} << 40) + 5;
-    EXPECT_EQ("Added 1 files  1099511627781 bytes to 1099511627786  in archive x in 2.000 sec. ",
+    EXPECT_EQ("Added 1 file  1099511627781 bytes to 1099511627786  in archive x in 2.000 sec. ",
               added_summary(1, big, big + 5, "x", 2.0));
     EXPECT_EQ("25.0%", ratio_text(250, 1000));
     EXPECT_EQ("-", ratio_text(24, 0));

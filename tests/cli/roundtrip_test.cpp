@@ -77,7 +77,7 @@ TEST_F(CliTest, SolidExtractionOfTheLastEntryWritesOnlyIt) {
     Result x = vellum({"x", "-o", "out", "arc", "c.txt"});
     EXPECT_EQ(0, x.status) << x.err;
     EXPECT_TRUE((Tree{{"c.txt", c}}) == file_tree(path("out")));
-    EXPECT_EQ(0u, x.out.find("Extracted 1 files " + std::to_string(fs::file_size(path("arc.vlm")) - 12) +
+    EXPECT_EQ(0u, x.out.find("Extracted 1 file " + std::to_string(fs::file_size(path("arc.vlm")) - 12) +
                              " bytes to 25000 bytes from archive arc.vlm in "))
         << x.out;
 }
