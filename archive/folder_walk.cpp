@@ -53,6 +53,7 @@ void walk(Command& command, WalkState& state, const std::string& folder,
     const std::string folder_path = relative.empty() ? relative : relative + '\\';
     for (const platform::FolderItem& item : items) {
         if (summary.failed) return;
+        if (command.exclude && command.exclude(folder_path + item.name)) continue;
         if (item.is_folder)
             walk(command, state, base + item.name, folder_path + item.name, summary);
         else
@@ -86,6 +87,7 @@ void add_path(Command& command, const std::string& path, AddSummary& summary) {
     std::string name = own_name(path);
     // "." and ".." are stored under the name of the folder they lead to.
     if (name == "." || name == "..") name = own_name(platform::full_path(path.c_str()));
+    if (command.exclude && command.exclude(archive_form(name))) return;
     if (platform::is_folder(path.c_str())) {
         walk_folder(command, path, archive_form(name), summary);
         return;

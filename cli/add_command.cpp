@@ -11,6 +11,7 @@
 #include "archive/open_archive.h"
 #include "cli/archive_file.h"
 #include "cli/commands.h"
+#include "cli/pattern.h"
 #include "cli/summary.h"
 #include "platform/platform.h"
 
@@ -96,6 +97,8 @@ int run_add(Session& session, const Options& options) {
     Command command(codec_state(session), session.reporter);
     command.solid = options.solid ? 1 : 0;
     command.buffer_setting = options.buffer_setting;
+    if (!options.excludes.empty())
+        command.exclude = [&options](const std::string& stored) { return excluded(options.excludes, stored); };
     bool created = false;
     if (!archive_ready(session, command, options, &created)) return kExitFatal;
     session.reporter.archive = command.archive_path;

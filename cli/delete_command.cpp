@@ -6,6 +6,7 @@
 #include "archive/messages.h"
 #include "cli/archive_file.h"
 #include "cli/commands.h"
+#include "cli/select.h"
 #include "cli/summary.h"
 #include "manage/delete.h"
 
@@ -45,22 +46,31 @@ int run_delete(Session& session, const Options& options) {
     request.archive_view = true;
     request.archive_path = path;
     request.solid = listing.header.solid;
-    size_t entries = 0;
     bool missing = false;
+    bool by_entry = false;  // some records named inside a row, or by pattern
     for (const std::string& name : options.operands) {
-        const std::vector<size_t> rows = find_rows(listing, name);
-        if (rows.empty()) {
-            print_error(session, path + ": no row named " + name);
+        const Selection selection = select_entries(listing, {name});
+        if (!selection.missing.empty()) {
+            print_error(session, path + ": no entry or row named " + name);
             missing = true;
         }
-        for (size_t row : rows) {
-            if (std::find(request.marked.begin(), request.marked.end(), row) != request.marked.end())
-                continue;
-            request.marked.push_back(row);
-            entries += listing.rows[row].entry_count;
+        for (size_t row : selection.rows)
+            if (std::find(request.marked.begin(), request.marked.end(), row) == request.marked.end())
+                request.marked.push_back(row);
+        if (selection.rows.empty() && !selection.entries.empty()) {
+            by_entry = true;
+            request.marked_entries.insert(request.marked_entries.end(), selection.entries.begin(),
+                                          selection.entries.end());
         }
     }
-    if (request.marked.empty()) return kExitPartial;
+    if (request.marked.empty() && request.marked_entries.empty()) return kExitPartial;
+    // The records that go: those of the marked rows and the marked entries.
+    std::vector<OffsetRange> gone;
+    for (size_t row : request.marked) gone.push_back(row_range(listing, row));
+    Selection marked;
+    marked.ranges = entry_ranges(listing, request.marked_entries);
+    marked.ranges.insert(marked.ranges.end(), gone.begin(), gone.end());
+    const size_t entries = selected_entries(listing, marked).size();
 
     DeleteReporter reporter(session.reporter);
     const DeleteResult result = delete_entries(request, listing, reporter);
@@ -68,8 +78,11 @@ int run_delete(Session& session, const Options& options) {
     if (result == DeleteResult::archive_deleted)
         print_line(session, reporter.notice + ": " + path, true);
     else
-        print_line(session, reporter.notice + ": " + counted(request.marked.size(), "row", "rows") +
-                                " (" + counted(entries, "entry", "entries") + ") from archive " + path,
+        print_line(session, reporter.notice + ": " +
+                                (by_entry ? counted(entries, "entry", "entries")
+                                          : counted(request.marked.size(), "row", "rows") + " (" +
+                                                counted(entries, "entry", "entries") + ")") +
+                                " from archive " + path,
                    true);
     return missing ? kExitPartial : kExitOk;
 }

@@ -1,5 +1,6 @@
 // vellum extract and vellum test: entries decoded, written out or only checked.
 #include <algorithm>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,7 @@
 #include "cli/archive_file.h"
 #include "cli/commands.h"
 #include "cli/select.h"
+#include "cli/stdout_spool.h"
 #include "cli/summary.h"
 #include "platform/platform.h"
 
@@ -37,22 +39,56 @@ bool destination_ready(Session& session, const std::string& folder) {
     return false;
 }
 
-// The entries the operands name, or every entry when there are none. Names that
-// match nothing are reported and make the result partial.
+// Everything the command line asks beyond "every entry": names, patterns,
+// exclusions, files to keep.
+bool needs_listing(const Options& options) {
+    return !options.operands.empty() || !options.excludes.empty() || options.keep_old;
+}
+
+// Where an entry lands below the destination.
+std::string output_path_of(const std::string& destination, const ListingEntry& entry) {
+    return with_separator(destination) + native_form(entry.folder_path) + entry.file_name;
+}
+
+// Leaves out the entries whose output already exists, saying so.
+std::vector<size_t> without_existing(Session& session, const ArchiveListing& listing,
+                                     const std::vector<size_t>& entries, const std::string& destination) {
+    std::vector<size_t> kept;
+    for (size_t i : entries) {
+        const std::string out = output_path_of(destination, listing.entries[i]);
+        std::error_code error;
+        if (std::filesystem::exists(std::filesystem::symlink_status(out, error)))
+            print_error(session, out + ": exists, kept (--keep-old-files)");
+        else
+            kept.push_back(i);
+    }
+    return kept;
+}
+
+// The ranges the command extracts. Names that match nothing are reported and
+// make the result partial.
 bool choose_ranges(Session& session, const std::string& path, const Options& options,
-                   std::vector<OffsetRange>* ranges, bool* missing) {
+                   const std::string& destination, std::vector<OffsetRange>* ranges, bool* missing) {
     *missing = false;
-    if (options.operands.empty()) {
+    if (!needs_listing(options)) {
         ranges->push_back(OffsetRange{0, UINT64_MAX});
         return true;
     }
     ArchiveListing listing;
     if (!list_checked(session, path, &listing)) return false;
-    Selection selection = select_entries(listing, options.operands);
-    for (const std::string& name : selection.missing)
-        print_error(session, path + ": no entry or row named " + name);
-    *missing = !selection.missing.empty();
-    *ranges = std::move(selection.ranges);
+    std::vector<size_t> wanted;
+    if (options.operands.empty()) {
+        for (size_t i = 0; i < listing.entries.size(); ++i) wanted.push_back(i);
+    } else {
+        const Selection selection = select_entries(listing, options.operands);
+        for (const std::string& name : selection.missing)
+            print_error(session, path + ": no entry or row named " + name);
+        *missing = !selection.missing.empty();
+        wanted = selected_entries(listing, selection);
+    }
+    wanted = without_excluded(listing, wanted, options.excludes);
+    if (options.keep_old) wanted = without_existing(session, listing, wanted, destination);
+    *ranges = entry_ranges(listing, wanted);
     return true;
 }
 
@@ -75,13 +111,20 @@ int run_extract(Session& session, const Options& options) {
     const std::string path = resolve_archive_path(options.archive);
     ArchiveHeader header;
     if (!read_header_checked(session, path, &header)) return kExitFatal;
+    StdoutSpool spool(session.reporter);
+    if (options.to_stdout && !spool.open()) {
+        print_error(session, "no scratch folder for --stdout in the temporary folder");
+        return kExitFatal;
+    }
+    const std::string destination = options.to_stdout ? spool.folder() : options.output_folder;
     std::vector<OffsetRange> ranges;
     bool missing = false;
-    if (!choose_ranges(session, path, options, &ranges, &missing)) return kExitFatal;
-    if (ranges.empty()) return kExitPartial;
-    if (!destination_ready(session, options.output_folder)) return kExitFatal;
+    if (!choose_ranges(session, path, options, destination, &ranges, &missing)) return kExitFatal;
+    if (ranges.empty()) return missing ? kExitPartial : kExitOk;
+    if (!destination_ready(session, destination)) return kExitFatal;
 
-    Command command(codec_state(session), session.reporter);
+    Reporter& reporter = options.to_stdout ? static_cast<Reporter&>(spool) : session.reporter;
+    Command command(codec_state(session), reporter);
     command.archive_path = path;
     // Decoding must run with the mode and block size the entries were coded with.
     command.solid = header.solid;
@@ -89,14 +132,21 @@ int run_extract(Session& session, const Options& options) {
     if (!prepare_buffers(command)) return kExitFatal;
 
     start_progress(session, path, ranges);
-    const ExtractSummary summary = extract_ranges(command, ranges, options.output_folder);
+    const ExtractSummary summary = extract_ranges(command, ranges, destination);
     const CommandTotals totals = command.totals;
     end_command(command);
     session.progress.finish();
-    print_line(session,
-               extracted_summary(summary.written, totals.compressed_total,
-                                 totals.processed_total, path, totals.elapsed_seconds()),
-               true);
+    const std::string line = extracted_summary(summary.written, totals.compressed_total,
+                                               totals.processed_total, path, totals.elapsed_seconds());
+    // With --stdout the entries' bytes are all that goes to standard output.
+    if (!options.to_stdout)
+        print_line(session, line, true);
+    else if (!session.quiet)
+        session.progress.write(stderr, line);
+    if (spool.failed()) {
+        print_error(session, "standard output: write error");
+        return kExitFatal;
+    }
     return summary.ok() && !missing ? kExitOk : kExitPartial;
 }
 

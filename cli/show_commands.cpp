@@ -6,6 +6,7 @@
 #include "archive/entry_path.h"
 #include "cli/archive_file.h"
 #include "cli/commands.h"
+#include "cli/select.h"
 #include "cli/summary.h"
 #include "manage/info.h"
 
@@ -37,7 +38,7 @@ void print_entries(Session& session, const ArchiveListing& listing) {
                       static_cast<unsigned>(entry.file_class));
         print_line(session, text + columns(std::to_string(entry.record_length),
                                            std::to_string(entry.original_size),
-                                           native_form(entry.folder_path + entry.file_name)));
+                                           entry_display_path(entry)));
     }
 }
 
@@ -45,11 +46,48 @@ int listing_exit(const ArchiveListing& listing) {
     return listing.status == ListStatus::complete ? kExitOk : kExitPartial;
 }
 
+// list with names: only the entries they select, one line each.
+bool narrow_to_selection(Session& session, const std::string& path, const Options& options,
+                         ArchiveListing* listing) {
+    if (options.operands.empty()) return true;
+    const Selection selection = select_entries(*listing, options.operands);
+    for (const std::string& name : selection.missing)
+        print_error(session, path + ": no entry or row named " + name);
+    std::vector<ListingEntry> chosen;
+    for (size_t i : selected_entries(*listing, selection)) chosen.push_back(listing->entries[i]);
+    listing->entries = std::move(chosen);
+    return selection.missing.empty();
+}
+
+void print_selected(Session& session, const ArchiveListing& listing) {
+    print_line(session, columns("Packed", "Size", "Path"));
+    for (const ListingEntry& entry : listing.entries)
+        print_line(session, columns(std::to_string(entry.record_length), std::to_string(entry.original_size),
+                                    entry_display_path(entry)));
+}
+
 }  // namespace
 
 int run_list(Session& session, const Options& options) {
+    const std::string path = resolve_archive_path(options.archive);
     ArchiveListing listing;
-    if (!list_checked(session, resolve_archive_path(options.archive), &listing)) return kExitFatal;
+    if (!list_checked(session, path, &listing)) return kExitFatal;
+    const bool all_found = narrow_to_selection(session, path, options, &listing);
+    if (!options.operands.empty()) {
+        if (options.entries)
+            print_entries(session, listing);
+        else
+            print_selected(session, listing);
+        uint64_t packed = 0, size = 0;
+        for (const ListingEntry& e : listing.entries) {
+            packed += e.record_length;
+            size += e.original_size;
+        }
+        print_line(session, columns(std::to_string(packed), std::to_string(size),
+                                    counted(listing.entries.size(), "entry", "entries") + " selected, " +
+                                        ratio_text(packed, size)));
+        return all_found && listing.status == ListStatus::complete ? kExitOk : kExitPartial;
+    }
     if (options.entries)
         print_entries(session, listing);
     else

@@ -4,6 +4,7 @@
 #include <set>
 
 #include "cli/args.h"
+#include "cli/pattern.h"
 #include "cli/progress.h"
 #include "cli/select.h"
 #include "cli/summary.h"
@@ -34,7 +35,7 @@ TEST(ArgsTest, OptionForms) {
 // Catches bad usage that is accepted or reported without its reason.
 TEST(ArgsTest, BadUsageIsAnErrorWithItsReason) {
     const std::vector<std::pair<std::vector<std::string>, const char*>> cases = {
-        {{"list", "arc", "extra"}, "unexpected operand"},  {{"add"}, "missing archive"},
+        {{"info", "arc", "extra"}, "unexpected operand"},  {{"add"}, "missing archive"},
         {{"list", "--solid", "arc"}, "does not apply"},   {{"x", "--entries", "arc"}, "does not apply"},
         {{"add", "arc", "f", "--block"}, "needs a size"},  {{"add", "--solid=1", "arc", "f"}, "no value"},
         {{"list", "-z", "arc"}, "unknown option '-z'"},    {{"list", "-qz", "arc"}, "unknown option"},
@@ -42,6 +43,9 @@ TEST(ArgsTest, BadUsageIsAnErrorWithItsReason) {
         {{"--solid", "add", "arc", "f"}, "after the command"}, {{"add", "", "f"}, "missing archive"},
         {{"x", "arc", ""}, "empty name"},                  {{}, "no command"},
         {{"delete", "arc"}, "entries to delete"},          {{"add", "arc"}, "nothing to add"},
+        {{"list", "--exclude", "x", "arc"}, "does not apply"}, {{"x", "arc", "--exclude"}, "needs a pattern"},
+        {{"x", "--stdout", "-o", "d", "arc"}, "exclude each other"}, {{"x", "-"}, "'-' is no archive"},
+        {{"add", "--stdout", "arc", "f"}, "does not apply"},
     };
     for (const auto& [args, reason] : cases)
         EXPECT_NE(std::string::npos, parse_args(args).error.find(reason)) << parse_args(args).error;
@@ -108,6 +112,33 @@ TEST(SelectTest, NamesSelectRowsEntriesAndFolders) {
     }
     EXPECT_EQ((std::vector<std::string>{"docs/su", "x.txt"}),
               select_entries(listing, {"docs/su", "a.txt", "x.txt"}).missing);
+}
+
+// Catches wildcards that cross folders where they must not, classes read wrong,
+// "**/" that demands a folder, and exclusions that miss a name at depth.
+TEST(PatternTest, ShellStyleMatchingOverEntryPaths) {
+    const struct {
+        const char* pattern;
+        const char* path;
+        bool matches, selects;
+    } cases[] = {
+        {"*.txt", "a.txt", true, true},           {"*.txt", "docs/a.txt", false, true},
+        {"docs/*", "docs/sub/b.txt", false, true}, {"docs/**/*.html", "docs/x/y/i.html", true, true},
+        {"docs/**/*.html", "docs/i.html", true, true}, {"docs/**/*.html", "docs/i.htm", false, false},
+        {"**", "a/b/c", true, true},              {"?.txt", "ab.txt", false, false},        {"docs/*.txt", "docs/sub/a.txt", false, false},
+        {"?.txt", "a.txt", true, true},           {"[ab].txt", "b.txt", true, true},
+        {"[!ab].txt", "b.txt", false, false},     {"[a-c]*", "cat", true, true},
+        {"[", "[", true, true},                   {"docs\\*.txt", "docs/a.txt", true, true},
+        {"d*", "docs/a.txt", false, true},        {"*", "", true, true},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.matches, pattern_matches(c.pattern, c.path)) << c.pattern << " " << c.path;
+        EXPECT_EQ(c.selects, pattern_selects(c.pattern, c.path)) << c.pattern << " " << c.path;
+    }
+    EXPECT_TRUE(excluded({"*.o"}, "src/deep/x.o"));
+    EXPECT_TRUE(excluded({"build"}, "proj/build/out.txt"));
+    EXPECT_FALSE(excluded({"src/*.o"}, "lib/src/x.o"));
+    EXPECT_FALSE(excluded({"*.o", "*.a"}, "src/x.c"));
 }
 
 }  // namespace
