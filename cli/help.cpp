@@ -75,20 +75,30 @@ const char kExtract[] =
     "          vellum x --stdout backup.vlm notes.txt | less\n";
 
 const char kList[] =
-    "Usage: vellum list [--entries] ARCHIVE [NAME...]\n"
+    "Usage: vellum list [--entries | --json] ARCHIVE [NAME...]\n"
     "\n"
     "Lists the archive's rows: one per top-level file (packed size and size) and\n"
-    "one per top-level folder, then a totals line. With names or patterns, lists\n"
-    "the entries they select instead, one per line.\n"
+    "one per top-level folder, with the number of entries below it and their\n"
+    "totals, then a totals line. With names or patterns, lists the entries they\n"
+    "select instead, one per line.\n"
     "\n"
-    "  --entries   list every entry record instead: offset, class, packed size,\n"
-    "              size and folder path with file name\n";
+    "  --entries   list every entry record instead, with these columns:\n"
+    "                Offset  where the record starts in the archive file\n"
+    "                Class   the file class chosen when it was added, by number\n"
+    "                        and name (it fixes the codec's settings; \"stored\"\n"
+    "                        entries are kept unchanged)\n"
+    "                Packed  the whole record's length: its head and its data\n"
+    "                Size    the file's own length\n"
+    "                Path    folder path and file name\n"
+    "  --json      one JSON document for scripts (field names in the README)\n";
 
 const char kInfo[] =
-    "Usage: vellum info ARCHIVE\n"
+    "Usage: vellum info [--json] ARCHIVE\n"
     "\n"
     "Shows the entry count, the mode (normal or solid), the block size, the\n"
-    "total size, the packed size and the ratio.\n";
+    "total size, the packed size and the ratio.\n"
+    "\n"
+    "  --json   the same as one JSON document (field names in the README)\n";
 
 const char kDelete[] =
     "Usage: vellum delete ARCHIVE NAME...\n"

@@ -5,7 +5,10 @@
 
 #include "archive/entry_path.h"
 #include "cli/archive_file.h"
+#include "cli/class_names.h"
 #include "cli/commands.h"
+#include "cli/folder_totals.h"
+#include "cli/json_output.h"
 #include "cli/select.h"
 #include "cli/summary.h"
 #include "manage/info.h"
@@ -20,22 +23,31 @@ std::string columns(const std::string& packed, const std::string& size, const st
     return text + rest;
 }
 
+// A folder row shows what it stands for: its entry count and size totals.
 void print_rows(Session& session, const ArchiveListing& listing) {
     print_line(session, columns("Packed", "Size", "     Name"));
-    for (const ListingRow& row : listing.rows) {
+    for (size_t r = 0; r < listing.rows.size(); ++r) {
+        const ListingRow& row = listing.rows[r];
         std::string marker = listing_cell(row, 0);
         marker.resize(4, ' ');
-        print_line(session, columns(listing_cell(row, 2), listing_cell(row, 3), marker + " " + row.name));
+        if (row.kind != kRowKindFolder) {
+            print_line(session, columns(listing_cell(row, 2), listing_cell(row, 3), marker + " " + row.name));
+            continue;
+        }
+        const FolderTotals totals = row_totals(listing, r);
+        print_line(session, columns(std::to_string(totals.packed), std::to_string(totals.size),
+                                    marker + " " + row.name + kNativeSeparator + "  (" +
+                                        counted(totals.entries, "entry", "entries") + ")"));
     }
 }
 
 void print_entries(Session& session, const ArchiveListing& listing) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%12s %5s ", "Offset", "Class");
+    char text[80];
+    std::snprintf(text, sizeof text, "%12s %-17s ", "Offset", "Class");
     print_line(session, text + columns("Packed", "Size", "Path"));
     for (const ListingEntry& entry : listing.entries) {
-        std::snprintf(text, sizeof text, "%12" PRIu64 " %5u ", entry.offset,
-                      static_cast<unsigned>(entry.file_class));
+        std::snprintf(text, sizeof text, "%12" PRIu64 " %2u %-14s ", entry.offset,
+                      static_cast<unsigned>(entry.file_class), class_name(entry.file_class));
         print_line(session, text + columns(std::to_string(entry.record_length),
                                            std::to_string(entry.original_size),
                                            entry_display_path(entry)));
@@ -72,6 +84,14 @@ int run_list(Session& session, const Options& options) {
     const std::string path = resolve_archive_path(options.archive);
     ArchiveListing listing;
     if (!list_checked(session, path, &listing)) return kExitFatal;
+    if (options.json) {
+        const bool rows = options.operands.empty();
+        const bool all_found = narrow_to_selection(session, path, options, &listing);
+        std::vector<size_t> all(listing.entries.size());
+        for (size_t i = 0; i < all.size(); ++i) all[i] = i;
+        print_line(session, listing_json(path, listing, all, rows));
+        return all_found && listing.status == ListStatus::complete ? kExitOk : kExitPartial;
+    }
     const bool all_found = narrow_to_selection(session, path, options, &listing);
     if (!options.operands.empty()) {
         if (options.entries)
@@ -93,7 +113,9 @@ int run_list(Session& session, const Options& options) {
     else
         print_rows(session, listing);
     const ArchiveTotals totals = archive_totals(listing);
-    print_line(session, columns(std::to_string(totals.packed_total),
+    // Under --entries the totals stand under the size columns.
+    print_line(session, std::string(options.entries ? 31 : 0, ' ') +
+                            columns(std::to_string(totals.packed_total),
                                 std::to_string(totals.original_total),
                                 counted(totals.entry_count, "entry", "entries") + " in " +
                                     counted(listing.rows.size(), "row", "rows") + ", " +
@@ -106,6 +128,10 @@ int run_info(Session& session, const Options& options) {
     ArchiveListing listing;
     if (!list_checked(session, path, &listing)) return kExitFatal;
     const ArchiveTotals totals = archive_totals(listing);
+    if (options.json) {
+        print_line(session, info_json(path, totals));
+        return listing_exit(listing);
+    }
     print_line(session, entry_count_text(totals.entry_count));
     print_line(session, "Archive:     " + path);
     print_line(session, "Entries:     " + std::to_string(totals.entry_count));

@@ -105,13 +105,14 @@ TEST_F(CommandsTest, ListInfoAndExtractByName) {
     const uint64_t packed = archive.size() - 12, size = 3 + 4000 + 6000 + 3000;
     Result list = vellum({"list", "arc"});
     EXPECT_EQ(0u, list.out.find("      Packed         Size       Name\n" + cells(r[0].length, 3, "     a.txt\n") +
-                                cells(0, 0, "[__] docs\n") + cells(r[3].length, 3000, "     x.zip\n") +
+                                cells(r[1].length + r[2].length, 10000, "[__] docs/  (2 entries)\n") + cells(r[3].length, 3000, "     x.zip\n") +
                                 cells(packed, size, "4 entries in 3 rows, ")))
         << list.out;
     Result entries = vellum({"l", "--entries", "arc.vlm"});
-    EXPECT_EQ(0u, entries.out.find("      Offset Class       Packed         Size  Path\n          12     9 " +
+    EXPECT_EQ(0u, entries.out.find("      Offset Class                   Packed         Size  Path\n          12  9 text           " +
                                    cells(r[0].length, 3, "a.txt\n")));
-    EXPECT_TRUE(has(entries.out, right(r[3].offset, 12) + "    17 " + cells(r[3].length, 3000, "x.zip\n")) && has(entries.out, " docs/sub/b.txt\n"))
+    EXPECT_TRUE(has(entries.out, right(r[3].offset, 12) + " 17 stored         " + cells(r[3].length, 3000, "x.zip\n")) &&
+                has(entries.out, " docs/sub/b.txt\n"))
         << entries.out;
     Result info = vellum({"i", "arc"});
     EXPECT_EQ(0, info.status) << info.err;
