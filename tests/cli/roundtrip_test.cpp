@@ -25,7 +25,8 @@ class RoundTripTest : public CliTest, public ::testing::WithParamInterface<Mode>
 TEST_P(RoundTripTest, TreesAndCorpusComeBackWhole) {
     const Mode m = GetParam();
     const fs::path corpus = VELLUM_CORPUS_DIR;
-    ASSERT_TRUE(fs::is_directory(corpus)) << "the corpus lies beside the checkout";
+    if (!fs::is_directory(corpus))
+        GTEST_SKIP() << "no corpus at " << corpus << " (set VELLUM_CORPUS_DIR when configuring)";
     make_mixed_tree(path("tree"));
     if (m.setting == 0) {  // exactly one block, and one block and a byte
         write_file(path("tree/big/exact.txt"), text_data(size_t{8} << 20, 21));
