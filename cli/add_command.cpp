@@ -11,6 +11,7 @@
 #include "archive/open_archive.h"
 #include "cli/archive_file.h"
 #include "cli/commands.h"
+#include "cli/meta_add.h"
 #include "cli/pattern.h"
 #include "cli/summary.h"
 #include "platform/platform.h"
@@ -111,14 +112,23 @@ int run_add(Session& session, const Options& options) {
     session.progress.start(session.live_progress,
                    session.live_progress ? bytes_to_add(sources) : 0);
     AddSummary summary;
+    MetaAdd meta;
+    meta.archive_known = platform::file_id(command.archive_path.c_str(), &meta.archive);
     for (const std::string& path : sources) {
-        add_operand(session, command, path, summary);
+        if (options.meta)
+            meta_add_path(session, command, meta, path, summary);
+        else
+            add_operand(session, command, path, summary);
         if (summary.failed) break;
     }
+    // Links and folders alone are worth a metadata entry too.
+    bool meta_written = false;
+    if (options.meta && !summary.failed && !meta.lines.empty())
+        meta_written = write_meta_entry(session, command.archive_path, meta.lines);
     const CommandTotals totals = command.totals;
     end_command(command);
     session.progress.finish();
-    if (created && summary.added == 0) {
+    if (created && summary.added == 0 && !meta_written) {
         // A new archive that received nothing is not left behind.
         platform::remove_file(command.archive_path.c_str());
         print_error(session, command.archive_path + ": nothing added, no archive created");

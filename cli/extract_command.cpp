@@ -10,6 +10,8 @@
 #include "archive/messages.h"
 #include "cli/archive_file.h"
 #include "cli/commands.h"
+#include "cli/meta_apply.h"
+#include "cli/meta_read.h"
 #include "cli/select.h"
 #include "cli/stdout_spool.h"
 #include "cli/summary.h"
@@ -66,16 +68,13 @@ std::vector<size_t> without_existing(Session& session, const ArchiveListing& lis
 }
 
 // The ranges the command extracts. Names that match nothing are reported and
-// make the result partial.
-bool choose_ranges(Session& session, const std::string& path, const Options& options,
-                   const std::string& destination, std::vector<OffsetRange>* ranges, bool* missing) {
+// make the result partial. Metadata entries are read, not written out, unless
+// named.
+std::vector<OffsetRange> choose_ranges(Session& session, const std::string& path, const Options& options,
+                                       const std::string& destination, const ArchiveListing& listing,
+                                       const ArchiveMeta& meta, bool* missing) {
     *missing = false;
-    if (!needs_listing(options)) {
-        ranges->push_back(OffsetRange{0, UINT64_MAX});
-        return true;
-    }
-    ArchiveListing listing;
-    if (!list_checked(session, path, &listing)) return false;
+    if (!needs_listing(options) && !meta.present) return {OffsetRange{0, UINT64_MAX}};
     std::vector<size_t> wanted;
     if (options.operands.empty()) {
         for (size_t i = 0; i < listing.entries.size(); ++i) wanted.push_back(i);
@@ -86,10 +85,13 @@ bool choose_ranges(Session& session, const std::string& path, const Options& opt
         *missing = !selection.missing.empty();
         wanted = selected_entries(listing, selection);
     }
+    const bool meta_named = std::any_of(options.operands.begin(), options.operands.end(), names_meta);
+    if (meta.present && !meta_named)
+        wanted.erase(std::remove_if(wanted.begin(), wanted.end(), [&](size_t i) { return meta.reserved[i]; }),
+                     wanted.end());
     wanted = without_excluded(listing, wanted, options.excludes);
     if (options.keep_old) wanted = without_existing(session, listing, wanted, destination);
-    *ranges = entry_ranges(listing, wanted);
-    return true;
+    return entry_ranges(listing, wanted);
 }
 
 void start_progress(Session& session, const std::string& path,
@@ -109,33 +111,41 @@ void start_progress(Session& session, const std::string& path,
 
 int run_extract(Session& session, const Options& options) {
     const std::string path = resolve_archive_path(options.archive);
-    ArchiveHeader header;
-    if (!read_header_checked(session, path, &header)) return kExitFatal;
-    StdoutSpool spool(session.reporter);
+    ArchiveListing listing;
+    if (!list_checked(session, path, &listing)) return kExitFatal;
+    ArchiveMeta meta;
+    read_archive_meta(session, path, listing, &meta);
+    StdoutSpool spool(session.reporter, options.to_stdout ? SpoolMode::to_stdout : SpoolMode::watch);
     if (options.to_stdout && !spool.open()) {
         print_error(session, "no scratch folder for --stdout in the temporary folder");
         return kExitFatal;
     }
     const std::string destination = options.to_stdout ? spool.folder() : options.output_folder;
-    std::vector<OffsetRange> ranges;
     bool missing = false;
-    if (!choose_ranges(session, path, options, destination, &ranges, &missing)) return kExitFatal;
-    if (ranges.empty()) return missing ? kExitPartial : kExitOk;
+    const std::vector<OffsetRange> ranges =
+        choose_ranges(session, path, options, destination, listing, meta, &missing);
+    if (ranges.empty() && !meta.present) return missing ? kExitPartial : kExitOk;
     if (!destination_ready(session, destination)) return kExitFatal;
 
-    Reporter& reporter = options.to_stdout ? static_cast<Reporter&>(spool) : session.reporter;
-    Command command(codec_state(session), reporter);
+    Command command(codec_state(session), spool);
     command.archive_path = path;
     // Decoding must run with the mode and block size the entries were coded with.
-    command.solid = header.solid;
-    command.buffer_setting = header.buffer_setting;
+    command.solid = listing.header.solid;
+    command.buffer_setting = listing.header.buffer_setting;
     if (!prepare_buffers(command)) return kExitFatal;
 
     start_progress(session, path, ranges);
-    const ExtractSummary summary = extract_ranges(command, ranges, destination);
+    const ExtractSummary summary =
+        ranges.empty() ? ExtractSummary{} : extract_ranges(command, ranges, destination);
     const CommandTotals totals = command.totals;
     end_command(command);
     session.progress.finish();
+    bool sound = summary.ok() && !missing;
+    if (meta.present) {
+        if (verify_checksums(session, listing, meta, destination, spool.written()).mismatched > 0) sound = false;
+        if (!options.to_stdout && restore_meta(session, listing, meta, destination, spool.written(), options) > 0)
+            sound = false;
+    }
     const std::string line = extracted_summary(summary.written, totals.compressed_total,
                                                totals.processed_total, path, totals.elapsed_seconds());
     // With --stdout the entries' bytes are all that goes to standard output.
@@ -147,13 +157,56 @@ int run_extract(Session& session, const Options& options) {
         print_error(session, "standard output: write error");
         return kExitFatal;
     }
-    return summary.ok() && !missing ? kExitOk : kExitPartial;
+    return sound ? kExitOk : kExitPartial;
+}
+
+// test of an archive with metadata: every entry is decoded into a scratch
+// folder, checked against its checksum there and removed at once.
+int test_with_meta(Session& session, const std::string& path, const ArchiveListing& listing,
+                   const ArchiveMeta& meta) {
+    StdoutSpool spool(session.reporter, SpoolMode::check);
+    if (!spool.open()) {
+        print_error(session, "no scratch folder for the checksums in the temporary folder");
+        return kExitFatal;
+    }
+    std::vector<size_t> entries;
+    for (size_t i = 0; i < listing.entries.size(); ++i)
+        if (!meta.reserved[i]) entries.push_back(i);
+    Command command(codec_state(session), spool);
+    command.archive_path = path;
+    command.solid = listing.header.solid;
+    command.buffer_setting = listing.header.buffer_setting;
+    if (!prepare_buffers(command)) return kExitFatal;
+    const std::vector<OffsetRange> ranges = entry_ranges(listing, entries);
+    session.progress.start(session.live_progress, bytes_to_decode(listing, ranges));
+    const ExtractSummary summary = extract_ranges(command, ranges, spool.folder());
+    const double seconds = command.totals.elapsed_seconds();
+    const uint64_t bytes = command.totals.processed_total;
+    end_command(command);
+    session.progress.finish();
+    const MetaCheck check = verify_checksums(session, listing, meta, spool.folder(), spool.written());
+    const uint32_t damaged = summary.damaged + check.mismatched;
+    const bool complete = listing.status == ListStatus::complete && !summary.archive_failed;
+    std::string verdict = damaged == 0 && complete ? "all sound" : std::to_string(damaged) + " damaged";
+    verdict += ", " + counted(check.verified, "checksum", "checksums") + " verified";
+    if (summary.skipped > 0) verdict += ", " + std::to_string(summary.skipped) + " not tested";
+    if (!complete) verdict += ", archive damaged after the last entry listed";
+    char timing[64];
+    std::snprintf(timing, sizeof timing, " in %1.3f sec.", seconds);
+    print_line(session,
+               "Tested " + counted(entries.size(), "entry", "entries") + " " + std::to_string(bytes) +
+                   " bytes from archive " + path + timing + ": " + verdict,
+               true);
+    return damaged == 0 && complete && summary.skipped == 0 ? kExitOk : kExitPartial;
 }
 
 int run_test(Session& session, const Options& options) {
     const std::string path = resolve_archive_path(options.archive);
     ArchiveListing listing;
     if (!list_checked(session, path, &listing)) return kExitFatal;
+    ArchiveMeta meta;
+    read_archive_meta(session, path, listing, &meta);
+    if (meta.present) return test_with_meta(session, path, listing, meta);
 
     Command command(codec_state(session), session.reporter);
     command.archive_path = path;

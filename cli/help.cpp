@@ -36,7 +36,7 @@ const char kOverview[] =
     "Exit status: 0 success, 1 some files skipped or damaged, 2 fatal error or bad usage.\n";
 
 const char kAdd[] =
-    "Usage: vellum add [--solid] [--block SIZE] [--exclude PATTERN] ARCHIVE PATH...\n"
+    "Usage: vellum add [--solid] [--block SIZE] [--meta] [--exclude PATTERN] ARCHIVE PATH...\n"
     "\n"
     "Adds every file named, and every file below every folder named, in the\n"
     "order given. A folder's files keep their paths below the folder's own name;\n"
@@ -50,6 +50,16 @@ const char kAdd[] =
     "                 by one command and cannot be added to later.\n"
     "  --block SIZE   block size of a new archive: 8M, 16M, 32M, 64M, 128M\n"
     "                 (the default), 256M or 512M\n"
+    "  --meta         also keep what the format itself does not: each file's\n"
+    "                 permission bits, modification time and 64-bit checksum\n"
+    "                 (xxHash), every folder (empty ones too) with its mode and\n"
+    "                 time, and symbolic links as links (their text; without\n"
+    "                 --meta links are followed). They go into one extra stored\n"
+    "                 entry, .vellum/meta, after the command's files; other\n"
+    "                 readers see one more small file. extract gives them back\n"
+    "                 (links only when they stay inside the destination), test\n"
+    "                 and extract check the checksums, list shows the times.\n"
+    "                 Without --meta: file bytes and names only.\n"
     "  --exclude PATTERN   leave out files and folders whose path in the archive\n"
     "                 the pattern selects (see vellum --help); repeatable.\n"
     "                 An excluded folder is not entered.\n"
@@ -111,7 +121,8 @@ const char kDelete[] =
 const char kTest[] =
     "Usage: vellum test ARCHIVE\n"
     "\n"
-    "Decodes every entry without writing anything and reports damaged ones.\n";
+    "Decodes every entry without writing anything and reports damaged ones.\n"
+    "Entries added with --meta are also checked against their checksums.\n";
 
 }  // namespace
 

@@ -1,5 +1,8 @@
 #include "cli/json_output.h"
 
+#include <cinttypes>
+#include <cstdio>
+
 #include <nlohmann/json.hpp>
 
 #include "cli/class_names.h"
@@ -48,17 +51,33 @@ json row_json(const ArchiveListing& listing, size_t r) {
 }  // namespace
 
 std::string listing_json(const std::string& archive, const ArchiveListing& listing,
-                         const std::vector<size_t>& entries, bool rows) {
+                         const std::vector<size_t>& entries, bool rows,
+                         const std::map<uint64_t, const MetaLine*>* meta) {
     json document = header_json(archive, listing.header);
     document["complete"] = listing.status == ListStatus::complete;
     json list = json::array();
     uint64_t packed = 0, size = 0;
     for (size_t i : entries) {
-        list.push_back(entry_json(listing.entries[i]));
+        json entry = entry_json(listing.entries[i]);
+        const MetaLine* m = nullptr;
+        if (meta) {
+            const auto at = meta->find(listing.entries[i].offset);
+            if (at != meta->end()) m = at->second;
+        }
+        if (m) {
+            char sum[20];
+            std::snprintf(sum, sizeof sum, "%016" PRIx64, m->checksum);
+            entry["mode"] = m->mode;
+            entry["mtime"] = m->seconds;
+            entry["mtime_ns"] = m->nanoseconds;
+            entry["xxh64"] = sum;
+        }
+        list.push_back(entry);
         packed += listing.entries[i].record_length;
         size += listing.entries[i].original_size;
     }
     document["entries"] = list;
+    document["metadata"] = meta != nullptr;
     if (rows) {
         json row_list = json::array();
         for (size_t r = 0; r < listing.rows.size(); ++r) row_list.push_back(row_json(listing, r));

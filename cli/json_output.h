@@ -4,10 +4,13 @@
 // are not UTF-8 come out as U+FFFD.
 #pragma once
 
+#include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "manage/info.h"
+#include "cli/meta_format.h"
 #include "manage/listing.h"
 
 namespace vellum {
@@ -15,8 +18,11 @@ namespace cli {
 
 // `entries` are the indices of the listing's entries to show; with `rows` the
 // archive view's rows come too.
+// `meta` (entry offset -> its metadata line) adds mode, mtime and checksum to
+// the entries that have them.
 std::string listing_json(const std::string& archive, const ArchiveListing& listing,
-                         const std::vector<size_t>& entries, bool rows);
+                         const std::vector<size_t>& entries, bool rows,
+                         const std::map<uint64_t, const MetaLine*>* meta);
 
 std::string info_json(const std::string& archive, const ArchiveTotals& totals);
 

@@ -55,6 +55,22 @@ bool select_name(const ArchiveListing& listing, const std::string& name, Selecti
 
 }  // namespace
 
+bool names_take_path(const std::vector<std::string>& names, const std::vector<std::string>& excludes,
+                     const std::string& stored_path) {
+    if (excluded(excludes, stored_path)) return false;
+    if (names.empty()) return true;
+    for (const std::string& name : names) {
+        if (is_pattern(name)) {
+            if (pattern_selects(name, stored_path)) return true;
+            continue;
+        }
+        const std::string key = archive_key(name);
+        if (!key.empty() && (stored_path == key || stored_path.compare(0, key.size() + 1, key + '\\') == 0))
+            return true;
+    }
+    return false;
+}
+
 std::string entry_display_path(const ListingEntry& entry) {
     return native_form(entry.folder_path + entry.file_name);
 }

@@ -24,6 +24,12 @@ struct Selection {
 // path, or a folder of whose path, it matches.
 Selection select_entries(const ArchiveListing& listing, const std::vector<std::string>& names);
 
+// True when one of the names (none: every path) takes in the stored path of a
+// folder or link, as select_entries would take in an entry of that path, and no
+// exclusion leaves it out.
+bool names_take_path(const std::vector<std::string>& names, const std::vector<std::string>& excludes,
+                     const std::string& stored_path);
+
 // An entry's path as the system writes paths: '/' between the parts on POSIX.
 std::string entry_display_path(const ListingEntry& entry);
 

@@ -1,6 +1,7 @@
 // vellum list and vellum info: what an archive holds, from its record heads.
 #include <cinttypes>
 #include <cstdio>
+#include <map>
 #include <string>
 
 #include "archive/entry_path.h"
@@ -9,6 +10,7 @@
 #include "cli/commands.h"
 #include "cli/folder_totals.h"
 #include "cli/json_output.h"
+#include "cli/meta_read.h"
 #include "cli/select.h"
 #include "cli/summary.h"
 #include "manage/info.h"
@@ -23,34 +25,54 @@ std::string columns(const std::string& packed, const std::string& size, const st
     return text + rest;
 }
 
+// The metadata of the entries by offset, when the archive has any: the list
+// then shows each file's modification time.
+using TimesByOffset = std::map<uint64_t, const MetaLine*>;
+
+TimesByOffset times_of(const ArchiveListing& listing, const ArchiveMeta& meta) {
+    TimesByOffset times;
+    for (size_t i = 0; i < listing.entries.size(); ++i)
+        if (meta.of_entry[i]) times[listing.entries[i].offset] = meta.of_entry[i];
+    return times;
+}
+
+// "2001-02-03 04:05:06  " before a name, blanks without a time; nothing at all
+// for an archive without metadata.
+std::string time_cell(const TimesByOffset* times, uint64_t offset) {
+    if (!times) return {};
+    const auto at = times->find(offset);
+    return (at == times->end() ? std::string(19, ' ') : time_text(at->second->seconds)) + "  ";
+}
+
 // A folder row shows what it stands for: its entry count and size totals.
-void print_rows(Session& session, const ArchiveListing& listing) {
-    print_line(session, columns("Packed", "Size", "     Name"));
+void print_rows(Session& session, const ArchiveListing& listing, const TimesByOffset* times) {
+    print_line(session, columns("Packed", "Size", std::string(times ? "Modified             " : "") + "     Name"));
     for (size_t r = 0; r < listing.rows.size(); ++r) {
         const ListingRow& row = listing.rows[r];
         std::string marker = listing_cell(row, 0);
         marker.resize(4, ' ');
         if (row.kind != kRowKindFolder) {
-            print_line(session, columns(listing_cell(row, 2), listing_cell(row, 3), marker + " " + row.name));
+            print_line(session, columns(listing_cell(row, 2), listing_cell(row, 3),
+                                        time_cell(times, row.offset) + marker + " " + row.name));
             continue;
         }
         const FolderTotals totals = row_totals(listing, r);
         print_line(session, columns(std::to_string(totals.packed), std::to_string(totals.size),
-                                    marker + " " + row.name + kNativeSeparator + "  (" +
+                                    (times ? std::string(21, ' ') : "") + marker + " " + row.name + kNativeSeparator + "  (" +
                                         counted(totals.entries, "entry", "entries") + ")"));
     }
 }
 
-void print_entries(Session& session, const ArchiveListing& listing) {
+void print_entries(Session& session, const ArchiveListing& listing, const TimesByOffset* times) {
     char text[80];
     std::snprintf(text, sizeof text, "%12s %-17s ", "Offset", "Class");
-    print_line(session, text + columns("Packed", "Size", "Path"));
+    print_line(session, text + columns("Packed", "Size", std::string(times ? "Modified             " : "") + "Path"));
     for (const ListingEntry& entry : listing.entries) {
         std::snprintf(text, sizeof text, "%12" PRIu64 " %2u %-14s ", entry.offset,
                       static_cast<unsigned>(entry.file_class), class_name(entry.file_class));
         print_line(session, text + columns(std::to_string(entry.record_length),
                                            std::to_string(entry.original_size),
-                                           entry_display_path(entry)));
+                                           time_cell(times, entry.offset) + entry_display_path(entry)));
     }
 }
 
@@ -71,11 +93,11 @@ bool narrow_to_selection(Session& session, const std::string& path, const Option
     return selection.missing.empty();
 }
 
-void print_selected(Session& session, const ArchiveListing& listing) {
-    print_line(session, columns("Packed", "Size", "Path"));
+void print_selected(Session& session, const ArchiveListing& listing, const TimesByOffset* times) {
+    print_line(session, columns("Packed", "Size", std::string(times ? "Modified             " : "") + "Path"));
     for (const ListingEntry& entry : listing.entries)
         print_line(session, columns(std::to_string(entry.record_length), std::to_string(entry.original_size),
-                                    entry_display_path(entry)));
+                                    time_cell(times, entry.offset) + entry_display_path(entry)));
 }
 
 }  // namespace
@@ -84,20 +106,24 @@ int run_list(Session& session, const Options& options) {
     const std::string path = resolve_archive_path(options.archive);
     ArchiveListing listing;
     if (!list_checked(session, path, &listing)) return kExitFatal;
+    ArchiveMeta meta;
+    read_archive_meta(session, path, listing, &meta);
+    const TimesByOffset by_offset = times_of(listing, meta);
+    const TimesByOffset* times = meta.present ? &by_offset : nullptr;
     if (options.json) {
         const bool rows = options.operands.empty();
         const bool all_found = narrow_to_selection(session, path, options, &listing);
         std::vector<size_t> all(listing.entries.size());
         for (size_t i = 0; i < all.size(); ++i) all[i] = i;
-        print_line(session, listing_json(path, listing, all, rows));
+        print_line(session, listing_json(path, listing, all, rows, times));
         return all_found && listing.status == ListStatus::complete ? kExitOk : kExitPartial;
     }
     const bool all_found = narrow_to_selection(session, path, options, &listing);
     if (!options.operands.empty()) {
         if (options.entries)
-            print_entries(session, listing);
+            print_entries(session, listing, times);
         else
-            print_selected(session, listing);
+            print_selected(session, listing, times);
         uint64_t packed = 0, size = 0;
         for (const ListingEntry& e : listing.entries) {
             packed += e.record_length;
@@ -109,9 +135,9 @@ int run_list(Session& session, const Options& options) {
         return all_found && listing.status == ListStatus::complete ? kExitOk : kExitPartial;
     }
     if (options.entries)
-        print_entries(session, listing);
+        print_entries(session, listing, times);
     else
-        print_rows(session, listing);
+        print_rows(session, listing, times);
     const ArchiveTotals totals = archive_totals(listing);
     // Under --entries the totals stand under the size columns.
     print_line(session, std::string(options.entries ? 31 : 0, ' ') +

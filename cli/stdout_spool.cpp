@@ -8,6 +8,7 @@
 #include <io.h>
 #endif
 
+#include "cli/file_meta.h"
 #include "platform/platform.h"
 
 namespace vellum {
@@ -31,7 +32,7 @@ bool StdoutSpool::open() {
         if (fs::create_directory(candidate, error) && !error) {
             folder_ = candidate.string();
 #ifdef _WIN32
-            _setmode(_fileno(stdout), _O_BINARY);
+            if (mode_ == SpoolMode::to_stdout) _setmode(_fileno(stdout), _O_BINARY);
 #endif
             return true;
         }
@@ -42,15 +43,23 @@ bool StdoutSpool::open() {
 void StdoutSpool::progress(const ProgressEvent& event) {
     inner_.progress(event);
     if (event.kind != ProgressKind::entry_extracted || !event.written) return;
+    if (mode_ == SpoolMode::watch) {
+        written_[event.name] = 0;
+        return;
+    }
+    Checksum sum;
     FILE* file = platform::open_file(event.name.c_str(), "rb");
     if (file) {
         char buffer[1 << 16];
-        for (size_t got; (got = std::fread(buffer, 1, sizeof buffer, file)) > 0;)
-            if (std::fwrite(buffer, 1, got, stdout) != got) failed_ = true;
+        for (size_t got; (got = std::fread(buffer, 1, sizeof buffer, file)) > 0;) {
+            sum.update(buffer, got);
+            if (mode_ == SpoolMode::to_stdout && std::fwrite(buffer, 1, got, stdout) != got) failed_ = true;
+        }
         std::fclose(file);
     }
+    written_[event.name] = sum.digest();
     platform::remove_file(event.name.c_str());
-    if (std::fflush(stdout) != 0) failed_ = true;
+    if (mode_ == SpoolMode::to_stdout && std::fflush(stdout) != 0) failed_ = true;
 }
 
 }  // namespace cli
