@@ -111,8 +111,12 @@ void start_progress(Session& session, const std::string& path,
 
 int run_extract(Session& session, const Options& options) {
     const std::string path = resolve_archive_path(options.archive);
+    ArchiveHeader header;
+    if (!read_header_checked(session, path, &header)) return kExitFatal;
+    // Damage is reported once, where the extraction meets it.
     ArchiveListing listing;
-    if (!list_checked(session, path, &listing)) return kExitFatal;
+    SilentReporter silent;
+    list_archive(path, silent, &listing);
     ArchiveMeta meta;
     read_archive_meta(session, path, listing, &meta);
     StdoutSpool spool(session.reporter, options.to_stdout ? SpoolMode::to_stdout : SpoolMode::watch);
@@ -130,8 +134,8 @@ int run_extract(Session& session, const Options& options) {
     Command command(codec_state(session), spool);
     command.archive_path = path;
     // Decoding must run with the mode and block size the entries were coded with.
-    command.solid = listing.header.solid;
-    command.buffer_setting = listing.header.buffer_setting;
+    command.solid = header.solid;
+    command.buffer_setting = header.buffer_setting;
     if (!prepare_buffers(command)) return kExitFatal;
 
     start_progress(session, path, ranges);
