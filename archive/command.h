@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -47,6 +48,10 @@ struct Command {
     size_t fill = 0;
 
     CommandTotals totals;
+
+    // Adding: true for an archive path (docs\sub\b.txt, or docs\sub for a folder)
+    // the caller wants left out; a folder left out is not entered. Empty: none.
+    std::function<bool(const std::string& archive_path)> exclude;
 };
 
 // Allocates the block buffer for the current setting, zeroes the match

@@ -45,7 +45,11 @@ bool refused(Command& command, const std::string& path, platform::ItemKind kind,
 
 void add_file(Command& command, const WalkState& walk, const std::string& path,
               const std::string& folder_path, const std::string& name, AddSummary& summary) {
-    if (summary.failed || is_archive_itself(walk, path)) return;
+    if (summary.failed) return;
+    if (is_archive_itself(walk, path)) {
+        report(command.reporter, msg::kArchiveItself, path);
+        return;
+    }
     command.totals.files_processed += 1;
     switch (compress_file(command, path, folder_path, name)) {
         case AddResult::added: ++summary.added; break;
@@ -73,6 +77,7 @@ void walk(Command& command, WalkState& state, const std::string& folder,
     for (const platform::FolderItem& item : items) {
         if (summary.failed) break;
         const std::string path = base + item.name;
+        if (command.exclude && command.exclude(folder_path + item.name)) continue;
         if (refused(command, path, item.kind, folder_path, item.name, summary)) continue;
         if (item.kind == platform::ItemKind::folder)
             walk(command, state, path, folder_path + item.name, summary);
@@ -108,6 +113,7 @@ void add_path(Command& command, const std::string& path, AddSummary& summary) {
     std::string name = own_name(path);
     // "." and ".." are stored under the name of the folder they lead to.
     if (name == "." || name == "..") name = own_name(platform::full_path(path.c_str()));
+    if (command.exclude && command.exclude(archive_form(name))) return;
     const platform::ItemKind kind = platform::item_kind(path.c_str());
     if (refused(command, path, kind, "", name, summary)) return;
     if (kind == platform::ItemKind::folder) {

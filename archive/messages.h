@@ -25,6 +25,7 @@ constexpr MessageText kArchiveNotCreated = {nullptr, "NON VA BENE", kFlagsNone};
 constexpr MessageText kSourceNotOpened = {nullptr, "NON VA BENE", kFlagsNone};
 constexpr MessageText kArchiveWriteFailed = {nullptr, "Write error: entry removed", kIconWarning};
 constexpr MessageText kSourceReadFailed = {nullptr, "Read error: entry removed", kIconWarning};
+constexpr MessageText kArchiveItself = {nullptr, "The archive itself: not added", kIconInformation};
 constexpr MessageText kNameTooLong = {nullptr, "Name too long: file skipped", kIconWarning};
 constexpr MessageText kNotRegularFile = {nullptr, "Not a file or folder (pipe, socket or device): skipped",
                                          kIconWarning};

@@ -1,5 +1,7 @@
 #include "archive/output_file.h"
 
+#include <cerrno>
+
 #include "archive/entry_path.h"
 #include "archive/leftovers.h"
 
@@ -46,7 +48,10 @@ OutputOpen open_output(const std::string& folder, size_t trusted, const std::str
     if (archive && platform::file_id(path.c_str(), &there) && platform::same_folder(there, *archive))
         return OutputOpen::is_the_archive;
     // A real folder of that name cannot be replaced by a file.
-    if (!platform::is_link(path.c_str()) && platform::is_folder(path.c_str())) return OutputOpen::failed;
+    if (!platform::is_link(path.c_str()) && platform::is_folder(path.c_str())) {
+        errno = EISDIR;  // the reason a caller shows
+        return OutputOpen::failed;
+    }
     const std::string where = with_separator(folder);
     for (int attempt = 0; attempt < 64; ++attempt) {
         out->temp_path = unique_name(where, "vellum-x-", ".tmp");

@@ -1,13 +1,18 @@
 // vellum add: files and folders into a new or an existing normal archive.
+#include <cerrno>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "archive/command.h"
 #include "archive/entry_path.h"
 #include "archive/folder_walk.h"
+#include "archive/messages.h"
 #include "archive/open_archive.h"
 #include "cli/archive_file.h"
 #include "cli/commands.h"
+#include "cli/meta_add.h"
+#include "cli/pattern.h"
 #include "cli/summary.h"
 #include "platform/platform.h"
 
@@ -42,24 +47,49 @@ void add_operand(Session& session, Command& command, const std::string& path,
     // Pipes and devices are named and skipped by the add itself.
     if (platform::item_kind(path.c_str()) == platform::ItemKind::file &&
         !platform::file_size(path.c_str(), &size)) {
-        print_error(session, path + ": no such file or folder");
+        const int error = errno;
+        print_error(session, std::string(msg::kSourceNotOpened.caption) + ": " + path + ": " +
+                                 (error ? std::strerror(error) : "not a regular file") + " (skipped)");
         ++summary.skipped;
         return;
     }
     add_path(command, path, summary);
 }
 
-bool archive_ready(Session& session, Command& command, const Options& options) {
+// The operands in order, each source once: a file or folder named again under
+// another spelling (f, ./f, $PWD/f) is noticed and left out.
+std::vector<std::string> distinct_sources(Session& session, const std::vector<std::string>& paths) {
+    std::vector<std::string> kept;
+    std::vector<platform::FolderId> seen;
+    for (const std::string& path : paths) {
+        platform::FolderId id;
+        bool again = false;
+        if (platform::file_id(path.c_str(), &id)) {
+            for (size_t i = 0; i < seen.size() && !again; ++i) again = platform::same_folder(seen[i], id);
+            seen.push_back(id);
+        }
+        if (again)
+            print_error(session, "Named twice: " + path + " (added once)");
+        else
+            kept.push_back(path);
+    }
+    return kept;
+}
+
+bool archive_ready(Session& session, Command& command, const Options& options, bool* created) {
+    session.reporter.archive = resolve_archive_path(options.archive);
+    if (!archive_is_seekable(session, session.reporter.archive)) return false;
     switch (open_or_create_archive(command, options.archive)) {
-        case OpenResult::created: return true;
+        case OpenResult::created:
+            *created = true;
+            return true;
         case OpenResult::opened:
             if (options.block_given && command.buffer_setting != options.buffer_setting)
                 print_error(session, command.archive_path + ": adding with the archive's own block size " +
                                          std::to_string(8 << command.buffer_setting) + "M");
             return true;
         default:
-            print_error(session, resolve_archive_path(options.archive) + ": nothing added");
-            return false;
+            return false;  // the core's message said what and that nothing was added
     }
 }
 
@@ -69,19 +99,42 @@ int run_add(Session& session, const Options& options) {
     Command command(codec_state(session), session.reporter);
     command.solid = options.solid ? 1 : 0;
     command.buffer_setting = options.buffer_setting;
-    if (!archive_ready(session, command, options)) return kExitFatal;
-    if (!prepare_buffers(command)) return kExitFatal;
+    if (!options.excludes.empty())
+        command.exclude = [&options](const std::string& stored) { return excluded(options.excludes, stored); };
+    bool created = false;
+    if (!archive_ready(session, command, options, &created)) return kExitFatal;
+    session.reporter.archive = command.archive_path;
+    if (!prepare_buffers(command)) {
+        if (created) platform::remove_file(command.archive_path.c_str());
+        return kExitFatal;
+    }
 
+    const std::vector<std::string> sources = distinct_sources(session, options.operands);
     session.progress.start(session.live_progress,
-                   session.live_progress ? bytes_to_add(options.operands) : 0);
+                   session.live_progress ? bytes_to_add(sources) : 0);
     AddSummary summary;
-    for (const std::string& path : options.operands) {
-        add_operand(session, command, path, summary);
+    MetaAdd meta;
+    meta.archive_known = platform::file_id(command.archive_path.c_str(), &meta.archive);
+    for (const std::string& path : sources) {
+        if (options.meta)
+            meta_add_path(session, command, meta, path, summary);
+        else
+            add_operand(session, command, path, summary);
         if (summary.failed) break;
     }
+    // Links and folders alone are worth a metadata entry too.
+    bool meta_written = false;
+    if (options.meta && !summary.failed && !meta.lines.empty())
+        meta_written = write_meta_entry(session, command.archive_path, meta.lines);
     const CommandTotals totals = command.totals;
     end_command(command);
     session.progress.finish();
+    if (created && summary.added == 0 && !meta_written) {
+        // A new archive that received nothing is not left behind.
+        platform::remove_file(command.archive_path.c_str());
+        print_error(session, command.archive_path + ": nothing added, no archive created");
+        return summary.failed ? kExitFatal : kExitPartial;
+    }
     print_line(session,
                added_summary(summary.added, totals.processed_total, totals.compressed_total,
                              command.archive_path, totals.elapsed_seconds()),

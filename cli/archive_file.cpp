@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 
 #include "archive/archive_check.h"
 #include "archive/archive_lock.h"
@@ -20,11 +21,24 @@ std::string resolve_archive_path(const std::string& path) {
     return path;
 }
 
+bool archive_is_seekable(Session& session, const std::string& path) {
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::status(path, error);
+    if (!std::filesystem::exists(status) || std::filesystem::is_regular_file(status) ||
+        std::filesystem::is_directory(status))
+        return true;
+    print_error(session, path + ": not a regular file (a pipe or a device); archives are read "
+                                "and written with seeks, so name a file on disk");
+    return false;
+}
+
 FILE* open_for_reading(Session& session, const std::string& path, ArchiveHeader* header) {
+    session.reporter.archive = path;
     if (platform::is_folder(path.c_str())) {
         print_error(session, path + ": is a folder, not an archive");
         return nullptr;
     }
+    if (!archive_is_seekable(session, path)) return nullptr;
     LockedOpen opened = LockedOpen::ok;
     FILE* file = open_locked(path, "rb", false, session.reporter, &opened);
     if (file == nullptr) {

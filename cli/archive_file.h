@@ -21,6 +21,10 @@ std::string resolve_archive_path(const std::string& path);
 // naming the file and returns nullptr.
 FILE* open_for_reading(Session& session, const std::string& path, ArchiveHeader* header);
 
+// An archive is read and written with seeks: a name of a pipe, a device or
+// standard input is refused here, saying so. A name that does not exist passes.
+bool archive_is_seekable(Session& session, const std::string& path);
+
 // Reads the archive's header. When the file cannot be opened or is not an archive,
 // says so naming the file and returns false.
 bool read_header_checked(Session& session, const std::string& path, ArchiveHeader* header);

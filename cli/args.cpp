@@ -61,19 +61,28 @@ bool take_value(const std::vector<std::string>& args, size_t& i, OptionText& opt
     return true;
 }
 
-// Options that belong to one command.
+// Options that belong to some commands: a bit per command.
+constexpr unsigned bit(CommandName command) { return 1u << static_cast<unsigned>(command); }
+constexpr unsigned kAdd = bit(CommandName::add), kExtract = bit(CommandName::extract),
+                   kList = bit(CommandName::list), kInfo = bit(CommandName::info);
+
 struct CommandOption {
     const char* name;
     const char* short_name;  // nullptr when there is none
-    CommandName command;
-    bool takes_value;
+    unsigned commands;
+    const char* value;       // what the value is, for "needs a ..."; nullptr: no value
 };
 
 constexpr CommandOption kCommandOptions[] = {
-    {"--solid", nullptr, CommandName::add, false},
-    {"--block", nullptr, CommandName::add, true},
-    {"--output", "-o", CommandName::extract, true},
-    {"--entries", nullptr, CommandName::list, false},
+    {"--solid", nullptr, kAdd, nullptr},
+    {"--block", nullptr, kAdd, "size"},
+    {"--meta", nullptr, kAdd, nullptr},
+    {"--exclude", nullptr, kAdd | kExtract, "pattern"},
+    {"--output", "-o", kExtract, "folder"},
+    {"--keep-old-files", "-k", kExtract, nullptr},
+    {"--stdout", nullptr, kExtract, nullptr},
+    {"--entries", nullptr, kList, nullptr},
+    {"--json", nullptr, kList | kInfo, nullptr},
 };
 
 const CommandOption* find_option(const std::string& name) {
@@ -85,7 +94,15 @@ const CommandOption* find_option(const std::string& name) {
 std::string apply_option(const CommandOption& option, const std::string& value, Options& o) {
     const std::string name = option.name;
     if (name == "--solid") o.solid = true;
+    if (name == "--meta") o.meta = true;
     if (name == "--entries") o.entries = true;
+    if (name == "--json") o.json = true;
+    if (name == "--stdout") o.to_stdout = true;
+    if (name == "--keep-old-files") o.keep_old = true;
+    if (name == "--exclude") {
+        if (value.empty()) return "--exclude needs a pattern";
+        o.excludes.push_back(value);
+    }
     if (name == "--output") {
         if (value.empty()) return "--output needs a folder";
         o.output_folder = value;
@@ -112,21 +129,24 @@ std::string parse_option(const std::vector<std::string>& args, size_t& i, Option
     }
     const CommandOption* option = find_option(text.name);
     // A short option glued to more than a value ("-qz") is no option of ours.
-    if (!option || (text.has_value && !option->takes_value && text.name.size() == 2))
+    if (!option || (text.has_value && !option->value && text.name.size() == 2))
         return "unknown option '" + args[i] + "'";
     if (o.command == CommandName::none)
         return "option '" + text.name + "' comes after the command word";
-    if (o.command != option->command)
+    if ((option->commands & bit(o.command)) == 0)
         return "option '" + text.name + "' does not apply to " + command_word(o.command);
-    if (!option->takes_value && text.has_value)
+    if (!option->value && text.has_value)
         return "option '" + text.name + "' takes no value";
-    if (option->takes_value && !take_value(args, i, text))
-        return text.name + " needs a " + (option->command == CommandName::add ? "size" : "folder");
+    if (option->value && !take_value(args, i, text))
+        return text.name + " needs a " + option->value;
     return apply_option(*option, text.value, o);
 }
 
 std::string take_operands(const std::vector<std::string>& operands, Options& o) {
     if (operands.empty() || operands[0].empty()) return "missing archive name";
+    if (operands[0] == "-")
+        return "'-' is no archive: archives are read and written with seeks, not through "
+               "standard input or output (write ./- for a file of that name)";
     o.archive = operands[0];
     o.operands.assign(operands.begin() + 1, operands.end());
     switch (o.command) {
@@ -136,7 +156,9 @@ std::string take_operands(const std::vector<std::string>& operands, Options& o) 
         case CommandName::remove:
             if (o.operands.empty()) return "name the entries to delete after the archive";
             break;
-        case CommandName::list:
+        case CommandName::extract:
+            if (o.to_stdout && !o.output_folder.empty()) return "--stdout and --output exclude each other";
+            break;
         case CommandName::info:
         case CommandName::test:
         case CommandName::repair:

@@ -13,12 +13,17 @@ enum class CommandName { none, add, extract, list, info, remove, test, repair };
 struct Options {
     CommandName command = CommandName::none;
     std::string archive;
-    std::vector<std::string> operands;  // add: paths; extract, delete: names
+    std::vector<std::string> operands;  // add: paths; extract, delete, list: names or patterns
     bool solid = false;                 // add --solid
     int buffer_setting = 4;             // add --block, as the setting 0..6
     bool block_given = false;
     std::string output_folder;          // extract -o; empty means the current folder
     bool entries = false;               // list --entries
+    bool json = false;                  // list, info --json
+    bool meta = false;                  // add --meta
+    bool keep_old = false;              // extract -k
+    bool to_stdout = false;             // extract --stdout
+    std::vector<std::string> excludes;  // add, extract --exclude
     bool quiet = false;
     bool help = false;
     bool version = false;

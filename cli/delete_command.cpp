@@ -6,6 +6,8 @@
 #include "archive/messages.h"
 #include "cli/archive_file.h"
 #include "cli/commands.h"
+#include "cli/meta_read.h"
+#include "cli/select.h"
 #include "cli/summary.h"
 #include "manage/delete.h"
 
@@ -46,22 +48,48 @@ int run_delete(Session& session, const Options& options) {
     request.archive_view = true;
     request.archive_path = path;
     request.solid = listing.header.solid;
-    size_t entries = 0;
+    ArchiveMeta meta;
+    read_archive_meta(session, path, listing, &meta);
     bool missing = false;
+    bool by_entry = false;  // some records named inside a row, or by pattern
     for (const std::string& name : options.operands) {
-        const std::vector<size_t> rows = find_rows(listing, name);
-        if (rows.empty()) {
-            print_error(session, path + ": no row named " + name);
+        Selection selection = select_entries(listing, {name});
+        // The metadata of the entries kept stays, unless it is named itself.
+        if (meta.present && !names_meta(name))
+            selection.entries.erase(std::remove_if(selection.entries.begin(), selection.entries.end(),
+                                                   [&](size_t i) { return meta.reserved[i]; }),
+                                    selection.entries.end());
+        if (!selection.missing.empty()) {
+            print_error(session, path + ": no entry or row named " + name);
             missing = true;
         }
-        for (size_t row : rows) {
-            if (std::find(request.marked.begin(), request.marked.end(), row) != request.marked.end())
-                continue;
-            request.marked.push_back(row);
-            entries += listing.rows[row].entry_count;
+        for (size_t row : selection.rows)
+            if (std::find(request.marked.begin(), request.marked.end(), row) == request.marked.end())
+                request.marked.push_back(row);
+        if (selection.rows.empty() && !selection.entries.empty()) {
+            by_entry = true;
+            request.marked_entries.insert(request.marked_entries.end(), selection.entries.begin(),
+                                          selection.entries.end());
         }
     }
-    if (request.marked.empty()) return kExitPartial;
+    if (request.marked.empty() && request.marked_entries.empty()) return kExitPartial;
+    // The records that go: those of the marked rows and the marked entries.
+    std::vector<OffsetRange> gone;
+    for (size_t row : request.marked) gone.push_back(row_range(listing, row));
+    Selection marked;
+    marked.ranges = entry_ranges(listing, request.marked_entries);
+    marked.ranges.insert(marked.ranges.end(), gone.begin(), gone.end());
+    size_t entries = selected_entries(listing, marked).size();
+    if (meta.present) {
+        // Metadata with no entry left to describe goes with the last of them.
+        size_t gone_files = 0, files = 0;
+        for (size_t i : selected_entries(listing, marked)) gone_files += meta.reserved[i] ? 0 : 1;
+        for (size_t i = 0; i < listing.entries.size(); ++i) files += meta.reserved[i] ? 0 : 1;
+        if (gone_files == files) {
+            for (size_t i = 0; i < listing.entries.size(); ++i)
+                if (meta.reserved[i]) request.marked_entries.push_back(i);
+        }
+    }
 
     DeleteReporter reporter(session.reporter);
     const DeleteResult result = delete_entries(request, listing, reporter);
@@ -70,8 +98,11 @@ int run_delete(Session& session, const Options& options) {
     if (result == DeleteResult::archive_deleted)
         print_line(session, reporter.notice + ": " + path, true);
     else
-        print_line(session, reporter.notice + ": " + counted(request.marked.size(), "row", "rows") +
-                                " (" + counted(entries, "entry", "entries") + ") from archive " + path,
+        print_line(session, reporter.notice + ": " +
+                                (by_entry ? counted(entries, "entry", "entries")
+                                          : counted(request.marked.size(), "row", "rows") + " (" +
+                                                counted(entries, "entry", "entries") + ")") +
+                                " from archive " + path,
                    true);
     return missing ? kExitPartial : kExitOk;
 }

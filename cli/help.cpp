@@ -10,9 +10,9 @@ const char kOverview[] =
     "Commands (each with a one-letter alias):\n"
     "  add, a      ARCHIVE PATH...   add files and folders to an archive\n"
     "  extract, x  ARCHIVE [NAME...] extract every entry, or the named ones\n"
-    "  list, l     ARCHIVE           list the rows of an archive\n"
+    "  list, l     ARCHIVE [NAME...] list the rows of an archive, or the named entries\n"
     "  info, i     ARCHIVE           entry count, mode, block size, sizes, ratio\n"
-    "  delete, d   ARCHIVE NAME...   remove rows from a normal archive\n"
+    "  delete, d   ARCHIVE NAME...   remove entries from a normal archive\n"
     "  test, t     ARCHIVE           decode every entry without writing it\n"
     "  repair, r   ARCHIVE           cut off an entry left unfinished by a kill\n"
     "\n"
@@ -21,67 +21,112 @@ const char kOverview[] =
     "  -h, --help    this text, or the command's own with a command word\n"
     "  --version     the program's version\n"
     "\n"
-    "An archive name without the extension .vlm gets it.\n"
+    "An archive name without the extension .vlm gets it. Archives are files on\n"
+    "disk: a pipe, a device or '-' is refused. After '--' every argument is an\n"
+    "operand, even one that starts with '-'.\n"
+    "\n"
+    "NAME is a row of the listing (a top-level file, or a top-level folder with\n"
+    "everything below it), an entry path (docs/sub/b.txt), a folder path (every\n"
+    "entry below it), or a shell-style pattern, quoted against the shell:\n"
+    "  *  any characters but '/'    ?  one character    [a-z] [!a-z]  classes\n"
+    "  ** any characters, '/' too: 'docs/**/*.html'\n"
+    "A pattern without '/' also matches any single part of a path: '*.txt' takes\n"
+    "every text file at any depth. Names that match nothing are reported.\n"
+    "\n"
+    "Messages go to stderr, one line each: vellum: WHAT: NAME: REASON (OUTCOME).\n"
     "Exit status: 0 success, 1 some files skipped or damaged, 2 fatal error or bad usage\n"
     "(also: the archive is in use by another command), 130 interrupted.\n";
 
 const char kAdd[] =
-    "Usage: vellum add [--solid] [--block SIZE] ARCHIVE PATH...\n"
+    "Usage: vellum add [--solid] [--block SIZE] [--meta] [--exclude PATTERN] ARCHIVE PATH...\n"
     "\n"
     "Adds every file named, and every file below every folder named, in the\n"
     "order given. A folder's files keep their paths below the folder's own name;\n"
     "empty folders leave no entry. A missing archive is created; adding to an\n"
-    "existing normal archive uses the archive's own block size.\n"
+    "existing normal archive uses the archive's own block size. A path named\n"
+    "twice (f, ./f) is added once; the archive itself is never added. When\n"
+    "nothing could be added, a new archive is not left behind.\n"
     "\n"
     "  --solid        create a solid archive: the files share one model history,\n"
     "                 so similar files code smaller. A solid archive is written\n"
     "                 by one command and cannot be added to later.\n"
     "  --block SIZE   block size of a new archive: 8M, 16M, 32M, 64M, 128M\n"
     "                 (the default), 256M or 512M\n"
+    "  --meta         also keep what the format itself does not: each file's\n"
+    "                 permission bits, modification time and 64-bit checksum\n"
+    "                 (xxHash), every folder (empty ones too) with its mode and\n"
+    "                 time, and symbolic links as links (their text; without\n"
+    "                 --meta links are followed). They go into one extra stored\n"
+    "                 entry, .vellum/meta, after the command's files; other\n"
+    "                 readers see one more small file. extract gives them back\n"
+    "                 (links only when they stay inside the destination), test\n"
+    "                 and extract check the checksums, list shows the times.\n"
+    "                 Without --meta: file bytes and names only.\n"
+    "  --exclude PATTERN   leave out files and folders whose path in the archive\n"
+    "                 the pattern selects (see vellum --help); repeatable.\n"
+    "                 An excluded folder is not entered.\n"
     "\n"
-    "Example: vellum add backup.vlm notes.txt photos/\n";
+    "Example: vellum add --exclude '*.o' backup.vlm notes.txt photos/\n";
 
 const char kExtract[] =
-    "Usage: vellum extract [-o FOLDER] ARCHIVE [NAME...]\n"
+    "Usage: vellum extract [-o FOLDER | --stdout] [-k] [--exclude PATTERN] ARCHIVE [NAME...]\n"
     "\n"
-    "Extracts every entry, or only those named. A NAME is a row of the listing\n"
-    "(a top-level file, or a top-level folder with everything below it) or an\n"
-    "entry path (folder path and file name, with / or \\ between the parts).\n"
-    "Existing files of the same name are replaced, each only once its entry has\n"
-    "decoded completely; a damaged entry leaves the existing file alone. Entries\n"
-    "whose paths would leave the destination, or lead through a link below it,\n"
-    "are refused, and so is an entry that would replace the archive itself.\n"
+    "Extracts every entry, or only those named (rows, entry paths, folder paths\n"
+    "or patterns: see vellum --help). Existing files of the same name are\n"
+    "replaced unless -k is given, each only once its entry has decoded\n"
+    "completely; a damaged entry leaves the existing file alone. Entries whose\n"
+    "paths would leave the destination, or lead through a link below it, are\n"
+    "refused, and so is an entry that would replace the archive itself.\n"
     "\n"
-    "  -o, --output FOLDER   destination (default: the current folder)\n"
+    "  -o, --output FOLDER     destination (default: the current folder)\n"
+    "  -k, --keep-old-files    leave existing files alone, saying so\n"
+    "  --stdout                write the entries' bytes, in archive order, to\n"
+    "                          standard output and nothing else (the summary\n"
+    "                          goes to stderr)\n"
+    "  --exclude PATTERN       leave out the entries the pattern selects; repeatable\n"
     "\n"
-    "Example: vellum extract -o restored backup.vlm photos notes.txt\n";
+    "Examples: vellum extract -o restored backup.vlm photos notes.txt\n"
+    "          vellum x --stdout backup.vlm notes.txt | less\n";
 
 const char kList[] =
-    "Usage: vellum list [--entries] ARCHIVE\n"
+    "Usage: vellum list [--entries | --json] ARCHIVE [NAME...]\n"
     "\n"
     "Lists the archive's rows: one per top-level file (packed size and size) and\n"
-    "one per top-level folder, then a totals line.\n"
+    "one per top-level folder, with the number of entries below it and their\n"
+    "totals, then a totals line. With names or patterns, lists the entries they\n"
+    "select instead, one per line.\n"
     "\n"
-    "  --entries   list every entry record instead: offset, class, packed size,\n"
-    "              size and folder path with file name\n";
+    "  --entries   list every entry record instead, with these columns:\n"
+    "                Offset  where the record starts in the archive file\n"
+    "                Class   the file class chosen when it was added, by number\n"
+    "                        and name (it fixes the codec's settings; \"stored\"\n"
+    "                        entries are kept unchanged)\n"
+    "                Packed  the whole record's length: its head and its data\n"
+    "                Size    the file's own length\n"
+    "                Path    folder path and file name\n"
+    "  --json      one JSON document for scripts (field names in the README)\n";
 
 const char kInfo[] =
-    "Usage: vellum info ARCHIVE\n"
+    "Usage: vellum info [--json] ARCHIVE\n"
     "\n"
     "Shows the entry count, the mode (normal or solid), the block size, the\n"
-    "total size, the packed size and the ratio.\n";
+    "total size, the packed size and the ratio.\n"
+    "\n"
+    "  --json   the same as one JSON document (field names in the README)\n";
 
 const char kDelete[] =
     "Usage: vellum delete ARCHIVE NAME...\n"
     "\n"
-    "Removes the named rows (top-level files, or top-level folders with every\n"
-    "entry below them) from a normal archive. The other records are copied\n"
-    "unchanged. Solid archives cannot be changed.\n";
+    "Removes the named entries from a normal archive: rows (top-level files, or\n"
+    "top-level folders with every entry below them), entry paths, folder paths\n"
+    "or patterns (see vellum --help), also single entries inside a folder. The\n"
+    "other records are copied unchanged. Solid archives cannot be changed.\n";
 
 const char kTest[] =
     "Usage: vellum test ARCHIVE\n"
     "\n"
-    "Decodes every entry without writing anything and reports damaged ones.\n";
+    "Decodes every entry without writing anything and reports damaged ones.\n"
+    "Entries added with --meta are also checked against their checksums.\n";
 
 const char kRepair[] =
     "Usage: vellum repair ARCHIVE\n"

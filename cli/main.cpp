@@ -1,4 +1,5 @@
 // vellum: the command-line front end of the archiver.
+#include <cerrno>
 #include <cstdio>
 #include <new>
 #include <string>
@@ -19,6 +20,7 @@ namespace {
 using namespace vellum::cli;
 
 int run(Session& session, const Options& options) {
+    errno = 0;
     switch (options.command) {
         case CommandName::add: return run_add(session, options);
         case CommandName::extract: return run_extract(session, options);

@@ -90,10 +90,14 @@ void ProgressDisplay::finish() {
 }
 
 void ProgressDisplay::write(FILE* stream, const std::string& text) {
+    // Every line out carries names; none reaches the terminal raw.
+    write_raw(stream, escaped_name(text));
+}
+
+void ProgressDisplay::write_raw(FILE* stream, const std::string& text) {
     std::lock_guard<std::mutex> lock(mutex_);
     clear_locked();
-    // Every line out carries names; none reaches the terminal raw.
-    std::fputs(escaped_name(text).c_str(), stream);
+    std::fputs(text.c_str(), stream);
     std::fputc('\n', stream);
     std::fflush(stream);
 }

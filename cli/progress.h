@@ -42,6 +42,8 @@ public:
     // Writes text on a line of its own, below nothing: the progress line is
     // cleared first and drawn again at the next tick.
     void write(FILE* stream, const std::string& text);
+    // The same for a document whose own format already escapes what it holds (JSON).
+    void write_raw(FILE* stream, const std::string& text);
 
 private:
     void tick_loop();

@@ -1,6 +1,7 @@
 #include "cli/select.h"
 
 #include "archive/entry_path.h"
+#include "cli/pattern.h"
 
 namespace vellum {
 namespace cli {
@@ -20,18 +21,33 @@ bool entry_matches(const ListingEntry& entry, const std::string& key, bool folde
     return entry.folder_path.compare(0, folder.size(), folder) == 0;
 }
 
+void take_entry(const ArchiveListing& listing, size_t index, Selection& selection) {
+    const ListingEntry& entry = listing.entries[index];
+    selection.ranges.push_back(OffsetRange{entry.offset, entry.offset + entry.record_length});
+    selection.entries.push_back(index);
+}
+
 bool select_name(const ArchiveListing& listing, const std::string& name, Selection& selection) {
     bool found = false;
+    if (is_pattern(name)) {
+        for (size_t i = 0; i < listing.entries.size(); ++i) {
+            if (!pattern_selects(name, entry_display_path(listing.entries[i]))) continue;
+            take_entry(listing, i, selection);
+            found = true;
+        }
+        return found;
+    }
     for (size_t row : find_rows(listing, name)) {
         const RowRange range = row_range(listing, row);
         selection.ranges.push_back(OffsetRange{range.from, range.to});
+        selection.rows.push_back(row);
         found = true;
     }
     const std::string key = archive_key(name);
     const bool folder_only = archive_form(name).back() == '\\';
-    for (const ListingEntry& entry : listing.entries) {
-        if (!entry_matches(entry, key, folder_only)) continue;
-        selection.ranges.push_back(OffsetRange{entry.offset, entry.offset + entry.record_length});
+    for (size_t i = 0; i < listing.entries.size(); ++i) {
+        if (!entry_matches(listing.entries[i], key, folder_only)) continue;
+        take_entry(listing, i, selection);
         found = true;
     }
     return found;
@@ -39,11 +55,55 @@ bool select_name(const ArchiveListing& listing, const std::string& name, Selecti
 
 }  // namespace
 
+bool names_take_path(const std::vector<std::string>& names, const std::vector<std::string>& excludes,
+                     const std::string& stored_path) {
+    if (excluded(excludes, stored_path)) return false;
+    if (names.empty()) return true;
+    for (const std::string& name : names) {
+        if (is_pattern(name)) {
+            if (pattern_selects(name, stored_path)) return true;
+            continue;
+        }
+        const std::string key = archive_key(name);
+        if (!key.empty() && (stored_path == key || stored_path.compare(0, key.size() + 1, key + '\\') == 0))
+            return true;
+    }
+    return false;
+}
+
+std::string entry_display_path(const ListingEntry& entry) {
+    return native_form(entry.folder_path + entry.file_name);
+}
+
 Selection select_entries(const ArchiveListing& listing, const std::vector<std::string>& names) {
     Selection selection;
     for (const std::string& name : names)
         if (!select_name(listing, name, selection)) selection.missing.push_back(name);
     return selection;
+}
+
+std::vector<size_t> selected_entries(const ArchiveListing& listing, const Selection& selection) {
+    std::vector<size_t> chosen;
+    for (size_t i = 0; i < listing.entries.size(); ++i)
+        if (in_ranges(selection.ranges, listing.entries[i].offset)) chosen.push_back(i);
+    return chosen;
+}
+
+std::vector<size_t> without_excluded(const ArchiveListing& listing, const std::vector<size_t>& entries,
+                                     const std::vector<std::string>& excludes) {
+    std::vector<size_t> kept;
+    for (size_t i : entries)
+        if (!excluded(excludes, entry_display_path(listing.entries[i]))) kept.push_back(i);
+    return kept;
+}
+
+std::vector<OffsetRange> entry_ranges(const ArchiveListing& listing, const std::vector<size_t>& entries) {
+    std::vector<OffsetRange> ranges;
+    for (size_t i : entries) {
+        const ListingEntry& e = listing.entries[i];
+        ranges.push_back(OffsetRange{e.offset, e.offset + e.record_length});
+    }
+    return ranges;
 }
 
 }  // namespace cli

@@ -1,8 +1,10 @@
 #include "cli/session.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 
+#include "cli/console_text.h"
 #include "cli/interrupt.h"
 #include "cli/terminal.h"
 
@@ -10,7 +12,10 @@ namespace vellum {
 namespace cli {
 
 void ConsoleReporter::message(const std::string& text, const std::string& caption, unsigned) {
-    display_.write(stderr, "vellum: " + caption + (text.empty() ? "" : ": " + text));
+    // The core reports right after the call that failed, so errno still tells why.
+    const MessageContext context{archive, errno};
+    display_.write(stderr, "vellum: " + console_text(text, caption, context));
+    errno = 0;
 }
 
 void ConsoleReporter::progress(const ProgressEvent& event) { display_.event(event); }
@@ -38,6 +43,8 @@ int report_interrupted(Session& session) {
     session.progress.write(stderr, "vellum: interrupted");
     return kExitInterrupted;
 }
+
+void print_document(Session& session, const std::string& text) { session.progress.write_raw(stdout, text); }
 
 void print_line(Session& session, const std::string& text, bool summary) {
     if (summary && session.quiet) return;

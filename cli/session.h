@@ -18,7 +18,7 @@ constexpr int kExitPartial = 1;  // some files skipped, some entries damaged or 
 constexpr int kExitFatal = 2;    // the command could not do its work, or bad usage
 constexpr int kExitInterrupted = 130;  // stopped by an interrupt (Ctrl-C, SIGTERM)
 
-// A message box of the core becomes the line "vellum: CAPTION: TEXT" on stderr.
+// A message box of the core becomes one line on stderr (console_text.h).
 class ConsoleReporter : public Reporter {
 public:
     explicit ConsoleReporter(ProgressDisplay& display) : display_(display) {}
@@ -26,6 +26,8 @@ public:
     void progress(const ProgressEvent& event) override;
     // True once an interrupt has arrived.
     bool stop_requested() override;
+
+    std::string archive;  // the archive of the command, named in its notices
 
 private:
     ProgressDisplay& display_;
@@ -51,6 +53,8 @@ int report_interrupted(Session& session);
 
 // A result line on stdout; `summary` lines are left out under -q.
 void print_line(Session& session, const std::string& text, bool summary = false);
+// A JSON document to stdout: its own escaping keeps control bytes off the terminal.
+void print_document(Session& session, const std::string& text);
 
 }  // namespace cli
 }  // namespace vellum

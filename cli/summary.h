@@ -7,7 +7,8 @@
 namespace vellum {
 namespace cli {
 
-// "Added %d files  %I64d bytes to %I64d  in archive %s in %1.3f sec. "
+// "Added %d files  %I64d bytes to %I64d  in archive %s in %1.3f sec. " ("1 file"
+// for one); only the files actually added count.
 std::string added_summary(uint32_t files, uint64_t processed_total, uint64_t compressed_total,
                           const std::string& archive, double seconds);
 

@@ -41,6 +41,9 @@ bool same_rows(const ArchiveListing& a, const ArchiveListing& b) {
     if (a.archive_length != b.archive_length || a.row_offsets != b.row_offsets) return false;
     for (size_t r = 0; r < a.rows.size(); ++r)
         if (a.rows[r].kind != b.rows[r].kind || a.rows[r].name != b.rows[r].name) return false;
+    if (a.entries.size() != b.entries.size()) return false;
+    for (size_t e = 0; e < a.entries.size(); ++e)
+        if (a.entries[e].offset != b.entries[e].offset) return false;
     return true;
 }
 
@@ -76,16 +79,37 @@ bool archive_still_fits(FILE* archive, const std::string& path, const ArchiveLis
     return true;
 }
 
-// The unmarked rows' byte ranges in row order, neighbours joined.
-std::vector<RowRange> kept_ranges(const ArchiveListing& listing, const std::vector<bool>& marked) {
+void keep_range(std::vector<RowRange>& kept, const RowRange& range) {
+    if (!kept.empty() && kept.back().to == range.from)
+        kept.back().to = range.to;
+    else
+        kept.push_back(range);
+}
+
+// The unmarked rows' byte ranges in row order, neighbours joined; a row with
+// marked records inside it is kept record by record, without them. A row's
+// records are those whose offsets lie in its range.
+std::vector<RowRange> kept_ranges(const ArchiveListing& listing, const std::vector<bool>& marked,
+                                  const std::vector<bool>& marked_entries) {
     std::vector<RowRange> kept;
+    size_t e = 0;
     for (size_t r = 0; r < listing.rows.size(); ++r) {
-        if (marked[r]) continue;
         const RowRange range = row_range(listing, r);
-        if (!kept.empty() && kept.back().to == range.from)
-            kept.back().to = range.to;
-        else
-            kept.push_back(range);
+        while (e < listing.entries.size() && listing.entries[e].offset < range.from) ++e;
+        size_t end = e;
+        bool whole = true;
+        for (; end < listing.entries.size() && listing.entries[end].offset < range.to; ++end)
+            if (marked_entries[end]) whole = false;
+        if (marked[r]) continue;
+        if (whole) {
+            keep_range(kept, range);
+            continue;
+        }
+        for (size_t i = e; i < end; ++i) {
+            if (marked_entries[i]) continue;
+            const ListingEntry& entry = listing.entries[i];
+            keep_range(kept, RowRange{entry.offset, entry.offset + entry.record_length});
+        }
     }
     return kept;
 }
@@ -215,6 +239,12 @@ DeleteResult delete_entries(const DeleteRequest& request, const ArchiveListing& 
         marked[r] = true;
         any_marked = true;
     }
+    std::vector<bool> marked_entries(listing.entries.size(), false);
+    for (size_t e : request.marked_entries) {
+        if (e >= marked_entries.size()) continue;
+        marked_entries[e] = true;
+        any_marked = true;
+    }
     if (refused_by_state(request, any_marked, reporter)) return DeleteResult::refused;
 
     const std::string& path = request.archive_path;
@@ -233,7 +263,7 @@ DeleteResult delete_entries(const DeleteRequest& request, const ArchiveListing& 
         std::fclose(archive);
         return DeleteResult::refused;
     }
-    const std::vector<RowRange> kept = kept_ranges(fresh, marked);
+    const std::vector<RowRange> kept = kept_ranges(fresh, marked, marked_entries);
     if (kept.empty()) return remove_whole_archive(archive, path, reporter);
     return rebuild_archive(request, archive, fresh, kept, reporter);
 }

@@ -25,6 +25,9 @@ struct DeleteRequest {
     std::string archive_path;
     uint8_t solid = 0;          // the program's mode: 1 refuses, as does a solid archive
     std::vector<size_t> marked; // marked rows of the listing the caller shows
+    // Single records to leave out as well, by index into the listing's entries:
+    // records inside a folder row's run go as whole rows do.
+    std::vector<size_t> marked_entries;
     // Copy chunk; 0 means the block size of the archive's buffer setting.
     size_t chunk_size = 0;
     CopyIo* io = nullptr;       // nullptr: the standard streams

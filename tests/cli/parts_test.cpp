@@ -4,6 +4,8 @@
 #include <set>
 
 #include "cli/args.h"
+#include "cli/meta_format.h"
+#include "cli/pattern.h"
 #include "cli/progress.h"
 #include "cli/select.h"
 #include "cli/summary.h"
@@ -34,7 +36,7 @@ TEST(ArgsTest, OptionForms) {
 // Catches bad usage that is accepted or reported without its reason.
 TEST(ArgsTest, BadUsageIsAnErrorWithItsReason) {
     const std::vector<std::pair<std::vector<std::string>, const char*>> cases = {
-        {{"list", "arc", "extra"}, "unexpected operand"},  {{"add"}, "missing archive"},
+        {{"info", "arc", "extra"}, "unexpected operand"},  {{"add"}, "missing archive"},
         {{"list", "--solid", "arc"}, "does not apply"},   {{"x", "--entries", "arc"}, "does not apply"},
         {{"add", "arc", "f", "--block"}, "needs a size"},  {{"add", "--solid=1", "arc", "f"}, "no value"},
         {{"list", "-z", "arc"}, "unknown option '-z'"},    {{"list", "-qz", "arc"}, "unknown option"},
@@ -42,6 +44,9 @@ TEST(ArgsTest, BadUsageIsAnErrorWithItsReason) {
         {{"--solid", "add", "arc", "f"}, "after the command"}, {{"add", "", "f"}, "missing archive"},
         {{"x", "arc", ""}, "empty name"},                  {{}, "no command"},
         {{"delete", "arc"}, "entries to delete"},          {{"add", "arc"}, "nothing to add"},
+        {{"list", "--exclude", "x", "arc"}, "does not apply"}, {{"x", "arc", "--exclude"}, "needs a pattern"},
+        {{"x", "--stdout", "-o", "d", "arc"}, "exclude each other"}, {{"x", "-"}, "'-' is no archive"},
+        {{"add", "--stdout", "arc", "f"}, "does not apply"},
     };
     for (const auto& [args, reason] : cases)
         EXPECT_NE(std::string::npos, parse_args(args).error.find(reason)) << parse_args(args).error;
@@ -65,7 +70,7 @@ TEST(TextsTest, SummariesAndProgressKeepTheirExactForm) {
     EXPECT_EQ("Extracted 3 files 600 bytes to 3000 bytes from archive a.vlm in 1.500 sec. ",
               extracted_summary(3, 600, 3000, "a.vlm", 1.5));
     const uint64_t big = (uint64_t{1} << 40) + 5;
-    EXPECT_EQ("Added 1 files  1099511627781 bytes to 1099511627786  in archive x in 2.000 sec. ",
+    EXPECT_EQ("Added 1 file  1099511627781 bytes to 1099511627786  in archive x in 2.000 sec. ",
               added_summary(1, big, big + 5, "x", 2.0));
     EXPECT_EQ("25.0%", ratio_text(250, 1000));
     EXPECT_EQ("-", ratio_text(24, 0));
@@ -108,6 +113,63 @@ TEST(SelectTest, NamesSelectRowsEntriesAndFolders) {
     }
     EXPECT_EQ((std::vector<std::string>{"docs/su", "x.txt"}),
               select_entries(listing, {"docs/su", "a.txt", "x.txt"}).missing);
+}
+
+// Catches wildcards that cross folders where they must not, classes read wrong,
+// "**/" that demands a folder, and exclusions that miss a name at depth.
+TEST(PatternTest, ShellStyleMatchingOverEntryPaths) {
+    const struct {
+        const char* pattern;
+        const char* path;
+        bool matches, selects;
+    } cases[] = {
+        {"*.txt", "a.txt", true, true},           {"*.txt", "docs/a.txt", false, true},
+        {"docs/*", "docs/sub/b.txt", false, true}, {"docs/**/*.html", "docs/x/y/i.html", true, true},
+        {"docs/**/*.html", "docs/i.html", true, true}, {"docs/**/*.html", "docs/i.htm", false, false},
+        {"**", "a/b/c", true, true},              {"?.txt", "ab.txt", false, false},        {"docs/*.txt", "docs/sub/a.txt", false, false},
+        {"?.txt", "a.txt", true, true},           {"[ab].txt", "b.txt", true, true},
+        {"[!ab].txt", "b.txt", false, false},     {"[a-c]*", "cat", true, true},
+        {"[", "[", true, true},                   {"docs\\*.txt", "docs/a.txt", true, true},
+        {"d*", "docs/a.txt", false, true},        {"*", "", true, true},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.matches, pattern_matches(c.pattern, c.path)) << c.pattern << " " << c.path;
+        EXPECT_EQ(c.selects, pattern_selects(c.pattern, c.path)) << c.pattern << " " << c.path;
+    }
+    EXPECT_TRUE(excluded({"*.o"}, "src/deep/x.o"));
+    EXPECT_TRUE(excluded({"build"}, "proj/build/out.txt"));
+    EXPECT_FALSE(excluded({"src/*.o"}, "lib/src/x.o"));
+    EXPECT_FALSE(excluded({"*.o", "*.a"}, "src/x.c"));
+}
+
+// Catches a metadata line that does not read back as written (names with blanks,
+// '%', newlines and 8-bit bytes, negative times, empty link texts), and a newer
+// version or a foreign file read as ours.
+TEST(MetaFormatTest, LinesReadBackAsWritten) {
+    std::vector<MetaLine> lines(4);
+    lines[0] = {MetaKind::file, 0644, 981173106, 123456789, 5000, 0x0123456789abcdefULL, 5031,
+                "docs\\a b%c\n\xE9.txt", ""};
+    lines[1] = {MetaKind::folder, 0700, -86400, 0, 0, 0, 0, "empty", ""};
+    lines[2] = {MetaKind::link, 0, 1009843200, 5, 0, 0, 0, "docs\\to a", "../a b.txt"};
+    lines[3] = {MetaKind::link, 0, 1, 2, 0, 0, 0, "l", ""};
+    std::vector<MetaLine> back;
+    const std::string text = encode_meta(lines);
+    EXPECT_EQ(0u, text.find("vellum-meta 1\nF 644 981173106 123456789 5000 0123456789abcdef 5031 docs\\a%20b%25c%0A\xE9.txt\n"));
+    ASSERT_EQ(MetaParse::ok, decode_meta(text + "Z future kind\n", &back));
+    ASSERT_EQ(4u, back.size());
+    for (size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(lines[i].kind, back[i].kind);
+        EXPECT_EQ(lines[i].mode, back[i].mode);
+        EXPECT_EQ(lines[i].seconds, back[i].seconds);
+        EXPECT_EQ(lines[i].nanoseconds, back[i].nanoseconds);
+        EXPECT_EQ(lines[i].checksum, back[i].checksum);
+        EXPECT_EQ(lines[i].path, back[i].path);
+        EXPECT_EQ(lines[i].target, back[i].target);
+    }
+    EXPECT_EQ(MetaParse::newer_version, decode_meta("vellum-meta 2\n", &back));
+    EXPECT_EQ(MetaParse::not_meta, decode_meta("hello\n", &back));
+    ASSERT_EQ(MetaParse::ok, decode_meta("vellum-meta 1\nF 644 1 2 3 zz 4 bad-hex\nD 7 1 2 %4\n", &back));
+    EXPECT_TRUE(back.empty());
 }
 
 }  // namespace

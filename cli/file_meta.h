@@ -1,0 +1,50 @@
+// What --meta reads from and restores to the file system: the kind of a path
+// without following links, permission bits, modification times, link texts,
+// and the 64-bit xxHash of a file's bytes. On Windows there are no links and
+// only the read-only bit of the mode; times are kept to the second.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+namespace vellum {
+namespace cli {
+
+enum class PathKind { missing, file, folder, link, other };
+
+struct PathStat {
+    PathKind kind = PathKind::missing;
+    uint32_t mode = 0;  // permission bits (07777)
+    int64_t seconds = 0;
+    uint32_t nanoseconds = 0;
+};
+
+// Links are not followed.
+PathStat stat_path(const std::string& path);
+
+bool read_link(const std::string& path, std::string* target);
+bool make_link(const std::string& target, const std::string& path);
+bool set_mode(const std::string& path, uint32_t mode);
+// Times of the path itself (of a link, not of what it points to).
+bool set_time(const std::string& path, int64_t seconds, uint32_t nanoseconds, bool link);
+
+// xxHash64 (seed 0) of bytes, in pieces.
+class Checksum {
+public:
+    Checksum();
+    ~Checksum();
+    Checksum(const Checksum&) = delete;
+    Checksum& operator=(const Checksum&) = delete;
+    void update(const void* bytes, size_t count);
+    uint64_t digest() const;
+
+private:
+    void* state_;
+};
+
+// The checksum of a whole file; false when it cannot be read.
+bool checksum_file(const std::string& path, uint64_t* checksum);
+
+}  // namespace cli
+}  // namespace vellum

@@ -1,0 +1,150 @@
+#include "cli/meta_add.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include "archive/entry_path.h"
+#include "archive/messages.h"
+#include "cli/file_meta.h"
+#include "platform/platform.h"
+
+namespace vellum {
+namespace cli {
+namespace {
+
+std::string own_name(std::string path) {
+    while (path.size() > 1 && (path.back() == '/' || path.back() == kNativeSeparator)) path.pop_back();
+    const size_t cut = path.find_last_of(kNativeSeparator == '\\' ? "\\/:" : "/");
+    return cut == std::string::npos ? path : path.substr(cut + 1);
+}
+
+void skip(Session& session, const std::string& path, const char* why, AddSummary& summary) {
+    print_error(session, std::string(msg::kSourceNotOpened.caption) + ": " + path + ": " + why + " (skipped)");
+    ++summary.skipped;
+}
+
+void add_file(Session& session, Command& command, MetaAdd& meta, const std::string& path,
+              const std::string& folder_path, const std::string& name, const PathStat& st,
+              AddSummary& summary) {
+    platform::FolderId id;
+    if (meta.archive_known && platform::file_id(path.c_str(), &id) && platform::same_folder(id, meta.archive)) {
+        report(command.reporter, msg::kArchiveItself, path);
+        return;
+    }
+    MetaLine line;
+    line.kind = MetaKind::file;
+    if (!checksum_file(path, &line.checksum)) {
+        skip(session, path, std::strerror(errno ? errno : EIO), summary);
+        return;
+    }
+    const CommandTotals before = command.totals;
+    command.totals.files_processed += 1;
+    switch (compress_file(command, path, folder_path, name)) {
+        case AddResult::added: ++summary.added; break;
+        case AddResult::skipped: ++summary.skipped; return;
+        case AddResult::failed: summary.failed = true; return;
+        case AddResult::interrupted: summary.failed = summary.interrupted = true; return;
+    }
+    line.mode = st.mode;
+    line.seconds = st.seconds;
+    line.nanoseconds = st.nanoseconds;
+    line.size = command.totals.processed_total - before.processed_total;
+    line.record_length = command.totals.compressed_total - before.compressed_total;
+    line.path = folder_path + name;
+    meta.lines.push_back(line);
+}
+
+void add_any(Session& session, Command& command, MetaAdd& meta, const std::string& path,
+             const std::string& stored, AddSummary& summary);
+
+void add_folder(Session& session, Command& command, MetaAdd& meta, const std::string& path,
+                const std::string& stored, const PathStat& st, AddSummary& summary) {
+    std::vector<platform::FolderItem> items;
+    if (!platform::list_folder(path.c_str(), &items)) {
+        report(command.reporter, msg::kSourceNotOpened, path);
+        ++summary.skipped;
+        return;
+    }
+    MetaLine line;
+    line.kind = MetaKind::folder;
+    line.mode = st.mode;
+    line.seconds = st.seconds;
+    line.nanoseconds = st.nanoseconds;
+    line.path = stored;
+    meta.lines.push_back(line);
+    const std::string base = with_separator(path);
+    const std::string prefix = stored.empty() ? stored : stored + '\\';
+    for (const platform::FolderItem& item : items) {
+        if (summary.failed) return;
+        add_any(session, command, meta, base + item.name, prefix + item.name, summary);
+    }
+}
+
+void add_any(Session& session, Command& command, MetaAdd& meta, const std::string& path,
+             const std::string& stored, AddSummary& summary) {
+    if (command.exclude && command.exclude(stored)) return;
+    const PathStat st = stat_path(path);
+    const size_t cut = stored.find_last_of('\\');
+    const std::string folder_path = cut == std::string::npos ? "" : stored.substr(0, cut + 1);
+    const std::string name = cut == std::string::npos ? stored : stored.substr(cut + 1);
+    // The same refusal as the plain walk: a name extraction would not give back.
+    if (st.kind != PathKind::missing && !name_comes_back(folder_path, name, st.kind == PathKind::folder)) {
+        report(command.reporter, msg::kNameWouldNotComeBack, path);
+        ++summary.skipped;
+        return;
+    }
+    switch (st.kind) {
+        case PathKind::file:
+            add_file(session, command, meta, path, folder_path, name, st, summary);
+            break;
+        case PathKind::folder:
+            add_folder(session, command, meta, path, stored, st, summary);
+            break;
+        case PathKind::link: {
+            MetaLine line;
+            line.kind = MetaKind::link;
+            line.seconds = st.seconds;
+            line.nanoseconds = st.nanoseconds;
+            line.path = stored;
+            if (!read_link(path, &line.target)) {
+                skip(session, path, std::strerror(errno ? errno : EIO), summary);
+                break;
+            }
+            meta.lines.push_back(line);
+            break;
+        }
+        case PathKind::missing: skip(session, path, std::strerror(errno ? errno : ENOENT), summary); break;
+        case PathKind::other: skip(session, path, "not a regular file, folder or link", summary); break;
+    }
+}
+
+}  // namespace
+
+void meta_add_path(Session& session, Command& command, MetaAdd& meta, const std::string& path,
+                   AddSummary& summary) {
+    std::string name = own_name(path);
+    // "." and ".." are stored under the name of the folder they lead to.
+    if (name == "." || name == "..") name = own_name(platform::full_path(path.c_str()));
+    add_any(session, command, meta, path, archive_form(name), summary);
+}
+
+bool write_meta_entry(Session& session, const std::string& archive, const std::vector<MetaLine>& lines) {
+    const std::string data = encode_meta(lines);
+    RecordHead head;
+    head.folder_path = kMetaFolder;
+    head.file_name = kMetaName;
+    head.original_size = data.size();
+    head.record_length = record_head_size(head) + data.size();
+    FILE* file = platform::open_file(archive.c_str(), "rb+");
+    uint64_t start = 0;
+    bool ok = file && platform::seek_to_end(file) && platform::tell(file, &start) &&
+              write_record_head(file, head) && write_class_field(file, kStoredClass) &&
+              std::fwrite(data.data(), 1, data.size(), file) == data.size() && std::fflush(file) == 0;
+    if (file && !ok) platform::truncate_file(file, start);  // the archive ends with its last file
+    if (file && std::fclose(file) != 0) ok = false;
+    if (!ok) print_error(session, archive + ": the metadata entry could not be written (files added without it)");
+    return ok;
+}
+
+}  // namespace cli
+}  // namespace vellum

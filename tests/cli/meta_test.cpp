@@ -1,0 +1,167 @@
+// vellum add --meta: modes, times, links, folders and checksums kept in one
+// extra stored entry per command, and given back or checked by extract, test,
+// list and delete.
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+
+#include "cli_test_support.h"
+
+namespace vellum {
+namespace clitest {
+namespace {
+
+struct Stamp {
+    unsigned mode;
+    long long seconds;
+    long nanoseconds;
+    bool operator==(const Stamp& o) const {
+        return mode == o.mode && seconds == o.seconds && nanoseconds == o.nanoseconds;
+    }
+};
+
+// Mode and modification time of every path below root, links not followed.
+std::map<std::string, Stamp> stamps(const fs::path& root) {
+    std::map<std::string, Stamp> all;
+    for (const auto& entry : fs::recursive_directory_iterator(root)) {
+        struct stat st;
+        if (lstat(entry.path().c_str(), &st) != 0) continue;
+        const bool link = S_ISLNK(st.st_mode);
+        all[fs::relative(entry.path(), root).string()] =
+            Stamp{link ? 0u : static_cast<unsigned>(st.st_mode & 07777), st.st_mtim.tv_sec, st.st_mtim.tv_nsec};
+    }
+    return all;
+}
+
+void set_stamp(const fs::path& path, long long seconds, long nanoseconds) {
+    struct timespec times[2] = {{seconds, nanoseconds}, {seconds, nanoseconds}};
+    ASSERT_EQ(0, utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW)) << path;
+}
+
+class MetaTest : public CliTest {
+protected:
+    // Files of several modes and times, links to a file and a folder inside the
+    // tree, empty folders at two depths.
+    void make_tree(const fs::path& root) {
+        write_file(root / "a.txt", text_data(5000, 1));
+        write_file(root / "bin/run.sh", "#!/bin/sh\necho hi\n");
+        write_file(root / "docs/ro.txt", text_data(300, 2));
+        write_file(root / "x.zip", "PK\x03\x04" + random_data(2000, 3));
+        fs::create_directories(root / "empty/deeper");
+        fs::create_directories(root / "alone");
+        fs::create_symlink("../a.txt", root / "docs/to_a");
+        fs::create_symlink("bin", root / "to_bin");
+        fs::permissions(root / "bin/run.sh", static_cast<fs::perms>(0750));
+        fs::permissions(root / "docs/ro.txt", static_cast<fs::perms>(0444));
+        fs::permissions(root / "alone", static_cast<fs::perms>(0700));
+        set_stamp(root / "a.txt", 981173106, 123456789);
+        set_stamp(root / "docs/to_a", 1009843200, 5);
+        for (const char* folder : {"empty/deeper", "empty", "alone", "docs", "bin", ""})
+            set_stamp(root / folder, 1100000000 + std::string(folder).size(), 42);
+    }
+};
+
+// Catches anything of the tree not given back: a byte, a mode, a time to the
+// nanosecond, a link followed instead of recreated, an empty folder lost, and
+// the metadata entry itself written out as a file.
+TEST_F(MetaTest, TreeComesBackIdenticalInBothModes) {
+    for (const char* mode : {"normal", "solid"}) {
+        SCOPED_TRACE(mode);
+        const fs::path src = path(std::string("src-") + mode), out = path(std::string("out-") + mode);
+        make_tree(src / "tree");
+        std::vector<std::string> add{"add", "--meta", "--block", "8M", "../arc-" + std::string(mode), "tree"};
+        if (std::string(mode) == "solid") add.insert(add.begin() + 1, "--solid");
+        Result a = run_vellum(add, src);
+        ASSERT_EQ(0, a.status) << a.err;
+        EXPECT_TRUE(has(a.out, "Added 4 files")) << a.out;
+        const std::string archive = "arc-" + std::string(mode);
+        Result t = vellum({"test", archive});
+        EXPECT_EQ(0, t.status) << t.err;
+        EXPECT_TRUE(has(t.out, "all sound, 4 checksums verified")) << t.out;
+        Result x = vellum({"x", "-o", out.string(), archive});
+        ASSERT_EQ(0, x.status) << x.err;
+        const std::string diff = "diff -r --no-dereference '" + src.string() + "' '" + out.string() + "'";
+        EXPECT_EQ(0, std::system(diff.c_str()));
+        EXPECT_TRUE(stamps(src) == stamps(out));
+        EXPECT_FALSE(fs::exists(out / ".vellum"));
+        EXPECT_TRUE(fs::is_symlink(out / "tree/to_bin"));
+        EXPECT_EQ("../a.txt", fs::read_symlink(out / "tree/docs/to_a").string());
+    }
+}
+
+// Catches metadata that changes the archive's own entries: with --meta the
+// archive is the plain one with one stored entry after it.
+TEST_F(MetaTest, WithoutMetaNothingChangesAndWithItOneEntryIsAppended) {
+    write_file(path("t/a.txt"), text_data(3000, 7));
+    write_file(path("t/sub/b.bin"), random_data(2000, 8));
+    ASSERT_EQ(0, vellum({"add", "plain", "t"}).status);
+    ASSERT_EQ(0, vellum({"add", "--meta", "meta", "t"}).status);
+    const Bytes plain = read_file(path("plain.vlm")), meta = read_file(path("meta.vlm"));
+    ASSERT_GT(meta.size(), plain.size());
+    EXPECT_TRUE(plain == meta.substr(0, plain.size()));
+    const std::vector<Record> r = records_of(meta);
+    ASSERT_EQ(3u, r.size());
+    EXPECT_EQ(".vellum\\", r[2].folder_path);
+    EXPECT_EQ("meta", r[2].file_name);
+    EXPECT_EQ(0u, meta.compare(r[2].offset + 24 + 8 + 4, 14, "vellum-meta 1\n"));
+    Result list = vellum({"list", "--entries", "meta"});
+    EXPECT_TRUE(has(list.out, "Modified")) << list.out;
+    EXPECT_FALSE(has(vellum({"list", "--entries", "plain"}).out, "Modified"));
+}
+
+// Catches a flipped byte that test or extract let through: the stored entry's
+// bytes come out "sound" to the decoder, only the checksum can tell.
+TEST_F(MetaTest, FlippedByteIsCaughtByTheChecksum) {
+    write_file(path("x.zip"), "PK\x03\x04" + random_data(3000, 9));
+    write_file(path("a.txt"), text_data(2000, 10));
+    ASSERT_EQ(0, vellum({"add", "--meta", "arc", "x.zip", "a.txt"}).status);
+    Bytes archive = read_file(path("arc.vlm"));
+    const std::vector<Record> r = records_of(archive);
+    archive[r[0].offset + 24 + 5 + 1500] ^= 0x01;  // inside x.zip's stored bytes
+    write_file(path("arc.vlm"), archive);
+    Result t = vellum({"test", "arc"});
+    EXPECT_EQ(1, t.status);
+    EXPECT_TRUE(has(t.err, "Damaged entry: x.zip: checksum")) << t.err;
+    EXPECT_TRUE(has(t.out, "1 damaged, 1 checksum verified")) << t.out;
+    Result x = vellum({"x", "-o", "out", "arc"});
+    EXPECT_EQ(1, x.status);
+    EXPECT_TRUE(has(x.err, "Damaged entry: x.zip: checksum")) << x.err;
+    Result cat = vellum({"x", "--stdout", "arc", "x.zip"});
+    EXPECT_EQ(1, cat.status);
+}
+
+// Catches links that lead out of the destination, and metadata lost or
+// misapplied after a delete and a second command's append.
+TEST_F(MetaTest, LinksStayInsideAndMetadataSurvivesDeleteAndAppend) {
+    write_file(path("t/keep.txt"), "keep");
+    write_file(path("t/gone.txt"), "gone");
+    fs::create_symlink("../../outside", path("t/up"));
+    fs::create_symlink("/etc/passwd", path("t/abs"));
+    fs::permissions(path("t/keep.txt"), static_cast<fs::perms>(0600));
+    set_stamp(path("t/keep.txt"), 1000000000, 1);
+    ASSERT_EQ(0, vellum({"add", "--meta", "arc", "t"}).status);
+    write_file(path("later.txt"), "later");
+    fs::permissions(path("later.txt"), static_cast<fs::perms>(0604));
+    set_stamp(path("later.txt"), 1200000000, 2);
+    ASSERT_EQ(0, vellum({"add", "--meta", "arc", "later.txt"}).status);
+    ASSERT_EQ(0, vellum({"delete", "arc", "t/gone.txt"}).status);
+    Result x = vellum({"x", "-o", "out", "arc"});
+    EXPECT_EQ(1, x.status);  // the two links are refused
+    EXPECT_TRUE(has(x.err, "Unsafe link: t/up -> ../../outside (skipped)")) << x.err;
+    EXPECT_TRUE(has(x.err, "Unsafe link: t/abs -> /etc/passwd (skipped)")) << x.err;
+    EXPECT_FALSE(fs::exists(fs::symlink_status(path("out/t/up"))));
+    EXPECT_FALSE(fs::exists(path("out/t/gone.txt")));
+    const auto got = stamps(path("out"));
+    EXPECT_TRUE((Stamp{0600, 1000000000, 1}) == got.at("t/keep.txt"));
+    EXPECT_TRUE((Stamp{0604, 1200000000, 2}) == got.at("later.txt"));
+    EXPECT_TRUE(has(vellum({"test", "arc"}).out, "2 checksums verified"));
+    // The last files deleted take the metadata with them.
+    Result all = vellum({"delete", "arc", "t", "later.txt"});
+    EXPECT_EQ(0, all.status) << all.err;
+    EXPECT_FALSE(fs::exists(path("arc.vlm")));
+}
+
+}  // namespace
+}  // namespace clitest
+}  // namespace vellum
