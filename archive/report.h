@@ -48,6 +48,9 @@ public:
     virtual ~Reporter() = default;
     virtual void message(const std::string& text, const std::string& caption, unsigned flags) = 0;
     virtual void progress(const ProgressEvent& event) { (void)event; }
+    // Asked at safe points of a long command: true ends it there, every finished
+    // entry kept.
+    virtual bool stop_requested() { return false; }
 };
 
 // A reporter that keeps quiet, for tools and tests that only want the results.
