@@ -91,6 +91,8 @@ constexpr uint32_t kOfnExplorer = 0x00080000;
 
 struct FileDialogRequest {
     FileDialogKind kind = FileDialogKind::open;
+    // The structure's size in the 32-bit layout; a 64-bit build passes the size of
+    // the same cut of its own layout (OPENFILENAME_SIZE_VERSION_400A).
     uint32_t struct_size = 76;
     // One description and no pattern: the text, its terminating zero and the
     // list's closing zero ("All Files (*.*)\0\0"); filter_size counts all of it.
