@@ -10,22 +10,23 @@
 #include "app/app_state.h"
 #include "app/ui.h"
 #include "manage/listing.h"
+#include "resources/resource.h"
 
 namespace vellum {
 class CodecState;
 
 namespace app {
 
-// Menu and accelerator ids.
-constexpr int kCmdAbout = 104;
-constexpr int kCmdExit = 105;
-constexpr int kCmdSelectAll = 111;
-constexpr int kCmdDeselectAll = 112;
-constexpr int kCmdOpenArchive = 113;
-constexpr int kCmdArchiveInfo = 115;
-constexpr int kCmdExtractHere = 116;
-constexpr int kCmdCompressFile = 117;
-constexpr int kCmdCompressFolder = 118;
+// Menu and accelerator ids, from the one table the resource script uses too.
+constexpr int kCmdAbout = IDM_ABOUT;
+constexpr int kCmdExit = IDM_EXIT;
+constexpr int kCmdSelectAll = IDM_SELECT_ALL;
+constexpr int kCmdDeselectAll = IDM_DESELECT_ALL;
+constexpr int kCmdOpenArchive = IDM_OPEN_ARCHIVE;
+constexpr int kCmdArchiveInfo = IDM_ARCHIVE_INFO;
+constexpr int kCmdExtractHere = IDM_EXTRACT_HERE;
+constexpr int kCmdCompressFile = IDM_COMPRESS_FILE;
+constexpr int kCmdCompressFolder = IDM_COMPRESS_FOLDER;
 
 // Everything a command works with: the state record, the window system, and the
 // codec tables (about 24 MiB, made at the first command that codes and kept for
