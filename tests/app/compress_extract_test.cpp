@@ -1,6 +1,7 @@
 // The five compress and extract commands over real archives on disk: their
 // progress lines, their summaries, solid extraction, Stop, and archives equal
 // byte for byte to those of the command line.
+#include <algorithm>
 #include <cinttypes>
 #include <cstdlib>
 
@@ -162,6 +163,26 @@ TEST_F(Run, StopEndsTheCommandAfterTheFileInWork) {
     EXPECT_EQ(LastBox().text, Added(1, 1000, l.entries[0].record_length, dir / "t.vlm", "0.000"));
     EXPECT_EQ(ui.progress_closed, 1);
     EXPECT_FALSE(context->running);
+}
+
+TEST_F(Run, InsideALargeFileTheLinesAreRedrawnAndTheBarMoves) {
+    // 3 MiB of text: the codec reports its position about once a MiB; with the
+    // clock moving 500 ms per reading, every report is due for a redraw.
+    WriteBytes(src / "large.txt", TextData(3 << 20, 9));
+    ui.step = 500;
+    std::vector<uint64_t> bar;
+    ui.stop = [&] {
+        if (bar.empty() || bar.back() != ui.bar_done) bar.push_back(ui.bar_done);
+        return false;
+    };
+    CompressRows({"large.txt"}, "t");
+    int file_lines = 0;
+    for (const Line& l : ui.lines) file_lines += l.y == 30 && l.x == 10;
+    EXPECT_GE(file_lines, 3);  // at least two redraws inside the file, one after it
+    ASSERT_GE(bar.size(), 3u);
+    EXPECT_TRUE(std::is_sorted(bar.begin(), bar.end()));
+    EXPECT_EQ(ui.bar_done, uint64_t(3) << 20);
+    EXPECT_EQ(ui.bar_total, uint64_t(3) << 20);
 }
 
 TEST_F(Run, CommandsArrivingWhileOneRunsAreRefused) {

@@ -60,6 +60,15 @@ TEST_F(Views, FoldersComeBeforeFilesInTheOrderFound) {
     EXPECT_EQ(FileSizeText((dir / "missing").string()), "-");
 }
 
+TEST_F(Views, AFolderOfMoreEntriesThanRowsShowsAsManyAsTheGridHolds) {
+    for (int i = 0; i < kRowCapacity + 3; ++i) std::ofstream(dir / ("f" + std::to_string(i)));
+    ShowFolder(dir);
+    EXPECT_EQ(Rows(), kRowCapacity);
+    EXPECT_EQ(state->listed_rows, static_cast<uint32_t>(kRowCapacity));
+    RunMenuCommand(*context, kCmdSelectAll);
+    EXPECT_EQ(state->selected_count, static_cast<uint32_t>(kRowCapacity - 1));
+}
+
 TEST_F(Views, FolderRowsOpenAtTheNextSelectionAfterADoubleClick) {
     fs::create_directories(dir / "a" / "b");
     WriteBytes(dir / "a" / "b" / "deep.txt", "deep");
