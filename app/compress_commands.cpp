@@ -5,7 +5,6 @@
 
 #include "app/app_internal.h"
 #include "app/paths.h"
-#include "archive/compress.h"
 #include "archive/folder_walk.h"
 #include "archive/open_archive.h"
 #include "archive/summary_text.h"
@@ -84,16 +83,6 @@ void FinishCompress(AppContext& context, Command& command, CommandReporter& repo
     context.ui.ShowMessage(text, text::kAddedCaption, kIconInformation);
 }
 
-void AddOneFile(Command& command, const std::string& path, const std::string& name,
-                AddSummary& summary) {
-    command.totals.files_processed += 1;
-    switch (compress_file(command, path, "", name)) {
-        case AddResult::added: ++summary.added; break;
-        case AddResult::skipped: ++summary.skipped; break;
-        case AddResult::failed: summary.failed = true; break;
-    }
-}
-
 // After a compress command started in the archive view, the grid lists the
 // archive just written, so rows, offsets and view agree again.
 void ShowViewAfter(AppContext& context, bool was_archive_view) {
@@ -145,10 +134,9 @@ void CompressMarkedRows(AppContext& context) {
             Show(context, text::kPathTooLong, path);
             continue;
         }
-        if (s.row_kind[r] == kRowFolder)
-            walk_folder(command, path, name, summary);
-        else if (s.row_kind[r] == kRowFile)
-            AddOneFile(command, path, name, summary);
+        // A folder row's files go in below the folder's name, a file row under its
+        // own name; the archive being written is never added to itself.
+        if (s.row_kind[r] == kRowFolder || s.row_kind[r] == kRowFile) add_path(command, path, summary);
     }
     FinishCompress(context, command, reporter, summary);
     s.archive_view = 0;
@@ -173,7 +161,7 @@ void CompressSingleFile(AppContext& context) {
     if (!StartCompress(context, command)) return;
     // No progress window: the summary is the only sign of this command.
     AddSummary summary;
-    AddOneFile(command, s.source_file, LastName(s.source_file), summary);
+    add_path(command, s.source_file, summary);
     FinishCompress(context, command, reporter, summary);
     ShowViewAfter(context, was_archive_view);
 }
@@ -195,7 +183,9 @@ void CompressSingleFolder(AppContext& context) {
     if (!StartCompress(context, command)) return;
     reporter.OpenWindow(s.archive_path, bytes_below(folder));
     AddSummary summary;
-    walk_folder(command, folder, FolderArchiveName(folder), summary);
+    // Below the folder's own name; a drive's top folder has none, and its files
+    // stand at the top.
+    add_path(command, folder, summary);
     FinishCompress(context, command, reporter, summary);
     ShowViewAfter(context, was_archive_view);
 }

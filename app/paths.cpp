@@ -25,16 +25,6 @@ bool ParentLeavesDrive(const std::string& folder, char separator) {
     return ParentFolder(folder, separator).size() < 3;
 }
 
-std::string LastName(const std::string& path, char separator) {
-    const size_t last = path.rfind(separator);
-    return last == std::string::npos ? path : path.substr(last + 1);
-}
-
-std::string FolderArchiveName(const std::string& folder, char separator) {
-    if (!folder.empty() && folder.back() == separator) return std::string();
-    return LastName(folder, separator);
-}
-
 std::string WithTrailingSeparator(const std::string& folder, char separator) {
     if (folder.empty()) return folder;
     return folder + separator;

@@ -29,13 +29,6 @@ std::string ParentFolder(const std::string& folder, char separator = kNativeSepa
 // text is shorter than 3 characters (C:\Data gives C:, C:\ gives C:).
 bool ParentLeavesDrive(const std::string& folder, char separator = kNativeSeparator);
 
-// The text after the last separator (the whole text when there is none).
-std::string LastName(const std::string& path, char separator = kNativeSeparator);
-
-// The name a folder goes under in the archive: its last name; a drive's top
-// folder (text ending in a separator, C:\) has none and its files stand at the top.
-std::string FolderArchiveName(const std::string& folder, char separator = kNativeSeparator);
-
 // folder with a trailing separator ("%s\"); "" stays "".
 std::string WithTrailingSeparator(const std::string& folder, char separator = kNativeSeparator);
 

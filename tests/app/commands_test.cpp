@@ -41,9 +41,6 @@ TEST(Paths, ParentAndDriveTopRulesOnBackslashTexts) {
     EXPECT_EQ(JoinFolder("C:\\", "Docs", '\\'), "C:\\\\Docs");  // accepted by the file system
     EXPECT_EQ(JoinFolder("C:\\Data", "Docs", '\\'), "C:\\Data\\Docs");
     EXPECT_EQ(JoinFolder("", "Docs", '\\'), "Docs");
-    EXPECT_EQ(LastName("C:\\Data\\notes.txt", '\\'), "notes.txt");
-    EXPECT_EQ(FolderArchiveName("C:\\Data\\docs", '\\'), "docs");
-    EXPECT_EQ(FolderArchiveName("C:\\", '\\'), "");  // a drive's files stand at the top
     EXPECT_EQ(WithTrailingSeparator("C:\\out", '\\'), "C:\\out\\");
     EXPECT_EQ(WithTrailingSeparator("", '\\'), "");
 }

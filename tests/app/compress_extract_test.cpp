@@ -203,6 +203,20 @@ TEST_F(Run, CommandsArrivingWhileOneRunsAreRefused) {
     EXPECT_EQ(List(dir / "t.vlm").entries.size(), 1u);
 }
 
+TEST_F(Run, TheArchiveWrittenIsNeverAddedToItself) {
+    ui.file_answers = {(src / "top.txt").string(), (src / "t").string()};
+    RunMenuCommand(*context, kCmdCompressFile);
+    ShowFolder(src);
+    ASSERT_GE(RowNamed("t.vlm"), 0);
+    MarkNamed("t.vlm");
+    MarkNamed("z.txt");
+    ui.file_answers.push_back((src / "t").string());
+    PressButton(*context, ToolbarButton::compress);
+    const ArchiveListing l = List(src / "t.vlm");
+    ASSERT_EQ(l.entries.size(), 2u);
+    EXPECT_EQ(l.entries[1].file_name, "z.txt");
+}
+
 TEST_F(Run, CompressSingleFolderShowsItsSourceAndStoresItsName) {
     ui.folder_answers.push_back((src / "docs").string());
     ui.file_answers.push_back(Path("f"));
