@@ -66,7 +66,8 @@ void ListFolder(AppContext& context, const std::string& folder) {
         s.grid.SetCell(r, 3, "   ", 0, 0);
         s.grid.SetRowColor(r, kColourFolder);
     }
-    if (!StorePath(context, s.current_folder, folder)) s.current_folder[0] = '\0';
+    // A folder whose path does not fit the texts is refused: only the parent row.
+    if (!StorePath(context, s.current_folder, folder)) return;
     // The listed folder becomes the process's current folder and stays so:
     // "Extract here" and relative paths then refer to the folder on view.
     if (!folder.empty()) context.ui.SetCurrentFolder(folder);
