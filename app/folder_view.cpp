@@ -28,6 +28,9 @@ bool AppendRow(AppState& s, const char* marker, uint8_t kind, int* row) {
 }  // namespace
 
 std::string FileSizeText(const std::string& path) {
+    // Only regular files are opened: opening a pipe or a device could wait forever.
+    uint64_t regular_size = 0;
+    if (!platform::file_size(path.c_str(), &regular_size)) return "-";
     FILE* file = platform::open_file(path.c_str(), "rb");
     if (!file) return "-";
     uint64_t size = 0;

@@ -17,8 +17,8 @@ struct FolderNames {
 // Appends the entries of folder ("." and ".." left out) to the two lists.
 void EnumerateFolder(const std::string& folder, FolderNames* names);
 
-// The "Size" cell of a file: its size in decimal, "-" when it cannot be opened,
-// "-1" when its end cannot be read.
+// The "Size" cell of a file: its size in decimal, "-" when it cannot be opened
+// or is no regular file, "-1" when its end cannot be read.
 std::string FileSizeText(const std::string& path);
 
 }  // namespace app

@@ -1,5 +1,9 @@
 // The folder view and the archive view: rows, kinds, colours, offsets, moving
 // between folders, the entry count and deleting rows.
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 #include "app/folder_view.h"
 #include "app/paths.h"
 #include "fake_ui.h"
@@ -58,6 +62,12 @@ TEST_F(Views, FoldersComeBeforeFilesInTheOrderFound) {
         EXPECT_EQ(state->row_kind[r], kRowFile);
     }
     EXPECT_EQ(FileSizeText((dir / "missing").string()), "-");
+    EXPECT_EQ(FileSizeText((dir / "alpha").string()), "-");
+#ifndef _WIN32
+    // A pipe is not opened (that would wait for a writer): it shows "-".
+    ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0600), 0);
+    EXPECT_EQ(FileSizeText((dir / "pipe").string()), "-");
+#endif
 }
 
 TEST_F(Views, AFolderOfMoreEntriesThanRowsShowsAsManyAsTheGridHolds) {
@@ -103,8 +113,10 @@ TEST_F(Views, FolderRowsOpenAtTheNextSelectionAfterADoubleClick) {
 
 TEST_F(Views, GoingUpFromTheTopAsksForAFolder) {
     // A folder right below the top (its parent text shorter than 3 characters,
-    // like C:\Data) goes to the folder chooser instead of up.
-    const fs::path top = dir.root_path() / *dir.relative_path().begin();
+    // like C:\Data) goes to the folder chooser instead of up. One that does not
+    // exist shows only its parent row.
+    const fs::path top = dir.root_path() / "vellum-no-such-folder";
+    ASSERT_FALSE(fs::exists(top));
     ASSERT_LT(ParentFolder(top.string()).size(), 3u);
     ShowFolder(top);
     ASSERT_EQ(std::string(state->current_folder), top.string());
