@@ -33,7 +33,7 @@ enum class Direction { compress, extract };
 // Called about every kInterval positions while a span is coded, so a front end can
 // show live progress inside one large block. It must not touch the codec.
 struct SpanProgress {
-    static constexpr size_t kInterval = size_t{1} << 20;
+    static constexpr size_t kInterval = size_t{1} << 18;
     void (*tick)(void* context, size_t position) = nullptr;
     void* context = nullptr;
 };

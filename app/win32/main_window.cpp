@@ -57,10 +57,11 @@ LRESULT OnSize() {
 }
 
 // A command is running inside an earlier WM_COMMAND (its progress window pumps
-// the messages): closing now would pull the grid from under it.
+// the messages, or one of its ownerless dialogs is open): closing now would
+// pull the grid from under it, so the window closes when the command returns.
 LRESULT OnClose(HWND hwnd) {
     MainWindowParts& parts = Parts();
-    if (parts.context && parts.context->running) {
+    if (parts.context && (parts.context->running || parts.state->busy)) {
         parts.close_pending = true;
         parts.ui->RequestStop();
         return 0;

@@ -7,6 +7,12 @@
 //                        WINTOOL_COMMAND_LINE exactly as written (the quotes a
 //                        shell puts around a document path included) and
 //                        prints the new process's id
+//   wintool responsive TITLE [MS]
+//                        whether the visible top-level window titled TITLE
+//                        answers a message within MS milliseconds (default
+//                        5000: a window that takes longer is what the system
+//                        shows as "not responding"); prints the time it took.
+//                        Exit status 0 answered, 1 no answer, 2 no such window
 //   wintool command-line prints its own command line
 #include <windows.h>
 
@@ -67,6 +73,42 @@ int Run() {
     return 0;
 }
 
+struct Search {
+    const char* title;
+    HWND found;
+};
+
+BOOL CALLBACK FindVisible(HWND hwnd, LPARAM lParam) {
+    Search* search = reinterpret_cast<Search*>(lParam);
+    char text[1024] = "";
+    GetWindowTextA(hwnd, text, sizeof text);
+    if (IsWindowVisible(hwnd) && std::strcmp(text, search->title) == 0) {
+        search->found = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+int Responsive(const char* title, unsigned timeout_ms) {
+    Search search{title, nullptr};
+    EnumWindows(FindVisible, reinterpret_cast<LPARAM>(&search));
+    if (!search.found) {
+        std::fprintf(stderr, "wintool responsive: no window titled %s\n", title);
+        return 2;
+    }
+    LARGE_INTEGER frequency, start, end;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&start);
+    DWORD_PTR answer = 0;
+    const LRESULT ok = SendMessageTimeoutA(search.found, WM_NULL, 0, 0,
+                                           SMTO_ABORTIFHUNG | SMTO_BLOCK, timeout_ms, &answer);
+    QueryPerformanceCounter(&end);
+    const double ms = 1000.0 * static_cast<double>(end.QuadPart - start.QuadPart) /
+                      static_cast<double>(frequency.QuadPart);
+    std::printf("%s %.1f ms\n", ok ? "answered" : "no answer", ms);
+    return ok ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -75,10 +117,12 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (argc == 2 && std::strcmp(argv[1], "run") == 0) return Run();
+    if ((argc == 3 || argc == 4) && std::strcmp(argv[1], "responsive") == 0)
+        return Responsive(argv[2], argc == 4 ? static_cast<unsigned>(std::atoi(argv[3])) : 5000);
     if (argc >= 2 && std::strcmp(argv[1], "command-line") == 0) {
         std::printf("%s\n", GetCommandLineA());
         return 0;
     }
-    std::fprintf(stderr, "usage: wintool list | run | command-line\n");
+    std::fprintf(stderr, "usage: wintool list | run | responsive TITLE [MS] | command-line\n");
     return 2;
 }
