@@ -301,5 +301,16 @@ TEST_F(Commands, StartUpWithAnArchiveOrWithTheFolderChooser) {
     EXPECT_EQ(Cell(0, 1), "a.txt");
 }
 
+TEST_F(Commands, AStartUpArgumentLongerThanTheBuffersIsRefused) {
+    ui.folder_answers.push_back(dir.string());
+    const std::string line = "\"vellum.exe\" \"" + std::string(1100, 'x') + "\"";
+    StartUp(*context, line.c_str());
+    EXPECT_EQ(LastBox().caption, "Path too long (at most 1023 characters)");
+    EXPECT_EQ(state->archive_view, 0);
+    EXPECT_EQ(std::string(state->archive_path), "");
+    EXPECT_EQ(ui.folder_dialogs, 1);  // the folder view instead
+    EXPECT_EQ(Cell(0, 1), " ..");
+}
+
 }  // namespace
 }  // namespace vellum::apptest
