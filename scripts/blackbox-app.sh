@@ -233,6 +233,10 @@ menu c 0
 press_button 0
 file_dialog "Save As" "$(winpath "$WORK/big.vlm")"
 check "progress window appears" wait_window "Vellum Dialog"
+check "progress window: dialog class, 600 x 300 at 300,300" \
+  test "$(windows | awk -F'\t' '$1 == "top" && $6 == "Vellum Dialog" { print $5, $7; exit }')" = "#32770 300,300,600,300"
+sleep 0.5
+shot progress-window
 # Both windows are asked, again and again while the command runs, whether they
 # answer a message (the system calls a window that has not for 5 s "not
 # responding"); the times go to responsive.log.
@@ -251,7 +255,6 @@ for _ in 1 2 3 4 5; do
   ask "Vellum Dialog"
   ask Vellum
 done
-shot progress-window
 check "both windows answer during the compress ($answered of $asked)" test "$answered" -eq "$asked" -a "$asked" -gt 0
 check "large compress summary" box_says NOTICE "Added 1 files  "
 answer
