@@ -312,6 +312,7 @@ struct LongCommandProbe {
     int ticks_while_running = 0;
     bool poked = false;
     bool stopped = false;
+    std::vector<vellum::app::ProgressLine> lines;  // as kept when Stop was pressed
 };
 LongCommandProbe g_probe;
 
@@ -328,6 +329,7 @@ void CALLBACK ProbeTimer(HWND, UINT, UINT_PTR, DWORD) {
     for (const vellum::app::ProgressLine& line : p.ui->Progress().lines) {
         if (line.x == 60 && line.y == 30 && line.text == p.stop_after) {
             HWND progress = p.ui->Progress().window;
+            p.lines = p.ui->Progress().lines;
             if (p.close_instead) PostMessageA(p.main, WM_CLOSE, 0, 0);
             else SendMessageA(GetDlgItem(progress, vellum::app::kStopButtonId), BM_CLICK, 0, 0);
             p.stopped = true;
@@ -412,6 +414,18 @@ TEST_F(LongCommandTest, ClosingTheWindowDuringACommand) {
     EXPECT_EQ(State().solid, 0);  // the Solid press during the command was refused
     EXPECT_FALSE(IsWindow(Main()));
     EXPECT_TRUE(FileExists(archive));
+    // The status lines of the real command, at their places.
+    struct Expected { int x, y; const char* starts; };
+    const Expected expected[] = {
+        {10, 10, "ARCHIVE: "}, {72, 10, archive.c_str()}, {10, 30, "FILE:    "}, {60, 30, "2-large.bin"},
+        {10, 50, "TIME: "},    {10, 70, "FILES PROCESSED : "}, {10, 90, "PROCESSED : "},
+        {10, 110, "COMPRESSED: "}};
+    for (const Expected& e : expected) {
+        bool found = false;
+        for (const vellum::app::ProgressLine& line : g_probe.lines)
+            found |= line.x == e.x && line.y == e.y && line.text.rfind(e.starts, 0) == 0;
+        EXPECT_TRUE(found) << e.x << "," << e.y << " " << e.starts;
+    }
 }
 
 TEST_F(FolderViewTest, ExitDestroysTheWindow) {
