@@ -4,6 +4,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "app/app_messages.h"
 #include "app/win32/about_box.h"
 
 namespace vellum {
@@ -67,8 +68,10 @@ std::string Win32Ui::ChooseFile(const FileDialogRequest& request) {
         file[sizeof file - 1] = '\0';
         return file;
     }
+    // The dialog refuses a path that does not fit the buffer; say so rather than
+    // act as if the user had cancelled.
     if (CommDlgExtendedError() == FNERR_BUFFERTOOSMALL)
-        ShowMessage(kPathTooLongText, kPathTooLongCaption, MB_ICONWARNING);
+        ShowMessage("The chosen file", text::kPathTooLong.caption, text::kPathTooLong.flags);
     return "";
 }
 

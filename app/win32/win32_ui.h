@@ -32,10 +32,6 @@ DialogFunctions& Dialogs();
 constexpr DWORD kOpenFileNameSize = offsetof(OPENFILENAMEA, lpTemplateName) + sizeof(LPCSTR);
 static_assert(sizeof(void*) != 4 || kOpenFileNameSize == 76, "the structure without its Windows 2000 fields");
 
-// Shown when a chosen path does not fit the 1024-byte buffer.
-constexpr const char* kPathTooLongText = "The path is too long (at most 1023 characters)";
-constexpr const char* kPathTooLongCaption = "Warning";
-
 class Win32Ui : public Ui {
 public:
     explicit Win32Ui(AppState& state) : state_(state) {}
