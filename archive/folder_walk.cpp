@@ -124,4 +124,25 @@ void add_path(Command& command, const std::string& path, AddSummary& summary) {
     add_file(command, state, path, "", name, summary);
 }
 
+namespace {
+
+// Folder links may lead back up; the scan stops this deep rather than loop (the
+// add itself enters no folder twice).
+constexpr int kMaxScanDepth = 64;
+
+uint64_t bytes_below_at(const std::string& path, int depth) {
+    uint64_t size = 0;
+    if (platform::file_size(path.c_str(), &size)) return size;
+    std::vector<platform::FolderItem> items;
+    if (depth >= kMaxScanDepth || !platform::list_folder(path.c_str(), &items)) return 0;
+    uint64_t total = 0;
+    const std::string base = with_separator(path);
+    for (const platform::FolderItem& item : items) total += bytes_below_at(base + item.name, depth + 1);
+    return total;
+}
+
+}  // namespace
+
+uint64_t bytes_below(const std::string& path) { return bytes_below_at(path, 0); }
+
 }  // namespace vellum

@@ -30,6 +30,11 @@ struct AddSummary {
 void walk_folder(Command& command, const std::string& folder, const std::string& relative,
                  AddSummary& summary);
 
+// Bytes an add of `path` will read: a file's size, or the sizes of every file
+// below a folder (links that lead back up stop the scan at a fixed depth), for
+// a progress bar's end.
+uint64_t bytes_below(const std::string& path);
+
 // Adds a file under its own name, or a folder through walk_folder.
 void add_path(Command& command, const std::string& path, AddSummary& summary);
 

@@ -31,7 +31,7 @@ enum class ProgressKind {
     file_compressed,   // an entry was added; name = the file's name
     entry_extracted,   // an entry was decoded; name = its output path
     block_extracted,   // one block of an entry was decoded (normal archives)
-    working,           // inside a file, about once a MiB: entry_done of entry_size
+    working,           // inside a file, about every 256 KiB: entry_done of entry_size
 };
 
 struct ProgressEvent {

@@ -20,24 +20,9 @@ namespace vellum {
 namespace cli {
 namespace {
 
-// Folder links may lead back up; the size scan for the progress display stops
-// this deep rather than loop (the add itself cuts a cycle where it closes).
-constexpr int kMaxScanDepth = 64;
-
-uint64_t bytes_below(const std::string& path, int depth) {
-    uint64_t size = 0;
-    if (platform::file_size(path.c_str(), &size)) return size;
-    std::vector<platform::FolderItem> items;
-    if (depth >= kMaxScanDepth || !platform::list_folder(path.c_str(), &items)) return 0;
-    uint64_t total = 0;
-    const std::string base = with_separator(path);
-    for (const platform::FolderItem& item : items) total += bytes_below(base + item.name, depth + 1);
-    return total;
-}
-
 uint64_t bytes_to_add(const std::vector<std::string>& paths) {
     uint64_t total = 0;
-    for (const std::string& path : paths) total += bytes_below(path, 0);
+    for (const std::string& path : paths) total += bytes_below(path);
     return total;
 }
 
@@ -137,7 +122,7 @@ int run_add(Session& session, const Options& options) {
     }
     print_line(session,
                added_summary(summary.added, totals.processed_total, totals.compressed_total,
-                             command.archive_path, totals.elapsed_seconds()),
+                             command.archive_path, totals.elapsed_seconds(), FileCount::singular_one),
                true);
     if (summary.interrupted) return report_interrupted(session);
     if (summary.failed) return kExitFatal;

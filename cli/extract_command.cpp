@@ -145,7 +145,8 @@ int run_extract(Session& session, const Options& options) {
             sound = false;
     }
     const std::string line = extracted_summary(summary.written, totals.compressed_total,
-                                               totals.processed_total, path, totals.elapsed_seconds());
+                                               totals.processed_total, path, totals.elapsed_seconds(),
+                                               FileCount::singular_one);
     // With --stdout the entries' bytes are all that goes to standard output.
     if (!options.to_stdout)
         print_line(session, line, true);

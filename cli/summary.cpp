@@ -20,21 +20,6 @@ std::string formatted(const char* format, Args... args) {
 
 }  // namespace
 
-std::string added_summary(uint32_t files, uint64_t processed_total, uint64_t compressed_total,
-                          const std::string& archive, double seconds) {
-    return formatted("Added %d %s  %" PRIu64 " bytes to %" PRIu64 "  in archive %s in %1.3f sec. ",
-                     static_cast<int>(files), files == 1 ? "file" : "files", processed_total, compressed_total, archive.c_str(),
-                     seconds);
-}
-
-std::string extracted_summary(uint32_t files, uint64_t compressed_total,
-                              uint64_t processed_total, const std::string& archive,
-                              double seconds) {
-    return formatted(
-        "Extracted %d %s %" PRIu64 " bytes to %" PRIu64 " bytes from archive %s in %1.3f sec. ",
-        static_cast<int>(files), files == 1 ? "file" : "files", compressed_total, processed_total, archive.c_str(), seconds);
-}
-
 std::string ratio_text(uint64_t packed, uint64_t original) {
     if (original == 0) return "-";
     return formatted("%.1f%%", 100.0 * static_cast<double>(packed) / static_cast<double>(original));

@@ -4,19 +4,14 @@
 #include <cstdint>
 #include <string>
 
+#include "archive/summary_text.h"
+
 namespace vellum {
 namespace cli {
 
-// "Added %d files  %I64d bytes to %I64d  in archive %s in %1.3f sec. " ("1 file"
-// for one); only the files actually added count.
-std::string added_summary(uint32_t files, uint64_t processed_total, uint64_t compressed_total,
-                          const std::string& archive, double seconds);
-
-// "Extracted %d files %I64d bytes to %I64d bytes from archive %s in %1.3f sec. ":
-// the archive bytes read first, then the bytes written out.
-std::string extracted_summary(uint32_t files, uint64_t compressed_total,
-                              uint64_t processed_total, const std::string& archive,
-                              double seconds);
+// The summaries are shared with the desktop program.
+using vellum::added_summary;
+using vellum::extracted_summary;
 
 // Packed size as a percentage of the original, "-" when there is nothing.
 std::string ratio_text(uint64_t packed, uint64_t original);

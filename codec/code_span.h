@@ -34,7 +34,9 @@ enum class Direction { compress, extract };
 // show live progress inside one large block, and stop it. It must not touch the
 // codec. Returning false ends the span there (code_span then returns false).
 struct SpanProgress {
-    static constexpr size_t kInterval = size_t{1} << 20;
+    // Every 256 KiB: often enough for a window to stay responsive and a stop to
+    // be seen soon, rare enough to cost nothing against the coding.
+    static constexpr size_t kInterval = size_t{1} << 18;
     bool (*tick)(void* context, size_t position) = nullptr;
     void* context = nullptr;
 };

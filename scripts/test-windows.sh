@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the Windows programs with MinGW-w64 into BUILD_DIR and runs their
 # tests under Wine on a virtual X display: every GoogleTest program through
-# ctest, then the black-box smoke test of the grid. A fresh Wine prefix and a
+# ctest, then the black-box tests of the grid and of vellum.exe (screenshots
+# in BUILD_DIR/artifacts). A fresh Wine prefix and a
 # fresh display per run; both are removed on exit.
 # Usage: scripts/test-windows.sh [BUILD_DIR]   (default: build-win)
 set -euo pipefail
@@ -55,5 +56,9 @@ echo "ctest under wine: $(since "$t")"
 
 t=$(now)
 "$ROOT/scripts/blackbox-grid.sh" "$BUILD" "$ART" || status=1
-echo "black-box: $(since "$t")"
+echo "black-box grid: $(since "$t")"
+
+t=$(now)
+"$ROOT/scripts/blackbox-app.sh" "$BUILD" "$ART" || status=1
+echo "black-box vellum.exe: $(since "$t")"
 exit "$status"

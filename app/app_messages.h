@@ -1,0 +1,34 @@
+// The texts the desktop program's own commands show: message boxes with their
+// captions and flags, the summaries' captions, and the status lines' formats.
+// The core's messages are in archive/messages.h.
+#pragma once
+
+#include "archive/messages.h"
+
+namespace vellum {
+namespace app {
+namespace text {
+
+constexpr MessageText kSelectSomething = {"Please select any File/Dir", "Warning", kIconWarning};
+constexpr MessageText kOnlyExtraction = {"Only Extraction", "Warning", kIconWarning};
+constexpr MessageText kOpenArchive = {"Open Archive", "Warning", kIconWarning};
+constexpr MessageText kFileNotExist = {"File Not Exist", "Warning", kIconInformation};
+constexpr MessageText kFolderSource = {nullptr, "source", kFlagsNone};
+// A path that does not fit the 1024-byte texts is refused, never cut.
+constexpr MessageText kPathTooLong = {nullptr, "Path too long (at most 1023 characters)",
+                                      kIconWarning};
+
+constexpr const char* kAddedCaption = "NOTICE";
+constexpr const char* kExtractedCaption = "DECOMPRESSION COMPLETED";
+
+// Status lines of the progress window.
+constexpr const char* kArchiveLabel = "ARCHIVE: ";
+constexpr int kArchiveLabelX = 10, kArchivePathX = 72, kArchiveY = 10;
+// "FILE:" and 47 blanks: blanks out the previous name.
+constexpr const char* kFileLabel = "FILE:                                               ";
+constexpr int kLabelX = 10, kNameX = 60;
+constexpr int kFileY = 30, kTimeY = 50, kFilesY = 70, kProcessedY = 90, kCompressedY = 110;
+
+}  // namespace text
+}  // namespace app
+}  // namespace vellum

@@ -1,0 +1,134 @@
+// The archive view: the core's listing put into the grid and the row tables,
+// the entry count, and deleting the marked rows' entries.
+#include "app/app_internal.h"
+#include "app/paths.h"
+#include "manage/delete.h"
+#include "manage/info.h"
+
+namespace vellum {
+namespace app {
+namespace {
+
+// Rows beyond the tables' capacity are dropped; the offset after the last row
+// kept is then the start of the first dropped row, so every kept row's range
+// stays exact.
+void FillGrid(AppContext& context, const ArchiveListing& listing) {
+    AppState& s = context.state;
+    for (const ListingRow& row : listing.rows) {
+        if (s.listed_rows >= static_cast<uint32_t>(kRowCapacity)) break;
+        const int r = s.grid.GetRowCount();
+        if (!s.grid.AddRow(row.marker.c_str(), 0)) break;
+        for (int column = 1; column <= 4; ++column)
+            s.grid.SetCell(r, column, listing_cell(row, column).c_str(), 0, 0);
+        if (row.kind == kRowKindFolder) s.grid.SetRowColor(r, kColourFolder);
+        s.row_kind[s.listed_rows] = row.kind == kRowKindFolder ? kRowFolder : kRowFile;
+        s.row_marks[s.listed_rows] = 0;
+        s.row_offsets[s.listed_rows] = row.offset;
+        s.listed_rows += 1;
+    }
+    s.row_offsets[s.listed_rows] = listing.row_offsets.size() > s.listed_rows
+                                       ? listing.row_offsets[s.listed_rows]
+                                       : listing.archive_length;
+    s.entry_count = listing.entry_count;
+}
+
+void AdoptHeader(AppContext& context, const ArchiveHeader& header) {
+    context.state.solid = header.solid;
+    context.state.buffer_setting = header.buffer_setting;
+    ShowSolidImage(context);
+    ShowBufferImage(context);
+}
+
+bool Listed(ListStatus status) {
+    return status == ListStatus::complete || status == ListStatus::incomplete;
+}
+
+void RestoreSavedPath(AppState& s) {
+    if (s.archive_view) CopyText(s.archive_path, s.saved_archive_path);
+}
+
+}  // namespace
+
+void ShowSolidImage(AppContext& context) {
+    context.ui.SetButtonImage(ToolbarButton::solid, SolidImage(context.state.solid));
+}
+
+void ShowBufferImage(AppContext& context) {
+    context.ui.SetButtonImage(ToolbarButton::buffer, BufferImage(context.state.buffer_setting));
+}
+
+void OpenArchiveIntoGrid(AppContext& context, const std::string& path) {
+    AppState& s = context.state;
+    CommandReporter reporter(context, false);
+    ArchiveListing listing;
+    // The core checks the signature and walks the records; a file that cannot be
+    // opened is passed over silently, one that is no archive is reported.
+    if (!Listed(open_archive(path, reporter, &listing))) {
+        RestoreSavedPath(s);
+        return;
+    }
+    ClearRows(context);
+    s.grid.Refresh();
+    AdoptHeader(context, listing.header);
+    s.grid.SetColumn(1, "Name in Archive", 494, 1);
+    s.grid.SetColumn(2, "Packed Size", 200, 1);
+    s.grid.SetColumn(3, "Size", 200, 1);
+    s.grid.Refresh();
+    FillGrid(context, listing);
+    context.listing = std::move(listing);
+    s.grid.Refresh();
+    s.archive_view = 1;
+}
+
+void ShowArchiveInfo(AppContext& context) {
+    AppState& s = context.state;
+    if (!s.archive_view) {
+        Show(context, msg::kInfoNoArchive);
+        return;
+    }
+    ClearRows(context);
+    s.grid.SetColumn(0, "  ", 40, 1);
+    s.grid.SetColumn(1, "ARCHIVE FILE", 494, 1);
+    s.grid.SetColumn(2, "COMPRESSED", 200, 1);
+    s.grid.SetColumn(3, "ORIGINAL", 200, 1);
+    s.grid.Refresh();
+    CommandReporter reporter(context, false);
+    ArchiveListing listing;
+    if (Listed(list_archive(s.archive_path, reporter, &listing))) {
+        AdoptHeader(context, listing.header);
+        FillGrid(context, listing);
+    }
+    context.listing = std::move(listing);
+    s.grid.Refresh();
+    Show(context, msg::kInfoCount, entry_count_text(s.entry_count));
+}
+
+void DeleteMarkedEntries(AppContext& context) {
+    AppState& s = context.state;
+    DeleteRequest request;
+    request.archive_view = s.archive_view != 0;
+    request.archive_path = s.archive_path;
+    request.solid = s.solid;
+    for (uint32_t r = 0; r < s.listed_rows; ++r)
+        if (s.row_marks[r]) request.marked.push_back(r);
+    CommandReporter reporter(context, false);
+    switch (delete_entries(request, context.listing, reporter)) {
+        case DeleteResult::deleted:
+            // Shown once the rebuilt archive stands under the archive's name.
+            Show(context, msg::kDeleted);
+            ResetMarks(context);
+            OpenArchiveIntoGrid(context, s.archive_path);
+            break;
+        case DeleteResult::archive_deleted:
+            s.archive_view = 0;
+            ClearRows(context);
+            break;
+        case DeleteResult::refused:
+        case DeleteResult::failed:
+        case DeleteResult::interrupted:
+            break;
+    }
+}
+
+}  // namespace app
+}  // namespace vellum

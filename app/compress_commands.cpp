@@ -1,0 +1,195 @@
+// The three compress commands: the marked rows of the folder view, one chosen
+// file, one chosen folder. Each asks for its target archive, prepares the
+// buffers once, runs the core's drivers and sums up in one box.
+#include <cstdio>
+
+#include "app/app_internal.h"
+#include "app/paths.h"
+#include "archive/folder_walk.h"
+#include "archive/open_archive.h"
+#include "archive/summary_text.h"
+#include "platform/platform.h"
+
+namespace vellum {
+namespace app {
+namespace {
+
+// Open or create archive: the save dialog until a usable archive is chosen or
+// the user cancels. A typed name whose ".vlm" form exists opens that archive
+// for adding; an existing normal archive's buffer setting is adopted. False,
+// with the archive path empty, when nothing is to be added.
+bool OpenTargetArchive(AppContext& context, Command& command) {
+    AppState& s = context.state;
+    for (;;) {
+        s.archive_path[0] = '\0';
+        const std::string path = ChooseFile(context, FileDialogKind::save);
+        if (path.empty()) return false;
+        // The ".vlm" the core may add must fit too.
+        if (path.size() + 4 >= static_cast<size_t>(kTextSize)) {
+            Show(context, text::kPathTooLong, path);
+            continue;
+        }
+        switch (open_or_create_archive(command, path)) {
+            case OpenResult::created:
+            case OpenResult::opened:
+                CopyText(s.archive_path, command.archive_path);
+                s.archive_view = 1;
+                s.buffer_setting = static_cast<uint8_t>(command.buffer_setting);
+                ShowBufferImage(context);
+                return true;
+            case OpenResult::not_archive:
+            case OpenResult::refused:
+                continue;  // reported; the dialog is shown again
+            case OpenResult::cancelled:
+            case OpenResult::busy:
+            case OpenResult::damaged:
+            case OpenResult::cannot_create:
+                return false;
+        }
+    }
+}
+
+// What every compress command does before its first file.
+bool StartCompress(AppContext& context, Command& command) {
+    AppState& s = context.state;
+    command.solid = s.solid;
+    command.buffer_setting = s.buffer_setting;
+    // A command that ends before its first file leaves the view as it was.
+    const std::string archive_before = s.archive_path;
+    const uint8_t view_before = s.archive_view;
+    if (!OpenTargetArchive(context, command) || !prepare_buffers(command)) {
+        CopyText(s.archive_path, archive_before);
+        s.archive_view = view_before;
+        return false;
+    }
+    s.start_time = context.ui.ClockMs();
+    context.stop_requested = false;
+    context.running = true;
+    return true;
+}
+
+// The "Added" summary: release the tables, close the progress window, show the box.
+void FinishCompress(AppContext& context, Command& command, CommandReporter& reporter,
+                    const AddSummary& summary) {
+    AppState& s = context.state;
+    s.files_processed = summary.added;
+    s.processed_total = command.totals.processed_total;
+    s.compressed_total = command.totals.compressed_total;
+    const std::string text = added_summary(s.files_processed, s.processed_total, s.compressed_total,
+                                           s.archive_path, ElapsedSeconds(context));
+    end_command(command);
+    reporter.CloseWindow();
+    s.compressed_total = 0;
+    context.running = false;
+    context.ui.ShowMessage(text, text::kAddedCaption, kIconInformation);
+}
+
+// After a compress command started in the archive view, the grid lists the
+// archive just written, so rows, offsets and view agree again.
+void ShowViewAfter(AppContext& context, bool was_archive_view) {
+    AppState& s = context.state;
+    s.archive_view = 0;
+    if (!was_archive_view) return;
+    s.archive_view = 1;
+    CopyText(s.saved_archive_path, s.archive_path);
+    OpenArchiveIntoGrid(context, s.archive_path);
+}
+
+uint64_t MarkedBytes(AppContext& context) {
+    AppState& s = context.state;
+    uint64_t total = 0;
+    char name[kTextSize];
+    for (uint32_t r = 0; r < s.listed_rows; ++r) {
+        if (!s.row_marks[r]) continue;
+        s.grid.GetCellText(static_cast<int>(r), 1, name, kTextSize);
+        total += bytes_below(JoinFolder(s.current_folder, name));
+    }
+    return total;
+}
+
+}  // namespace
+
+void CompressMarkedRows(AppContext& context) {
+    AppState& s = context.state;
+    if (s.selected_count == 0) {
+        Show(context, s.archive_view ? text::kOnlyExtraction : text::kSelectSomething);
+        return;
+    }
+    if (s.archive_view) {
+        Show(context, text::kOnlyExtraction);
+        return;
+    }
+    CommandReporter reporter(context, false);
+    Command command(Codec(context), reporter);
+    if (!StartCompress(context, command)) return;
+    reporter.OpenWindow(s.archive_path, MarkedBytes(context));
+
+    AddSummary summary;
+    char name[kTextSize];
+    for (uint32_t r = 0; r < s.listed_rows && !summary.failed; ++r) {
+        if (!s.row_marks[r]) continue;
+        if (reporter.stop_requested()) break;
+        s.grid.GetCellText(static_cast<int>(r), 1, name, kTextSize);
+        const std::string path = JoinFolder(s.current_folder, name);
+        if (path.size() >= static_cast<size_t>(kTextSize)) {
+            Show(context, text::kPathTooLong, path);
+            continue;
+        }
+        // A folder row's files go in below the folder's name, a file row under its
+        // own name; the archive being written is never added to itself.
+        if (s.row_kind[r] == kRowFolder || s.row_kind[r] == kRowFile) add_path(command, path, summary);
+    }
+    FinishCompress(context, command, reporter, summary);
+    s.archive_view = 0;
+    ResetMarks(context);
+}
+
+void CompressSingleFile(AppContext& context) {
+    AppState& s = context.state;
+    const bool was_archive_view = s.archive_view != 0;
+    const std::string source = ChooseFile(context, FileDialogKind::open);
+    s.source_file[0] = '\0';
+    if (source.empty() || !StorePath(context, s.source_file, source)) return;
+    FILE* file = platform::open_file(s.source_file, "rb");
+    if (!file) {
+        Show(context, text::kFileNotExist);
+        return;
+    }
+    std::fclose(file);
+
+    CommandReporter reporter(context, false);
+    Command command(Codec(context), reporter);
+    if (!StartCompress(context, command)) return;
+    // No progress window: the summary is the only sign of this command.
+    AddSummary summary;
+    add_path(command, s.source_file, summary);
+    FinishCompress(context, command, reporter, summary);
+    ShowViewAfter(context, was_archive_view);
+}
+
+void CompressSingleFolder(AppContext& context) {
+    AppState& s = context.state;
+    const bool was_archive_view = s.archive_view != 0;
+    const std::string folder = ChooseFolder(context);
+    s.folder_to_compress[0] = '\0';
+    if (!CopyText(s.folder_to_compress, folder)) {
+        Show(context, text::kPathTooLong, folder);
+        return;
+    }
+    Show(context, text::kFolderSource, s.folder_to_compress);
+    if (folder.empty()) return;
+
+    CommandReporter reporter(context, false);
+    Command command(Codec(context), reporter);
+    if (!StartCompress(context, command)) return;
+    reporter.OpenWindow(s.archive_path, bytes_below(folder));
+    AddSummary summary;
+    // Below the folder's own name; a drive's top folder has none, and its files
+    // stand at the top.
+    add_path(command, folder, summary);
+    FinishCompress(context, command, reporter, summary);
+    ShowViewAfter(context, was_archive_view);
+}
+
+}  // namespace app
+}  // namespace vellum

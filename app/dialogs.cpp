@@ -1,0 +1,36 @@
+// Message boxes and the dialogs the commands open, with the busy flag around them.
+#include "app/app_internal.h"
+#include "app/paths.h"
+
+namespace vellum {
+namespace app {
+
+void Show(AppContext& context, const MessageText& m, const std::string& text) {
+    context.ui.ShowMessage(m.text ? std::string(m.text) : text, m.caption, m.flags);
+}
+
+bool StorePath(AppContext& context, char (&out)[kTextSize], const std::string& text) {
+    if (CopyText(out, text)) return true;
+    Show(context, text::kPathTooLong, text);
+    return false;
+}
+
+// The dialogs have no owner: the main window keeps receiving commands while one
+// is open, and the busy flag is what keeps most of them out.
+std::string ChooseFolder(AppContext& context) {
+    context.state.busy = 1;
+    std::string folder = context.ui.ChooseFolder(FolderChooserRequest{});
+    context.state.busy = 0;
+    return folder;
+}
+
+std::string ChooseFile(AppContext& context, FileDialogKind kind) {
+    context.state.busy = 1;
+    std::string path = context.ui.ChooseFile(kind == FileDialogKind::save ? SaveArchiveDialog()
+                                                                          : OpenFileDialog());
+    context.state.busy = 0;
+    return path;
+}
+
+}  // namespace app
+}  // namespace vellum

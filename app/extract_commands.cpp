@@ -1,0 +1,108 @@
+// The Extract button and "Extract here": the marked rows of the archive view,
+// into a chosen folder or into the process's current folder.
+#include <vector>
+
+#include "app/app_internal.h"
+#include "app/paths.h"
+#include "archive/extract.h"
+#include "archive/summary_text.h"
+
+namespace vellum {
+namespace app {
+namespace {
+
+// Both need the archive view with an archive and at least one marked row.
+bool ExtractAllowed(AppContext& context) {
+    const AppState& s = context.state;
+    const bool archive_open = s.archive_view && s.archive_path[0] != '\0';
+    if (archive_open && s.selected_count == 0) {
+        Show(context, text::kSelectSomething);
+        return false;
+    }
+    if (!archive_open) {
+        Show(context, s.selected_count != 0 || s.archive_path[0] == '\0' ? text::kOpenArchive
+                                                                          : text::kSelectSomething);
+        return false;
+    }
+    return true;
+}
+
+// Destination with its trailing separator into the chosen folder; false when
+// there is none.
+bool ChooseDestination(AppContext& context, bool here) {
+    AppState& s = context.state;
+    s.chosen_folder[0] = '\0';
+    const std::string folder = here ? context.ui.CurrentFolder() : ChooseFolder(context);
+    if (folder.empty()) return false;
+    return StorePath(context, s.chosen_folder, WithTrailingSeparator(folder));
+}
+
+std::vector<OffsetRange> MarkedRanges(const AppState& s) {
+    std::vector<OffsetRange> ranges;
+    for (uint32_t r = 0; r < s.listed_rows; ++r)
+        if (s.row_marks[r]) ranges.push_back(OffsetRange{s.row_offsets[r], s.row_offsets[r + 1]});
+    return ranges;
+}
+
+// Bytes the command decodes: the marked rows' entries, and in a solid archive
+// every entry before the last marked one too.
+uint64_t BytesToDecode(const ArchiveListing& listing, const std::vector<OffsetRange>& ranges,
+                       bool solid) {
+    const uint64_t last_wanted = end_of_ranges(ranges);
+    uint64_t total = 0;
+    for (const ListingEntry& entry : listing.entries) {
+        if (entry.offset >= last_wanted) break;
+        if (solid || in_ranges(ranges, entry.offset)) total += entry.original_size;
+    }
+    return total;
+}
+
+}  // namespace
+
+void ExtractMarkedRows(AppContext& context, bool here) {
+    AppState& s = context.state;
+    if (!ExtractAllowed(context) || !ChooseDestination(context, here)) return;
+
+    CommandReporter reporter(context, true);
+    Command command(Codec(context), reporter);
+    command.archive_path = s.archive_path;
+    // Decoding runs with the mode and block size the listing read from the archive.
+    command.solid = s.solid;
+    command.buffer_setting = s.buffer_setting;
+    if (!prepare_buffers(command)) return;
+    s.start_time = context.ui.ClockMs();
+    context.stop_requested = false;
+    context.running = true;
+
+    const std::vector<OffsetRange> ranges = MarkedRanges(s);
+    reporter.OpenWindow(s.archive_path, BytesToDecode(context.listing, ranges, command.solid != 0));
+    const std::string destination = s.chosen_folder;
+    if (command.solid) {
+        // One run from the first entry: the entries before the last marked row are
+        // decoded, and written only when their row is marked.
+        extract_ranges(command, ranges, destination);
+    } else {
+        for (const OffsetRange& range : ranges) {
+            if (reporter.stop_requested()) break;
+            const ExtractSummary summary = extract_ranges(command, {range}, destination);
+            if (summary.archive_failed) break;
+        }
+    }
+
+    s.files_processed = command.totals.files_processed;
+    s.processed_total = command.totals.processed_total;
+    s.compressed_total = command.totals.compressed_total;
+    const std::string text = extracted_summary(s.files_processed, s.compressed_total,
+                                               s.processed_total, s.archive_path,
+                                               ElapsedSeconds(context));
+    reporter.CloseWindow();
+    s.compressed_total = 0;
+    context.running = false;
+    context.ui.ShowMessage(text, text::kExtractedCaption, kIconInformation);
+    end_command(command);
+    ResetMarks(context);
+    s.chosen_folder[0] = '\0';
+}
+
+}  // namespace app
+}  // namespace vellum

@@ -1,0 +1,168 @@
+#include "app/win32/main_window.h"
+
+#include <memory>
+
+#include "app/win32/toolbar_win32.h"
+#include "resources/resource.h"
+
+namespace vellum {
+namespace app {
+namespace {
+
+// The one main window's pieces. The context is made with the window and kept
+// after it (the codec tables inside live for the process).
+struct MainWindowParts {
+    AppState* state = nullptr;
+    std::unique_ptr<Win32Ui> ui;
+    std::unique_ptr<AppContext> context;
+    bool close_pending = false;  // closed while a command ran: close after it
+};
+
+MainWindowParts& Parts() {
+    static MainWindowParts parts;
+    return parts;
+}
+
+void RegisterMainWindowClass(const AppState& state, HINSTANCE instance) {
+    WNDCLASSEXA wc{};
+    wc.cbSize = sizeof wc;
+    wc.style = CS_DBLCLKS;
+    wc.lpfnWndProc = MainWindowProc;
+    wc.hInstance = instance;
+    wc.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_VELLUM));
+    wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_MENU + 1));
+    wc.lpszMenuName = MAKEINTRESOURCEA(IDR_MAIN_MENU);
+    wc.lpszClassName = state.class_name;
+    wc.hIconSm = LoadIconA(instance, MAKEINTRESOURCEA(IDI_SMALL));
+    RegisterClassExA(&wc);  // a second registration fails harmlessly
+}
+
+LRESULT OnCreate(HWND hwnd, const CREATESTRUCTA* create) {
+    MainWindowParts& parts = Parts();
+    AppState& state = *parts.state;
+    state.main_window = hwnd;
+    state.grid.Create(kGridPlace.left, kGridPlace.top, kGridPlace.right, kGridPlace.bottom, hwnd,
+                      kGridColumns);
+    SetUpGrid(state.grid);
+    LoadToolbarImages(state);
+    CreateToolbar(state, hwnd, create->hInstance);
+    StartUp(*parts.context, GetCommandLineA());
+    return 0;
+}
+
+LRESULT OnSize() {
+    Parts().state->grid.Resize();
+    return 0;
+}
+
+// A command is running inside an earlier WM_COMMAND (its progress window pumps
+// the messages, or one of its ownerless dialogs is open): closing now would
+// pull the grid from under it, so the window closes when the command returns.
+LRESULT OnClose(HWND hwnd) {
+    MainWindowParts& parts = Parts();
+    if (parts.context && (parts.context->running || parts.state->busy)) {
+        parts.close_pending = true;
+        parts.ui->RequestStop();
+        return 0;
+    }
+    DestroyWindow(hwnd);
+    return 0;
+}
+
+LRESULT OnDestroy() {
+    PostQuitMessage(0);
+    return 0;
+}
+
+LRESULT OnNcDestroy(HWND hwnd, WPARAM wParam, LPARAM lParam) {
+    MainWindowParts& parts = Parts();
+    if (parts.state) {
+        ReleaseToolbarImages(*parts.state);
+        parts.state->main_window = nullptr;
+    }
+    parts.close_pending = false;
+    return DefWindowProcA(hwnd, WM_NCDESTROY, wParam, lParam);
+}
+
+// Toolbar buttons by their handles, the grid's notifications by the grid's
+// handle, menu and accelerator commands by their ids.
+LRESULT OnCommand(HWND hwnd, WPARAM wParam, LPARAM lParam) {
+    MainWindowParts& parts = Parts();
+    AppContext& context = *parts.context;
+    HWND sender = reinterpret_cast<HWND>(lParam);
+    const int button = ToolbarButtonIndex(*parts.state, sender);
+    LRESULT result = -1;
+    if (button >= 0) {
+        PressButton(context, static_cast<ToolbarButton>(button));
+    } else if (sender && sender == static_cast<HWND>(parts.state->grid.GetHWnd())) {
+        OnGridNotification(context, HIWORD(wParam));
+        result = 0;
+    } else {
+        const int id = LOWORD(wParam);
+        if (id >= IDM_FIRST && id <= IDM_LAST && RunMenuCommand(context, id)) result = 0;
+    }
+    if (parts.close_pending && !context.running) {
+        parts.close_pending = false;
+        DestroyWindow(hwnd);
+        return 0;
+    }
+    return result == 0 ? 0 : DefWindowProcA(hwnd, WM_COMMAND, wParam, lParam);
+}
+
+}  // namespace
+
+HWND CreateMainWindow(AppState& state, HINSTANCE instance, int show_mode) {
+    MainWindowParts& parts = Parts();
+    LoadStringA(instance, IDS_APP_TITLE, state.title, sizeof state.title);
+    LoadStringA(instance, IDS_WINDOW_CLASS, state.class_name, sizeof state.class_name);
+    RegisterMainWindowClass(state, instance);
+    state.instance = instance;
+    state.show_mode = show_mode;
+    parts.context.reset();
+    parts.state = &state;
+    parts.ui = std::make_unique<Win32Ui>(state);
+    parts.context = std::make_unique<AppContext>(state, *parts.ui);
+    parts.close_pending = false;
+    HWND hwnd = CreateWindowExA(0, state.class_name, state.title, WS_OVERLAPPEDWINDOW, 0, 0,
+                                kMainWindowWidth, kMainWindowHeight, nullptr, nullptr, instance,
+                                nullptr);
+    state.main_window = hwnd;
+    return hwnd;
+}
+
+LRESULT CALLBACK MainWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (!Parts().state) return DefWindowProcA(hwnd, message, wParam, lParam);
+    switch (message) {
+        case WM_CREATE: return OnCreate(hwnd, reinterpret_cast<const CREATESTRUCTA*>(lParam));
+        case WM_SIZE: return OnSize();
+        case WM_COMMAND: return OnCommand(hwnd, wParam, lParam);
+        case WM_CLOSE: return OnClose(hwnd);
+        case WM_DESTROY: return OnDestroy();
+        case WM_NCDESTROY: return OnNcDestroy(hwnd, wParam, lParam);
+        default: return DefWindowProcA(hwnd, message, wParam, lParam);
+    }
+}
+
+AppContext* MainContext() { return Parts().context.get(); }
+Win32Ui* MainUi() { return Parts().ui.get(); }
+
+bool TranslateMainAccelerator(HWND main, HACCEL accelerators, MSG* msg) {
+    HWND target = msg->hwnd;
+    if (main && (target == main || IsChild(main, target))) target = main;
+    return TranslateAcceleratorA(target, accelerators, msg) != 0;
+}
+
+int RunMessageLoop(HWND main, HACCEL accelerators) {
+    MSG msg{};
+    while (GetMessageA(&msg, nullptr, 0, 0)) {
+        if (!TranslateMainAccelerator(main, accelerators, &msg)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+    }
+    return static_cast<int>(msg.wParam);
+}
+
+}  // namespace app
+}  // namespace vellum
