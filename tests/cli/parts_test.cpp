@@ -71,7 +71,11 @@ TEST(TextsTest, SummariesAndProgressKeepTheirExactForm) {
               extracted_summary(3, 600, 3000, "a.vlm", 1.5));
     const uint64_t big = (uint64_t{1} << 40) + 5;
     EXPECT_EQ("Added 1 file  1099511627781 bytes to 1099511627786  in archive x in 2.000 sec. ",
-              added_summary(1, big, big + 5, "x", 2.0));
+              added_summary(1, big, big + 5, "x", 2.0, FileCount::singular_one));
+    // The window keeps the described wording whatever the count.
+    EXPECT_EQ("Added 1 files  5 bytes to 10  in archive x in 2.000 sec. ", added_summary(1, 5, 10, "x", 2.0));
+    EXPECT_EQ("Extracted 1 file 10 bytes to 5 bytes from archive x in 2.000 sec. ",
+              extracted_summary(1, 10, 5, "x", 2.0, FileCount::singular_one));
     EXPECT_EQ("25.0%", ratio_text(250, 1000));
     EXPECT_EQ("-", ratio_text(24, 0));
     EXPECT_EQ("file.bin  5.0 of 10.0 MB  50%  2.5 MB/s  0:03",
