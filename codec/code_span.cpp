@@ -3,136 +3,238 @@
 namespace vellum {
 namespace {
 
-// One coded bit with the probability in `slot`, which then takes its next value.
-// The compressor codes the bit it is given; the extractor decodes one instead.
+constexpr bool kCompressing(Direction d) { return d == Direction::compress; }
+
+// The coder's registers, held by value for the length of one span. The loop stores
+// probabilities through byte pointers, which may alias anything the coder owns;
+// kept in a local record the registers stay in machine registers instead of being
+// stored and reloaded around every table update.
 template <Direction D>
 struct BitCoder {
-    ArithmeticCoder& coder;
+    uint32_t x1;
+    uint32_t x2;
+    uint32_t x;
+    ByteWriter* out;
+    ByteReader* in;
     const uint8_t* next;  // the update table
 
-    int code(int bit, uint8_t& slot) {
-        if constexpr (D == Direction::compress) {
-            coder.encode_bit(bit, slot);
-        } else {
-            bit = coder.decode_bit(slot);
+    BitCoder(const ArithmeticCoder& coder, const uint8_t* update)
+        : x1(coder.x1), x2(coder.x2), x(coder.x), out(coder.out), in(coder.in), next(update) {}
+
+    void store(ArithmeticCoder& coder) const {
+        coder.x1 = x1;
+        coder.x2 = x2;
+        coder.x = x;
+    }
+
+    // One coded bit with the probability in `slot`, which then takes its next
+    // value. The compressor codes the bit it is given; the extractor decodes one.
+    // The same steps as ArithmeticCoder::encode_bit and decode_bit.
+    int code(int bit, uint8_t& slot) { return code_with(bit, slot, slot); }
+
+    // The same with p, the value `slot` holds, already loaded by the caller.
+    int code_with(int bit, uint32_t p, uint8_t& slot) {
+        const uint32_t xmid = x1 + ((x2 - x1) >> 8) * p;
+        if constexpr (!kCompressing(D)) bit = x <= xmid;
+        if (bit) x2 = xmid; else x1 = xmid + 1;
+        if ((x1 ^ x2) <= 0xFFFFFF) {
+            if constexpr (kCompressing(D)) {
+                out->put(static_cast<uint8_t>(x2 >> 24));
+            } else {
+                x = (x << 8) | in->get();
+            }
+            x1 <<= 8;
+            x2 = (x2 << 8) + 255;
         }
-        slot = next[2 * slot + bit];
+        slot = next[2 * p + static_cast<uint32_t>(bit)];
         return bit;
     }
 };
 
-constexpr bool kCompressing(Direction d) { return d == Direction::compress; }
+#if defined(__GNUC__) && !defined(__clang__)
+#define VELLUM_UNROLL_8 _Pragma("GCC unroll 8")
+#else
+#define VELLUM_UNROLL_8
+#endif
 
-template <Direction D>
+// Codes one byte through a tree, most significant bit first; the node index walks
+// 1, 2..3, 4..7, ... 128..255. The compressor knows every node in advance.
+inline uint32_t code_byte(BitCoder<Direction::compress>& bits, uint8_t* tree, uint32_t v) {
+    uint32_t node = 1;
+    VELLUM_UNROLL_8
+    for (int j = 7; j >= 0; --j) node = node * 2 + bits.code((v >> j) & 1, tree[node]);
+    return node - 256;
+}
+
+// The extractor learns each node only from the bit before it. Both children's
+// probabilities are loaded while the bit is decoded, so the load is off the
+// chain from one bit to the next; the store into the node is to another byte.
+// The last level has no children inside the tree.
+inline uint32_t code_byte(BitCoder<Direction::extract>& bits, uint8_t* tree, uint32_t) {
+    uint32_t node = 1;
+    uint32_t p = tree[1];
+    VELLUM_UNROLL_8
+    for (int j = 7; j > 0; --j) {
+        const uint32_t zero = tree[2 * node];
+        const uint32_t one = tree[2 * node + 1];
+        const uint32_t bit = static_cast<uint32_t>(bits.code_with(0, p, tree[node]));
+        node = node * 2 + bit;
+        p = bit ? one : zero;
+    }
+    node = node * 2 + static_cast<uint32_t>(bits.code_with(0, p, tree[node]));
+    return node - 256;
+}
+
+// A tree spans four cache lines; the walk reaches the last ones only at its end,
+// one dependent load after another, so they are all asked for at once.
+inline void prefetch_tree(const uint8_t* tree) {
+    __builtin_prefetch(tree);
+    __builtin_prefetch(tree + 64);
+    __builtin_prefetch(tree + 128);
+    __builtin_prefetch(tree + 192);
+}
+
+// The loop for one direction, one context mode (0, 1 or 2) and one span kind:
+// everything fixed for a span is a template argument or a constant member, so a
+// step decides nothing that the span already decided.
+template <Direction D, uint32_t Mode, bool Packed>
 class SpanLoop {
 public:
-    SpanLoop(CodecState& state, const CodecParams& params, ArithmeticCoder& coder,
-             uint8_t* buffer, const Span& span)
-        : bits_{coder, state.update.next},
+    SpanLoop(CodecState& state, const CodecParams& params, BitCoder<D>& bits, uint8_t* buffer,
+             const Span& span)
+        : bits_(bits),
           literal_(state.literal),
-          match_(state.match),
-          params_(params),
+          positions_(state.match.match_positions.data()),
+          probabilities_(state.match.match_probabilities.data()),
+          base_(state.match.base_position),
           buffer_(buffer),
           end_(span.end),
           context_start_(context_start(span, params)),
-          packed_(span.kind == SpanKind::packed),
+          hash_order_(params.hash_order),
+          distance_1_(Packed || Mode == 1 ? params.ctx_distance_1 : 1),
+          distance_2_(Packed || Mode == 1 ? params.ctx_distance_2 : 2),
+          inherit_(params.inherit_order1),
+          first_run_(params.match_first_run),
+          run_step_(params.match_run_step),
           reset_stale_(span.kind == SpanKind::block_normal) {}
 
     bool run(size_t position, const SpanProgress* progress) {
-        size_t next_tick = progress && progress->tick ? position + SpanProgress::kInterval : ~size_t{0};
+        const bool ticking = progress && progress->tick;
+        // Checks for damage and progress come every kCheck positions or so; a
+        // damaged stream only decodes garbage within the span meanwhile.
+        constexpr size_t kCheck = size_t{1} << 16;
+        size_t next_tick = ticking ? position + SpanProgress::kInterval : ~size_t{0};
         while (position < end_) {
-            position = step(position);
+            const size_t stop = end_ - position > kCheck ? position + kCheck : end_;
+            while (position < stop) position = step(position);
             if (position >= next_tick) {
                 if (!progress->tick(progress->context, position)) return false;
                 next_tick = position + SpanProgress::kInterval;
             }
             if constexpr (!kCompressing(D)) {
-                if (damaged_ || bits_.coder.in->overrun()) return false;
+                if (damaged_ || bits_.in->overrun()) return false;
             }
         }
         return true;
     }
 
 private:
-    static constexpr size_t kDamaged = ~size_t{0};
-
-    // Codes the byte at `position` with tree `context`; the extractor stores it
-    // before anything reads that position.
-    void literal(uint32_t context, size_t position) {
+    // Codes the byte at `position` with `tree`; the extractor stores it before
+    // anything reads that position.
+    void literal(uint8_t* tree, size_t position) {
         const uint32_t v = kCompressing(D) ? buffer_[position] : 0;
-        const uint32_t coded = code_literal(bits_, literal_.tree(context), v);
+        const uint32_t coded = code_byte(bits_, tree, v);
         if constexpr (!kCompressing(D)) buffer_[position] = static_cast<uint8_t>(coded);
+    }
+
+    // Hash of the context at `position`: the one carried from the step before
+    // when it was already computed there.
+    uint32_t hash_at(size_t position) {
+        if (position == carried_at_) return carried_hash_;
+        return context_hash(buffer_, position, hash_order_);
+    }
+
+    // Computes the hash at `position` for the next step and starts fetching its
+    // slot and probability pair, both likely cache misses.
+    void look_ahead(size_t position) {
+        if (position >= end_) return;
+        carried_hash_ = context_hash(buffer_, position, hash_order_);
+        carried_at_ = position;
+        __builtin_prefetch(&positions_[carried_hash_]);
+        __builtin_prefetch(&probabilities_[2 * size_t{carried_hash_}]);
     }
 
     // One step from `position`; returns the position after the bytes it covered.
     size_t step(size_t position) {
-        if (params_.context_mode == 1 || position < context_start_) {
+        if (Mode == 1 || position < context_start_) {
             uint32_t context = 0;
-            if (params_.context_mode == 1 && position > context_start_)
-                context = literal_.select_literal_context(
-                    buffer_[position - params_.ctx_distance_1],
-                    buffer_[position - params_.ctx_distance_2], params_.inherit_order1);
-            literal(context, position);
+            if (Mode == 1 && position > context_start_)
+                context = literal_.select_literal_context(buffer_[position - distance_1_],
+                                                          buffer_[position - distance_2_], inherit_);
+            literal(literal_.tree(context), position);
             return position + 1;
         }
 
         // Modes 0 and 2: the literal context is chosen (with its side effects)
         // even when a match then covers the byte.
-        const uint32_t a = packed_ ? buffer_[position - params_.ctx_distance_1] : buffer_[position - 1];
-        const uint32_t b = packed_ ? buffer_[position - params_.ctx_distance_2] : buffer_[position - 2];
-        const uint32_t context = literal_.select_literal_context(a, b, params_.inherit_order1);
+        const uint32_t h = hash_at(position);
+        const uint32_t context = literal_.select_literal_context(
+            buffer_[position - distance_1_], buffer_[position - distance_2_], inherit_);
+        uint8_t* tree = literal_.tree(context);
+        prefetch_tree(tree);
+        // The compressor knows the next context already: its slot is fetched
+        // while this position is coded. The extractor learns it with the byte.
+        if constexpr (kCompressing(D)) look_ahead(position + 1);
 
-        const uint32_t h = context_hash(buffer_, position, params_.hash_order);
-        if constexpr (kCompressing(D)) {
-            // The compressor already knows the next context: start fetching its
-            // slot, a likely cache miss, while this position is coded.
-            if (position + 1 < end_)
-                __builtin_prefetch(&match_.match_positions[context_hash(buffer_, position + 1,
-                                                                        params_.hash_order)]);
-        }
-        const uint64_t e = match_.match_positions[h];
-        uint8_t* pair = &match_.match_probabilities[2 * size_t{h}];
-        match_.match_positions[h] = match_.base_position + position + 1;
+        uint64_t* slot = &positions_[h];
+        const uint64_t e = *slot;
+        uint8_t* pair = &probabilities_[2 * size_t{h}];
+        *slot = base_ + position + 1;
 
         size_t q = 0;
         bool candidate = false;
-        if (e <= match_.base_position) {
+        if (e <= base_) {
             // Normal mode starts match statistics afresh in every block; solid
             // mode only for slots never written in this operation.
             if (reset_stale_ || e == 0) pair[0] = pair[1] = 128;
         } else {
             // q is an earlier position of this buffer, at least the context start
             // of the span that wrote it; the bounds test only guards damaged runs.
-            q = static_cast<size_t>(e - match_.base_position - 1);
+            q = static_cast<size_t>(e - base_ - 1);
             candidate = q >= 2 && q < position && buffer_[q - 1] == buffer_[position - 1] &&
                         buffer_[q - 2] == buffer_[position - 2];
         }
+        size_t next;
         if (!candidate) {
-            literal(context, position);
-            return position + 1;
+            literal(tree, position);
+            next = position + 1;
+        } else if (Mode == 0) {
+            next = match_runs(tree, position, q, pair);
+        } else {
+            next = match_length(tree, position, q, pair);
         }
-        return params_.context_mode == 0 ? match_runs(context, position, q, pair)
-                                         : match_length(context, position, q, pair);
+        if constexpr (!kCompressing(D)) look_ahead(next);
+        return next;
     }
 
     // Mode 0: a flag (1 = no match), then a match as a count of verified runs of
     // growing length: match_first_run, then match_run_step more each time.
-    size_t match_runs(uint32_t context, size_t position, size_t q, uint8_t* pair) {
+    size_t match_runs(uint8_t* tree, size_t position, size_t q, uint8_t* pair) {
         size_t found = 0;
         if constexpr (kCompressing(D)) found = verified_runs(position, q);
 
         if (bits_.code(found == 0, pair[1])) {
-            literal(context, position);
+            literal(tree, position);
             return position + 1;
         }
         size_t length = 0;
-        size_t run = params_.match_first_run;
+        size_t run = first_run_;
         for (;;) {
             const int last = bits_.code(kCompressing(D) && length + run == found, pair[0]);
             length += run;
             if (length > end_ - position) return damage();
             if (last) break;
-            run += params_.match_run_step;
+            run += run_step_;
         }
         copy_match(position, q, length);
         return position + length;
@@ -142,8 +244,7 @@ private:
     // would pass the span's end fails.
     size_t verified_runs(size_t position, size_t q) const {
         size_t n = 0;
-        for (size_t run = params_.match_first_run; run <= end_ - position - n;
-             run += params_.match_run_step) {
+        for (size_t run = first_run_; run <= end_ - position - n; run += run_step_) {
             for (size_t i = 0; i < run; ++i)
                 if (buffer_[q + n + i] != buffer_[position + n + i]) return n;
             n += run;
@@ -154,8 +255,8 @@ private:
     // Mode 2: the literal first; if it equals the predicted byte, the number n of
     // matching bytes from here, as a unary class (run_probability) and its low bits
     // (flag_probability): class k covers n - base in 1..2^k.
-    size_t match_length(uint32_t context, size_t position, size_t q, uint8_t* pair) {
-        literal(context, position);
+    size_t match_length(uint8_t* tree, size_t position, size_t q, uint8_t* pair) {
+        literal(tree, position);
         if (buffer_[position] != buffer_[q]) return position + 1;
 
         size_t n = 0;
@@ -184,7 +285,9 @@ private:
     // overlap, and each copied byte serves as the source of a later one.
     void copy_match(size_t to, size_t from, size_t length) {
         if constexpr (!kCompressing(D)) {
-            for (size_t i = 0; i < length; ++i) buffer_[to + i] = buffer_[from + i];
+            uint8_t* dst = buffer_ + to;
+            const uint8_t* src = buffer_ + from;
+            for (size_t i = 0; i < length; ++i) dst[i] = src[i];
         }
     }
 
@@ -193,24 +296,52 @@ private:
         return end_;
     }
 
-    BitCoder<D> bits_;
+    BitCoder<D>& bits_;
     LiteralModel& literal_;
-    MatchModel& match_;
-    const CodecParams& params_;
-    uint8_t* buffer_;
+    uint64_t* const positions_;
+    uint8_t* const probabilities_;
+    const uint64_t base_;
+    uint8_t* const buffer_;
     const size_t end_;
     const size_t context_start_;
-    const bool packed_;
+    const uint32_t hash_order_;
+    const uint32_t distance_1_;
+    const uint32_t distance_2_;
+    const uint32_t inherit_;
+    const uint32_t first_run_;
+    const uint32_t run_step_;
     const bool reset_stale_;
     bool damaged_ = false;
+    size_t carried_at_ = ~size_t{0};  // position whose hash is carried_hash_
+    uint32_t carried_hash_ = 0;
 };
+
+template <Direction D, uint32_t Mode, bool Packed>
+bool run_span(CodecState& state, const CodecParams& params, BitCoder<D>& bits, uint8_t* buffer,
+              const Span& span, const SpanProgress* progress) {
+    return SpanLoop<D, Mode, Packed>(state, params, bits, buffer, span).run(span.start, progress);
+}
 
 }  // namespace
 
 template <Direction D>
 bool code_span(CodecState& state, const CodecParams& params, ArithmeticCoder& coder,
                uint8_t* buffer, const Span& span, const SpanProgress* progress) {
-    return SpanLoop<D>(state, params, coder, buffer, span).run(span.start, progress);
+    BitCoder<D> bits(coder, state.update.next);
+    const bool packed = span.kind == SpanKind::packed;
+    bool sound;
+    if (params.context_mode == 1) {
+        // Mode 1 reads its contexts at the parameter distances in every kind.
+        sound = run_span<D, 1, false>(state, params, bits, buffer, span, progress);
+    } else if (params.context_mode == 0) {
+        sound = packed ? run_span<D, 0, true>(state, params, bits, buffer, span, progress)
+                       : run_span<D, 0, false>(state, params, bits, buffer, span, progress);
+    } else {
+        sound = packed ? run_span<D, 2, true>(state, params, bits, buffer, span, progress)
+                       : run_span<D, 2, false>(state, params, bits, buffer, span, progress);
+    }
+    bits.store(coder);
+    return sound;
 }
 
 template bool code_span<Direction::compress>(CodecState&, const CodecParams&, ArithmeticCoder&,
