@@ -65,10 +65,14 @@ struct BitCoder {
 
 // Codes one byte through a tree, most significant bit first; the node index walks
 // 1, 2..3, 4..7, ... 128..255. The compressor knows every node in advance.
-inline uint32_t code_byte(BitCoder<Direction::compress>& bits, uint8_t* tree, uint32_t v) {
+// Both walks run on a copy of the coder that lives in registers for the byte and
+// is stored back once, rather than once per bit.
+inline uint32_t code_byte(BitCoder<Direction::compress>& coder, uint8_t* tree, uint32_t v) {
+    BitCoder<Direction::compress> bits = coder;
     uint32_t node = 1;
     VELLUM_UNROLL_8
     for (int j = 7; j >= 0; --j) node = node * 2 + bits.code((v >> j) & 1, tree[node]);
+    coder = bits;
     return node - 256;
 }
 
@@ -76,7 +80,8 @@ inline uint32_t code_byte(BitCoder<Direction::compress>& bits, uint8_t* tree, ui
 // probabilities are loaded while the bit is decoded, so the load is off the
 // chain from one bit to the next; the store into the node is to another byte.
 // The last level has no children inside the tree.
-inline uint32_t code_byte(BitCoder<Direction::extract>& bits, uint8_t* tree, uint32_t) {
+inline uint32_t code_byte(BitCoder<Direction::extract>& coder, uint8_t* tree, uint32_t) {
+    BitCoder<Direction::extract> bits = coder;
     uint32_t node = 1;
     uint32_t p = tree[1];
     VELLUM_UNROLL_8
@@ -88,6 +93,7 @@ inline uint32_t code_byte(BitCoder<Direction::extract>& bits, uint8_t* tree, uin
         p = bit ? one : zero;
     }
     node = node * 2 + static_cast<uint32_t>(bits.code_with(0, p, tree[node]));
+    coder = bits;
     return node - 256;
 }
 
