@@ -165,6 +165,38 @@ TEST_F(Run, StopEndsTheCommandAfterTheFileInWork) {
     EXPECT_FALSE(context->running);
 }
 
+// Stop pressed inside a large file: the drivers see it at their next safe point,
+// the entry in work is cut back and the finished one stays; extracting, the
+// part-written output is removed and the existing entries still come out.
+TEST_F(Run, StopInsideALargeFileCutsItBackAndKeepsTheFinishedEntries) {
+    WriteBytes(src / "zz-large.txt", TextData(3 << 20, 9));
+    // Stop once the bar shows part of the large file done.
+    ui.stop = [&] { return ui.bar_done > 1500 && ui.bar_done < ui.bar_total; };
+    CompressRows({"z.txt", "zz-large.txt"}, "t");
+    const ArchiveListing l = List(dir / "t.vlm");
+    ASSERT_EQ(l.entries.size(), 1u);
+    EXPECT_EQ(l.entries[0].file_name, "z.txt");
+    EXPECT_EQ(LastBox().text, Added(1, 1500, l.entries[0].record_length, dir / "t.vlm", "0.000"));
+    EXPECT_FALSE(context->running);
+
+    ui.stop = nullptr;
+    ui.boxes.clear();
+    CompressRows({"zz-large.txt"}, "t");  // appended whole this time
+    ASSERT_EQ(List(dir / "t.vlm").entries.size(), 2u);
+    OpenArchive(dir / "t.vlm");
+    RunMenuCommand(*context, kCmdSelectAll);
+    fs::create_directories(dir / "out");
+    WriteBytes(dir / "out" / "zz-large.txt", TextData(10, 5));  // the user's own file
+    ui.stop = [&] { return ui.bar_done > 1500 && ui.bar_done < ui.bar_total; };
+    ui.folder_answers.push_back(Path("out"));
+    PressButton(*context, ToolbarButton::extract);
+    EXPECT_EQ(ReadBytes(dir / "out" / "z.txt"), TextData(1500, 4));
+    EXPECT_EQ(ReadBytes(dir / "out" / "zz-large.txt"), TextData(10, 5));  // left as it was
+    for (const auto& e : fs::directory_iterator(dir / "out"))
+        EXPECT_EQ(e.path().extension(), ".txt") << e.path();  // no temporary left behind
+    EXPECT_EQ(LastBox().text.rfind("Extracted 1 files ", 0), 0u) << LastBox().text;
+}
+
 TEST_F(Run, InsideALargeFileTheLinesAreRedrawnAndTheBarMoves) {
     // 3 MiB of text: the codec reports its position about once a MiB; with the
     // clock moving 500 ms per reading, every report is due for a redraw.
