@@ -154,13 +154,13 @@ public:
     // the button blank.
     virtual void SetButtonImage(ToolbarButton button, ToolbarImage image) = 0;
 
-    // The progress window. Open creates it with spec; the window keeps every line
+    // The progress window. Open creates it from its layout; the window keeps every line
     // drawn (x, y in pixels of its client area, drawn over what was there, no
     // clearing) and paints them itself, so covering and uncovering it shows the
     // same text. Below the lines it shows a bar of done out of total bytes and a
     // Stop button. Only one is open at a time; DrawLine and SetBar without an
     // open window do nothing.
-    virtual void OpenProgress(const ProgressWindowSpec& spec) = 0;
+    virtual void OpenProgress(const ProgressWindowSpec& window) = 0;
     virtual void DrawProgressLine(int x, int y, const std::string& text) = 0;
     virtual void SetProgressBar(uint64_t done, uint64_t total) = 0;
     virtual void CloseProgress() = 0;

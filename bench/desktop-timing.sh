@@ -10,7 +10,7 @@ set -uo pipefail
 BIN=$(cd "$1" && pwd)/bin
 NATIVE=$(cd "$(dirname "$2")" && pwd)/$(basename "$2")
 SRC=$(cd "$3" && pwd)
-WORK=$(mktemp -d /tmp/vellum-time.XXXXXX)
+WORK=$(mktemp -d -t vellum-time.XXXXXX)
 trap 'rm -rf "$WORK"' EXIT
 mkdir -p "$WORK/in" "$WORK/out" "$WORK/native" "$WORK/wcli"
 cp "$SRC"/* "$WORK/in/"

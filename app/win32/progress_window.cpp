@@ -93,11 +93,11 @@ int ProgressBarPosition(uint64_t done, uint64_t total) {
     return static_cast<int>(scaled / total);
 }
 
-bool OpenProgressWindow(ProgressWindow& progress, const ProgressWindowSpec& spec) {
+bool OpenProgressWindow(ProgressWindow& progress, const ProgressWindowSpec& window) {
     CloseProgressWindow(progress);
     progress.stop_requested = false;
-    HWND hwnd = CreateWindowExA(0, MAKEINTATOM(spec.class_atom), spec.title, spec.style, spec.x,
-                                spec.y, spec.width, spec.height, nullptr, nullptr, nullptr, nullptr);
+    HWND hwnd = CreateWindowExA(0, MAKEINTATOM(window.class_atom), window.title, window.style, window.x,
+                                window.y, window.width, window.height, nullptr, nullptr, nullptr, nullptr);
     if (!hwnd) return false;
     progress.window = hwnd;
     SetPropA(hwnd, kProgressProperty, &progress);

@@ -44,7 +44,7 @@ struct ProgressWindow {
 
 // Creates and shows the window; false when the window system refused it (the
 // command then goes on without one).
-bool OpenProgressWindow(ProgressWindow& progress, const ProgressWindowSpec& spec);
+bool OpenProgressWindow(ProgressWindow& progress, const ProgressWindowSpec& window);
 void CloseProgressWindow(ProgressWindow& progress);
 // Keeps the line and paints it at once.
 void AddProgressLine(ProgressWindow& progress, int x, int y, const std::string& text);

@@ -93,8 +93,8 @@ void Win32Ui::SetButtonImage(ToolbarButton button, ToolbarImage image) {
                  reinterpret_cast<LPARAM>(state_.toolbar_images[i]));
 }
 
-void Win32Ui::OpenProgress(const ProgressWindowSpec& spec) {
-    OpenProgressWindow(progress_, spec);
+void Win32Ui::OpenProgress(const ProgressWindowSpec& window) {
+    OpenProgressWindow(progress_, window);
     state_.progress_window = progress_.window;
 }
 

@@ -43,7 +43,7 @@ public:
     void ShowAbout() override;
     void CloseMainWindow() override;
     void SetButtonImage(ToolbarButton button, ToolbarImage image) override;
-    void OpenProgress(const ProgressWindowSpec& spec) override;
+    void OpenProgress(const ProgressWindowSpec& window) override;
     void DrawProgressLine(int x, int y, const std::string& text) override;
     void SetProgressBar(uint64_t done, uint64_t total) override;
     void CloseProgress() override;

@@ -91,9 +91,9 @@ public:
         if (button == ToolbarButton::buffer) buffer_images.push_back(image);
         if (button == ToolbarButton::solid) solid_images.push_back(image);
     }
-    void OpenProgress(const ProgressWindowSpec& spec) override {
+    void OpenProgress(const ProgressWindowSpec& window) override {
         EXPECT_FALSE(progress_open);
-        EXPECT_STREQ(spec.title, "Vellum Dialog");
+        EXPECT_STREQ(window.title, "Vellum Dialog");
         ++progress_opened;
         progress_open = true;
     }
