@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <pty.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -10,6 +11,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -177,6 +179,16 @@ void CliTest::SetUp() {
     std::string pattern = (fs::temp_directory_path() / "vellum_cli_XXXXXX").string();
     ASSERT_NE(nullptr, mkdtemp(pattern.data()));
     dir_ = pattern;
+}
+
+SmallDisk::SmallDisk(const fs::path& at) : at_(at.string()) {
+    fs::create_directories(at);
+    mounted_ = ::mount("tmpfs", at_.c_str(), "tmpfs", 0, "size=1m") == 0;
+    if (!mounted_) why_ = std::string("cannot mount a small tmpfs here: ") + std::strerror(errno);
+}
+
+SmallDisk::~SmallDisk() {
+    if (mounted_) ::umount2(at_.c_str(), MNT_DETACH);
 }
 
 }  // namespace clitest

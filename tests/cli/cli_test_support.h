@@ -50,6 +50,23 @@ struct Record {
 };
 std::vector<Record> records_of(const Bytes& archive);  // walked by record lengths
 
+// A 1 MiB tmpfs mounted at a folder for the test's life, to fill a disk on
+// purpose. mounted() is false (and why() says why) where mounting is refused.
+class SmallDisk {
+public:
+    explicit SmallDisk(const fs::path& at);
+    ~SmallDisk();
+    SmallDisk(const SmallDisk&) = delete;
+    SmallDisk& operator=(const SmallDisk&) = delete;
+    bool mounted() const { return mounted_; }
+    const std::string& why() const { return why_; }
+
+private:
+    std::string at_;
+    bool mounted_ = false;
+    std::string why_;
+};
+
 class CliTest : public ::testing::Test {
 protected:
     void SetUp() override;

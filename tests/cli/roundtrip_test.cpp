@@ -1,6 +1,5 @@
 // Files through vellum add and back out through vellum extract, byte for byte,
 // also at the edges of the machine: a full disk, its memory, its terminal.
-#include <sys/mount.h>
 
 #include <chrono>
 #include <cstring>
@@ -86,13 +85,8 @@ TEST_F(CliTest, SolidExtractionOfTheLastEntryWritesOnlyIt) {
 // Catches a partial record left behind by a failed add, and a delete that puts
 // a copy it could not finish in the archive's place.
 TEST_F(CliTest, FullDiskDuringAddAndDeleteLeavesTheArchiveWhole) {
-    fs::create_directories(path("disk"));
-    if (::mount("tmpfs", path("disk").c_str(), "tmpfs", 0, "size=1m") != 0)
-        GTEST_SKIP() << "cannot mount a small tmpfs here: " << std::strerror(errno);
-    struct Unmount {
-        std::string at;
-        ~Unmount() { ::umount2(at.c_str(), MNT_DETACH); }
-    } unmount{path("disk").string()};
+    const SmallDisk disk(path("disk"));
+    if (!disk.mounted()) GTEST_SKIP() << disk.why();
     write_file(path("a.txt"), text_data(40000, 61));
     write_file(path("big.zip"), "PK\x03\x04" + random_data(600000, 65));  // stored: a copy needs as much again
     write_file(path("c.exe"), x86_program(60000, 62));

@@ -6,7 +6,6 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/file.h>
-#include <sys/mount.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -147,13 +146,8 @@ TEST_F(SafetyTest, FailedEntriesLeaveExistingFilesAlone) {
 }
 
 TEST_F(SafetyTest, FullDiskDuringExtractionLeavesNoPartialFile) {
-    fs::create_directories(path("disk"));
-    if (::mount("tmpfs", path("disk").c_str(), "tmpfs", 0, "size=1m") != 0)
-        GTEST_SKIP() << "cannot mount a small tmpfs here: " << std::strerror(errno);
-    struct Unmount {
-        std::string at;
-        ~Unmount() { ::umount2(at.c_str(), MNT_DETACH); }
-    } unmount{path("disk").string()};
+    const SmallDisk disk(path("disk"));
+    if (!disk.mounted()) GTEST_SKIP() << disk.why();
     write_file(path("a.txt"), text_data(20000, 4));
     write_file(path("huge.zip"), "PK\x03\x04" + random_data(1500000, 5));  // more than the disk holds
     write_file(path("c.txt"), text_data(30000, 6));
