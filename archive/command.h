@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "archive/format.h"
@@ -15,6 +16,8 @@
 #include "codec/codec_state.h"
 
 namespace vellum {
+
+class ParallelAdd;
 
 struct Command {
     Command(CodecState& codec_state, Reporter& reporter_) : codec(codec_state), reporter(reporter_) {}
@@ -48,6 +51,16 @@ struct Command {
     size_t fill = 0;
 
     CommandTotals totals;
+
+    // Worker threads for the entries of a normal archive (adding, extracting,
+    // testing): 0 for one per core, 1 to code everything on the command's thread.
+    // Solid runs are always coded on one thread.
+    unsigned threads = 1;
+    // Set while a worker's command shares the archive stream with others: every
+    // read of `archive` then holds it.
+    std::mutex* archive_mutex = nullptr;
+    // Set while an add codes its files on worker threads (parallel_add.h).
+    ParallelAdd* parallel_add = nullptr;
 
     // Adding: true for an archive path (docs\sub\b.txt, or docs\sub for a folder)
     // the caller wants left out; a folder left out is not entered. Empty: none.

@@ -16,12 +16,10 @@ namespace {
 struct EntryWriter {
     Command& command;
     FILE* source;
-    FILE* archive;
     const std::string& file_name;
     uint64_t original_size = 0;
     uint64_t done = 0;                // bytes of the source coded so far
-    FileSink sink;
-    ByteWriter out;
+    ByteWriter out;                   // the whole record: head, class field, data
     ArithmeticCoder coder;
     CodecParams params;
     bool chosen = false;              // class field written, parameters chosen
@@ -29,8 +27,8 @@ struct EntryWriter {
     bool stopped = false;             // the reporter asked to stop
     bool history_touched = false;     // the solid run's shared state has moved
 
-    EntryWriter(Command& c, FILE* src, FILE* arc, const std::string& name)
-        : command(c), source(src), archive(arc), file_name(name), sink(arc), out(sink) {}
+    EntryWriter(Command& c, FILE* src, OutputSink& sink, const std::string& name)
+        : command(c), source(src), file_name(name), out(sink) {}
 };
 
 bool stop_here(EntryWriter& e) {
@@ -54,7 +52,8 @@ bool choose_parameters(EntryWriter& e, const uint8_t* first, size_t available) {
     const uint16_t file_class =
         choose_file_class(file_extension(e.file_name), first, available);
     codec_params_for_class(file_class, e.command.solid != 0, &e.params);
-    if (!write_class_field(e.archive, file_class)) return false;
+    const std::vector<uint8_t> field = class_field_bytes(file_class);
+    e.out.write(field.data(), field.size());
     e.chosen = true;
     e.command.codec.begin_entry(e.params);
     if (!e.params.store_raw) e.coder.start_encoding(e.out);
@@ -152,25 +151,76 @@ bool source_size(FILE* source, uint64_t* size) {
 
 }  // namespace
 
+FILE* open_source(Reporter& reporter, const std::string& source_path, const std::string& folder_path,
+                  const std::string& file_name, RecordHead* head) {
+    head->folder_path = folder_path;
+    head->file_name = file_name;
+    if (folder_path.size() > 0xFFFF || file_name.size() > 0xFFFF) {
+        report(reporter, msg::kNameTooLong, source_path);
+        return nullptr;
+    }
+    // Never opened as a plain stream: a pipe put here would block the add.
+    bool special = false;
+    FILE* source = platform::open_regular_file(source_path.c_str(), &special);
+    if (!source || !source_size(source, &head->original_size)) {
+        if (source) std::fclose(source);
+        report(reporter, special ? msg::kNotRegularFile : msg::kSourceNotOpened, source_path);
+        return nullptr;
+    }
+    return source;
+}
+
+CodedRecord code_record(Command& command, FILE* source, const RecordHead& head, OutputSink& sink) {
+    EntryWriter entry(command, source, sink, head.file_name);
+    entry.original_size = head.original_size;
+    std::vector<uint8_t> head_bytes;
+    CodedRecord coded;
+    if (record_head_bytes(head, &head_bytes)) {
+        entry.out.write(head_bytes.data(), head_bytes.size());
+        coded.ok = write_data(entry);
+    }
+    coded.ok = coded.ok && !entry.out.failed();
+    coded.stopped = entry.stopped;
+    coded.source_failed = entry.source_failed;
+    coded.history_touched = entry.history_touched;
+    coded.record_length = entry.out.count();
+    return coded;
+}
+
+AddResult settle_record(Command& command, FILE* archive, uint64_t entry_start, const CodedRecord& coded,
+                        bool written, const std::string& source_path, const RecordHead& head) {
+    Reporter& reporter = command.reporter;
+    const bool ok = coded.ok && written && std::fflush(archive) == 0 &&
+                    write_record_length(archive, entry_start, coded.record_length) &&
+                    std::fflush(archive) == 0;
+    if (!ok) {
+        // Cut the partial record off, so the archive ends with its last whole entry.
+        platform::truncate_file(archive, entry_start);
+        std::fflush(archive);
+        if (coded.stopped) return AddResult::interrupted;
+        if (coded.source_failed) {
+            report(reporter, msg::kSourceReadFailed, source_path);
+            // Normal entries are independent, so the command can go on; a solid
+            // run cannot once the lost file has entered its shared history.
+            return command.solid && coded.history_touched ? AddResult::failed : AddResult::skipped;
+        }
+        report(reporter, msg::kArchiveWriteFailed, command.archive_path);
+        return AddResult::failed;
+    }
+    command.totals.processed_total += head.original_size;
+    command.totals.compressed_total += coded.record_length;
+    ProgressEvent event{ProgressKind::file_compressed, head.file_name, command.totals};
+    event.entry_done = event.entry_size = head.original_size;
+    reporter.progress(event);
+    return AddResult::added;
+}
+
 AddResult compress_file(Command& command, const std::string& source_path,
                         const std::string& folder_path, const std::string& file_name) {
     Reporter& reporter = command.reporter;
     RecordHead head;
-    head.folder_path = folder_path;
-    head.file_name = file_name;
-    if (folder_path.size() > 0xFFFF || file_name.size() > 0xFFFF) {
-        report(reporter, msg::kNameTooLong, source_path);
-        return AddResult::skipped;
-    }
-
-    // Never opened as a plain stream: a pipe put here would block the add.
-    bool special = false;
-    FILE* source = platform::open_regular_file(source_path.c_str(), &special);
-    if (!source || !source_size(source, &head.original_size)) {
-        if (source) std::fclose(source);
-        report(reporter, special ? msg::kNotRegularFile : msg::kSourceNotOpened, source_path);
-        return AddResult::skipped;
-    }
+    FILE* source = open_source(reporter, source_path, folder_path, file_name, &head);
+    if (!source) return AddResult::skipped;
     if (reporter.stop_requested()) {
         std::fclose(source);
         return AddResult::interrupted;
@@ -178,53 +228,22 @@ AddResult compress_file(Command& command, const std::string& source_path,
     // The command's own stream when it holds the archive; else one for this entry.
     const bool held = command.archive != nullptr;
     FILE* archive = held ? command.archive : platform::open_file(command.archive_path.c_str(), "rb+");
-    auto release = [&] {
-        if (!held) return std::fclose(archive) == 0;
-        return std::fflush(archive) == 0;
-    };
     uint64_t entry_start = 0;
     if (!archive || !platform::seek_to_end(archive) || !platform::tell(archive, &entry_start)) {
-        if (archive) release();
+        if (archive && !held) std::fclose(archive);
         std::fclose(source);
         report(reporter, msg::kArchiveNotCreated, command.archive_path);
         return AddResult::failed;
     }
-
-    EntryWriter entry(command, source, archive, file_name);
-    entry.original_size = head.original_size;
-    const uint64_t head_size = record_head_size(head);
-    bool ok = write_record_head(archive, head) && write_data(entry);
-    const uint64_t record_length = head_size + entry.out.count();
-    ok = ok && std::fflush(archive) == 0 &&
-         write_record_length(archive, entry_start, record_length) && std::fflush(archive) == 0;
+    FileSink sink(archive);
+    const CodedRecord coded = code_record(command, source, head, sink);
     std::fclose(source);
-
-    if (!ok) {
-        // Cut the partial record off, so the archive ends with its last whole entry.
-        platform::truncate_file(archive, entry_start);
-        release();
-        if (entry.stopped) return AddResult::interrupted;
-        if (entry.source_failed) {
-            report(reporter, msg::kSourceReadFailed, source_path);
-            // Normal entries are independent, so the command can go on; a solid
-            // run cannot once the lost file has entered its shared history.
-            return command.solid && entry.history_touched ? AddResult::failed
-                                                          : AddResult::skipped;
-        }
+    AddResult result = settle_record(command, archive, entry_start, coded, true, source_path, head);
+    if (!held && std::fclose(archive) != 0 && result == AddResult::added) {
         report(reporter, msg::kArchiveWriteFailed, command.archive_path);
-        return AddResult::failed;
+        result = AddResult::failed;
     }
-    if (!release()) {
-        report(reporter, msg::kArchiveWriteFailed, command.archive_path);
-        return AddResult::failed;
-    }
-
-    command.totals.processed_total += head.original_size;
-    command.totals.compressed_total += record_length;
-    ProgressEvent event{ProgressKind::file_compressed, file_name, command.totals};
-    event.entry_done = event.entry_size = head.original_size;
-    reporter.progress(event);
-    return AddResult::added;
+    return result;
 }
 
 }  // namespace vellum

@@ -1,9 +1,12 @@
 // Adding one file to the archive as one entry record, in normal or solid mode.
 #pragma once
 
+#include <cstdio>
 #include <string>
 
 #include "archive/command.h"
+#include "archive/format.h"
+#include "codec/byte_io.h"
 
 namespace vellum {
 
@@ -26,5 +29,30 @@ enum class AddResult {
 // archive by name for this one entry.
 AddResult compress_file(Command& command, const std::string& source_path,
                         const std::string& folder_path, const std::string& file_name);
+
+// The three steps of compress_file, for adds that code files on worker threads.
+
+// Opens the source without blocking on a pipe and fills head's names and size.
+// nullptr when the file is skipped (reported).
+FILE* open_source(Reporter& reporter, const std::string& source_path, const std::string& folder_path,
+                  const std::string& file_name, RecordHead* head);
+
+struct CodedRecord {
+    bool ok = false;              // every byte of the record reached the sink
+    bool stopped = false;         // the reporter asked to stop
+    bool source_failed = false;   // the source could not be read to its size
+    bool history_touched = false; // the solid run's shared state has moved
+    uint64_t record_length = 0;   // bytes given to the sink
+};
+
+// Codes the whole record (head with a provisional length of 0, class field, data)
+// into `sink`.
+CodedRecord code_record(Command& command, FILE* source, const RecordHead& head, OutputSink& sink);
+
+// The record's bytes went to `archive` from entry_start on (`written`: all of
+// them): writes the record length, or cuts the record off and reports why, as
+// the result says. A record added counts in the totals and is announced.
+AddResult settle_record(Command& command, FILE* archive, uint64_t entry_start, const CodedRecord& coded,
+                        bool written, const std::string& source_path, const RecordHead& head);
 
 }  // namespace vellum

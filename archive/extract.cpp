@@ -1,6 +1,7 @@
 #include "archive/extract.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 
 #include "archive/archive_lock.h"
@@ -9,12 +10,48 @@
 #include "archive/filters.h"
 #include "archive/messages.h"
 #include "archive/output_file.h"
+#include "archive/parallel_extract.h"
 #include "archive/solid_run.h"
 #include "codec/code_span.h"
 #include "platform/platform.h"
 
 namespace vellum {
 namespace {
+
+// Holds the command's archive stream while it is read, when worker threads share it.
+class ArchiveHold {
+public:
+    explicit ArchiveHold(const Command& command) : mutex_(command.archive_mutex) {
+        if (mutex_) mutex_->lock();
+    }
+    ~ArchiveHold() {
+        if (mutex_) mutex_->unlock();
+    }
+    ArchiveHold(const ArchiveHold&) = delete;
+    ArchiveHold& operator=(const ArchiveHold&) = delete;
+
+private:
+    std::mutex* mutex_;
+};
+
+// An entry's data, read from its own offset on: the stream may be shared, so
+// every read seeks first.
+class EntrySource : public InputSource {
+public:
+    EntrySource(const Command& command, FILE* file, uint64_t at) : command_(command), file_(file), at_(at) {}
+    size_t read(uint8_t* data, size_t size) override {
+        ArchiveHold hold(command_);
+        if (!platform::seek_to(file_, at_)) return 0;
+        const size_t got = std::fread(data, 1, size, file_);
+        at_ += got;
+        return got;
+    }
+
+private:
+    const Command& command_;
+    FILE* file_;
+    uint64_t at_;
+};
 
 // Everything one entry needs while it is decoded.
 struct EntryReader {
@@ -23,10 +60,12 @@ struct EntryReader {
     bool owns_archive = false;  // opened for this entry alone
     OutputFile output;
     RecordHead head;
+    uint64_t data_start = 0;   // archive offset of the bytes after the class field
     uint64_t data_length = 0;  // coded (or stored) bytes after the class field
     CodecParams params;
     const std::string& output_path;
     bool output_failed = false;
+    int output_error = 0;      // errno of the failed write
     bool stopped = false;      // the reporter asked to stop
     uint64_t done = 0;         // bytes of the entry decoded before the current region
     size_t region_start = 0;   // buffer offset of the current region
@@ -45,7 +84,10 @@ bool stop_here(EntryReader& e) {
 
 bool write_output(EntryReader& e, const uint8_t* data, size_t length) {
     if (!e.output.file || e.output_failed) return true;
-    if (std::fwrite(data, 1, length, e.output.file) != length) e.output_failed = true;
+    if (std::fwrite(data, 1, length, e.output.file) != length) {
+        e.output_failed = true;
+        e.output_error = errno;
+    }
     return !e.output_failed;
 }
 
@@ -62,6 +104,7 @@ bool entry_sizes_sound(const CodecParams& params, uint64_t data_length, uint64_t
 // Reads the record at `offset` and checks that it lies inside the archive and
 // names a class this format writes.
 bool read_entry_head(EntryReader& e, uint64_t offset) {
+    ArchiveHold hold(e.command);
     uint64_t archive_length = 0;
     uint16_t file_class = 0;
     if (!stream_length(e.archive, &archive_length) || offset > archive_length ||
@@ -71,6 +114,7 @@ bool read_entry_head(EntryReader& e, uint64_t offset) {
     const uint64_t head_size = record_head_size(e.head);
     if (e.head.record_length < head_size || e.head.record_length > archive_length - offset)
         return false;
+    e.data_start = offset + head_size;
     e.data_length = e.head.record_length - head_size;
     if (!codec_params_for_class(file_class, e.command.solid != 0, &e.params)) return false;
     return entry_sizes_sound(e.params, e.data_length, e.head.original_size);
@@ -148,7 +192,7 @@ bool decode_blocks(EntryReader& e, ByteReader& in, ArithmeticCoder& coder) {
 
 bool decode_entry(EntryReader& e) {
     Command& c = e.command;
-    FileSource source(e.archive);
+    EntrySource source(c, e.archive, e.data_start);
     ByteReader in(source, e.data_length);
     ArithmeticCoder coder;
     if (!e.params.store_raw) {
@@ -170,7 +214,11 @@ bool decode_entry(EntryReader& e) {
 // Where the entry goes, when it is written. False when it cannot be (reported).
 bool prepare_output(EntryReader& e, const std::string& output_folder, size_t trusted) {
     platform::FolderId archive_id;
-    const bool known = platform::stream_id(e.archive, &archive_id);
+    bool known = false;
+    {
+        ArchiveHold hold(e.command);
+        known = platform::stream_id(e.archive, &archive_id);
+    }
     const OutputOpen opened = open_output(output_folder, trusted == std::string::npos ? output_folder.size() : trusted,
                                           e.output_path, known ? &archive_id : nullptr, &e.output);
     switch (opened) {
@@ -197,51 +245,79 @@ bool open_archive_for_entry(EntryReader& e) {
 
 }  // namespace
 
-ExtractResult extract_entry(Command& command, uint64_t offset, const std::string& output_folder,
-                            const std::string& output_path, bool write, size_t trusted) {
+void decode_entry_output(Command& command, uint64_t offset, const std::string& output_folder,
+                         const std::string& output_path, bool write, size_t trusted, DecodedEntry* out) {
     Reporter& reporter = command.reporter;
-    if (reporter.stop_requested()) return ExtractResult::interrupted;
-    EntryReader e(command, output_path);
-    if (!open_archive_for_entry(e)) return ExtractResult::archive_failed;
+    out->output_path = output_path;
+    out->settled = true;
+    out->result = ExtractResult::interrupted;
+    if (reporter.stop_requested()) return;
+    EntryReader e(command, out->output_path);
+    out->result = ExtractResult::archive_failed;
+    if (!open_archive_for_entry(e)) return;
     if (!read_entry_head(e, offset)) {
         report(reporter, msg::kDamagedEntry, e.head.folder_path + e.head.file_name);
-        return ExtractResult::damaged;
+        out->result = ExtractResult::damaged;
+        return;
     }
-    bool unwritten = false;
     if (write && !prepare_output(e, output_folder, trusted)) {
         // A solid entry is still decoded, or every later entry of the run would
         // come out wrong.
-        if (!command.solid) return ExtractResult::skipped;
-        write = false;
-        unwritten = true;
+        out->result = ExtractResult::skipped;
+        if (!command.solid) return;
+        out->unwritten = true;
     }
+    out->sound = decode_entry(e);
+    out->stopped = e.stopped;
+    out->output_failed = e.output_failed;
+    out->output_error = e.output_error;
+    out->head = e.head;
+    out->output = e.output;
+    e.output = OutputFile{};  // the settling step finishes it
+    out->settled = false;
+}
 
-    const bool sound = decode_entry(e);
-    command.totals.compressed_total += e.head.record_length;
+ExtractResult settle_entry_output(Command& command, DecodedEntry& d) {
+    if (d.settled) return d.result;
+    d.settled = true;
+    Reporter& reporter = command.reporter;
+    command.totals.compressed_total += d.head.record_length;
     bool written = false;
-    if (e.output.file) {
-        written = finish_output(&e.output, sound && !e.stopped && !e.output_failed);
-        if (sound && !e.stopped && !written) {
-            report(reporter, msg::kOutputWriteFailed, output_path);
+    bool unwritten = d.unwritten;
+    if (d.output.file) {
+        written = finish_output(&d.output, d.sound && !d.stopped && !d.output_failed);
+        if (d.sound && !d.stopped && !written) {
+            // The reason of a failed write, which may have happened on another thread.
+            if (d.output_failed) errno = d.output_error;
+            report(reporter, msg::kOutputWriteFailed, d.output_path);
             unwritten = true;
         }
     }
-    if (e.stopped) return ExtractResult::interrupted;
-    if (!sound) {
-        report(reporter, msg::kDamagedEntry, e.head.folder_path + e.head.file_name);
+    if (d.stopped) return ExtractResult::interrupted;
+    if (!d.sound) {
+        report(reporter, msg::kDamagedEntry, d.head.folder_path + d.head.file_name);
         return ExtractResult::damaged;
     }
     // Only what reached its final name counts.
     if (written) {
         command.totals.files_processed += 1;
-        command.totals.processed_total += e.head.original_size;
+        command.totals.processed_total += d.head.original_size;
     }
-    ProgressEvent event{ProgressKind::entry_extracted, output_path, command.totals};
-    event.entry_done = event.entry_size = e.head.original_size;
+    ProgressEvent event{ProgressKind::entry_extracted, d.output_path, command.totals};
+    event.entry_done = event.entry_size = d.head.original_size;
     event.written = written;
     reporter.progress(event);
     if (unwritten) return ExtractResult::skipped;
     return written ? ExtractResult::extracted : ExtractResult::decoded;
+}
+
+DecodedEntry::~DecodedEntry() { finish_output(&output, false); }
+
+ExtractResult extract_entry(Command& command, uint64_t offset, const std::string& output_folder,
+                            const std::string& output_path, bool write, size_t trusted) {
+    DecodedEntry decoded;
+    decode_entry_output(command, offset, output_folder, output_path, write, trusted, &decoded);
+    return settle_entry_output(command, decoded);
 }
 
 namespace {
@@ -300,33 +376,47 @@ ExtractSummary extract_ranges(Command& command, const std::vector<OffsetRange>& 
         summary.archive_failed = true;
         return summary;
     }
-    // A solid run is decoded from its first entry up to the last one wanted.
+    // A solid run is decoded from its first entry up to the last one wanted. The
+    // heads are read first: the decoders may share the stream afterwards.
     const uint64_t last_wanted = end_of_ranges(ranges);
-
-    const std::string base = with_separator(destination);
+    struct Wanted {
+        uint64_t offset;
+        RecordHead head;
+    };
+    std::vector<Wanted> entries;
     RecordHead head;
     WalkStep step = WalkStep::end;
-    while (walk.offset < last_wanted && (step = walk_next(&walk, &head)) == WalkStep::entry) {
-        const bool wanted = in_ranges(ranges, walk.entry_offset);
-        if (!wanted && !command.solid) continue;
-        bool write = wanted;
-        const PathCheck check = check_entry_path(head.folder_path, head.file_name);
-        if (write && check != PathCheck::safe) {
-            report(command.reporter, check == PathCheck::stream_name ? msg::kColonInName : msg::kUnsafePath,
-                   head.folder_path + head.file_name);
-            ++summary.skipped;
-            if (!command.solid) continue;
-            write = false;
-        }
-        const std::string folder = base + native_form(head.folder_path);
-        const ExtractResult result = extract_entry(command, walk.entry_offset, folder,
-                                                   folder + head.file_name, write, base.size());
+    while (walk.offset < last_wanted && (step = walk_next(&walk, &head)) == WalkStep::entry)
+        if (command.solid || in_ranges(ranges, walk.entry_offset)) entries.push_back({walk.entry_offset, head});
+
+    const std::string base = with_separator(destination);
+    auto settle = [&command, &summary](ExtractResult result) {
         count(summary, result);
-        if (result == ExtractResult::archive_failed || result == ExtractResult::interrupted) break;
+        if (result == ExtractResult::archive_failed || result == ExtractResult::interrupted) return false;
         if (result == ExtractResult::damaged && command.solid) {
             report(command.reporter, msg::kSolidRunBroken, command.archive_path);
-            break;
+            return false;
         }
+        return true;
+    };
+    {
+        EntryQueue queue(command);
+        for (const Wanted& entry : entries) {
+            if (queue.ended()) break;
+            const RecordHead& h = entry.head;
+            bool write = in_ranges(ranges, entry.offset);
+            const PathCheck check = check_entry_path(h.folder_path, h.file_name);
+            if (write && check != PathCheck::safe) {
+                const MessageText& why = check == PathCheck::stream_name ? msg::kColonInName : msg::kUnsafePath;
+                // A solid entry is decoded all the same, to keep the run in step.
+                queue.refuse(why, h.folder_path + h.file_name, ExtractResult::skipped, settle);
+                if (!command.solid) continue;
+                write = false;
+            }
+            const std::string folder = base + native_form(h.folder_path);
+            queue.extract(entry.offset, folder, folder + h.file_name, write, base.size(), settle);
+        }
+        queue.finish();
     }
     if (step != WalkStep::entry && step != WalkStep::end) {
         report(command.reporter, msg::kArchiveWalkStopped,

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "archive/command.h"
+#include "archive/output_file.h"
 
 namespace vellum {
 
@@ -31,6 +32,33 @@ enum class ExtractResult {
 ExtractResult extract_entry(Command& command, uint64_t offset, const std::string& output_folder,
                             const std::string& output_path, bool write,
                             size_t trusted = std::string::npos);
+
+// extract_entry in two steps, for entries decoded on worker threads: the first
+// decodes into the output's temporary; the second, on the command's thread and
+// in archive order, gives the output its final name (so of two entries of the
+// same name the later one stands, as with one thread), counts the entry in the
+// command's totals and reports it.
+struct DecodedEntry {
+    DecodedEntry() = default;
+    DecodedEntry(const DecodedEntry&) = delete;
+    DecodedEntry& operator=(const DecodedEntry&) = delete;
+    ~DecodedEntry();  // a temporary never settled is removed
+
+    bool settled = true;   // the result is final: the entry ended before decoding
+    ExtractResult result = ExtractResult::interrupted;
+    std::string output_path;
+    RecordHead head;
+    OutputFile output;
+    bool sound = false;          // decoded completely and sound
+    bool stopped = false;        // the reporter asked to stop
+    bool output_failed = false;  // writing the temporary failed
+    int output_error = 0;        // errno of that write
+    bool unwritten = false;      // a solid entry whose output could not be created
+};
+
+void decode_entry_output(Command& command, uint64_t offset, const std::string& output_folder,
+                         const std::string& output_path, bool write, size_t trusted, DecodedEntry* out);
+ExtractResult settle_entry_output(Command& command, DecodedEntry& decoded);
 
 struct OffsetRange {
     uint64_t from;  // an entry's offset

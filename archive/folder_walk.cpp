@@ -2,8 +2,19 @@
 
 #include "archive/entry_path.h"
 #include "archive/messages.h"
+#include "archive/parallel_add.h"
 
 namespace vellum {
+
+void count_result(AddSummary& summary, AddResult result) {
+    switch (result) {
+        case AddResult::added: ++summary.added; break;
+        case AddResult::skipped: ++summary.skipped; break;
+        case AddResult::failed: summary.failed = true; break;
+        case AddResult::interrupted: summary.failed = summary.interrupted = true; break;
+    }
+}
+
 namespace {
 
 // The folders on the way from the selected folder down to the one being walked,
@@ -51,12 +62,12 @@ void add_file(Command& command, const WalkState& walk, const std::string& path,
         return;
     }
     command.totals.files_processed += 1;
-    switch (compress_file(command, path, folder_path, name)) {
-        case AddResult::added: ++summary.added; break;
-        case AddResult::skipped: ++summary.skipped; break;
-        case AddResult::failed: summary.failed = true; break;
-        case AddResult::interrupted: summary.failed = summary.interrupted = true; break;
+    if (command.parallel_add) {
+        command.parallel_add->add(path, folder_path, name,
+                                  [&summary](AddResult result, uint64_t, uint64_t) { count_result(summary, result); });
+        return;
     }
+    count_result(summary, compress_file(command, path, folder_path, name));
 }
 
 void walk(Command& command, WalkState& state, const std::string& folder,

@@ -20,6 +20,9 @@ struct AddSummary {
     bool interrupted = false;  // the reporter asked to stop
 };
 
+// Counts the result of one file's add.
+void count_result(AddSummary& summary, AddResult result);
+
 // Adds every file below `folder` (native path). `relative` is the folder's path
 // in the archive without the trailing backslash, starting as the folder's own
 // name (empty for a root folder, whose files then stand at the top). Links to folders are followed; only a
@@ -35,7 +38,9 @@ void walk_folder(Command& command, const std::string& folder, const std::string&
 // a progress bar's end.
 uint64_t bytes_below(const std::string& path);
 
-// Adds a file under its own name, or a folder through walk_folder.
+// Adds a file under its own name, or a folder through walk_folder. While the
+// command has a ParallelAdd, files are queued there and the summary counts each
+// one once it is settled: call its finish() before reading the summary.
 void add_path(Command& command, const std::string& path, AddSummary& summary);
 
 }  // namespace vellum

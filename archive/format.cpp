@@ -90,10 +90,39 @@ HeaderResult read_archive_header(FILE* file, ArchiveHeader* header) {
 
 // --- records ------------------------------------------------------------------------
 
+namespace {
+
+void append_le(std::vector<uint8_t>* bytes, uint64_t value, int width) {
+    for (int k = 0; k < width; ++k) bytes->push_back(static_cast<uint8_t>(value >> (8 * k)));
+}
+
+void append_name(std::vector<uint8_t>* bytes, const std::string& name) {
+    append_le(bytes, name.size(), 2);
+    bytes->insert(bytes->end(), name.begin(), name.end());
+}
+
+}  // namespace
+
+bool record_head_bytes(const RecordHead& head, std::vector<uint8_t>* bytes) {
+    if (head.folder_path.size() > 0xFFFF || head.file_name.size() > 0xFFFF) return false;
+    bytes->clear();
+    append_le(bytes, head.record_length, 8);
+    append_le(bytes, head.original_size, 8);
+    append_le(bytes, head.reserved, 2);
+    append_name(bytes, head.folder_path);
+    append_name(bytes, head.file_name);
+    return true;
+}
+
+std::vector<uint8_t> class_field_bytes(uint16_t file_class) {
+    std::vector<uint8_t> bytes;
+    append_le(&bytes, file_class, 2);
+    return bytes;
+}
+
 bool write_record_head(FILE* file, const RecordHead& head) {
-    return write_u64(file, head.record_length) && write_u64(file, head.original_size) &&
-           write_u16(file, head.reserved) && write_name(file, head.folder_path) &&
-           write_name(file, head.file_name);
+    std::vector<uint8_t> bytes;
+    return record_head_bytes(head, &bytes) && write_bytes(file, bytes.data(), bytes.size());
 }
 
 // Bytes of `room` left after `used` of them, 0 when none.
@@ -119,7 +148,8 @@ bool read_record_head_at(FILE* file, uint64_t offset, RecordHead* head, uint64_t
 }
 
 bool write_class_field(FILE* file, uint16_t file_class) {
-    return write_u16(file, file_class);
+    const std::vector<uint8_t> bytes = class_field_bytes(file_class);
+    return write_bytes(file, bytes.data(), bytes.size());
 }
 
 bool read_class_field(FILE* file, uint16_t* file_class) {

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace vellum {
 
@@ -83,6 +84,10 @@ inline uint64_t record_head_size(const RecordHead& head) {
 // Writes everything before the class field (record_head_size - 2 bytes). The
 // class field follows once the first block has been read.
 bool write_record_head(FILE* file, const RecordHead& head);
+// The same bytes in memory. False when a name is longer than 65535 bytes.
+bool record_head_bytes(const RecordHead& head, std::vector<uint8_t>* bytes);
+// The two bytes of a class field.
+std::vector<uint8_t> class_field_bytes(uint16_t file_class);
 // Reads everything before the class field from the current position. `room`:
 // bytes the file holds from the record's start; names that claim more fail.
 bool read_record_head(FILE* file, RecordHead* head, uint64_t room = UINT64_MAX);

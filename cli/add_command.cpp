@@ -9,6 +9,7 @@
 #include "archive/folder_walk.h"
 #include "archive/messages.h"
 #include "archive/open_archive.h"
+#include "archive/parallel_add.h"
 #include "cli/archive_file.h"
 #include "cli/commands.h"
 #include "cli/meta_add.h"
@@ -84,6 +85,7 @@ int run_add(Session& session, const Options& options) {
     Command command(codec_state(session), session.reporter);
     command.solid = options.solid ? 1 : 0;
     command.buffer_setting = options.buffer_setting;
+    command.threads = options.threads;
     if (!options.excludes.empty())
         command.exclude = [&options](const std::string& stored) { return excluded(options.excludes, stored); };
     bool created = false;
@@ -100,13 +102,18 @@ int run_add(Session& session, const Options& options) {
     AddSummary summary;
     MetaAdd meta;
     meta.archive_known = platform::file_id(command.archive_path.c_str(), &meta.archive);
-    for (const std::string& path : sources) {
-        if (options.meta)
-            meta_add_path(session, command, meta, path, summary);
-        else
-            add_operand(session, command, path, summary);
-        if (summary.failed) break;
+    {
+        ParallelAdd parallel(command);
+        for (const std::string& path : sources) {
+            if (options.meta)
+                meta_add_path(session, command, meta, path, summary);
+            else
+                add_operand(session, command, path, summary);
+            if (summary.failed) break;
+        }
+        parallel.finish();
     }
+    drop_unadded_lines(meta);
     // Links and folders alone are worth a metadata entry too.
     bool meta_written = false;
     if (options.meta && !summary.failed && !meta.lines.empty())

@@ -64,7 +64,8 @@ bool take_value(const std::vector<std::string>& args, size_t& i, OptionText& opt
 // Options that belong to some commands: a bit per command.
 constexpr unsigned bit(CommandName command) { return 1u << static_cast<unsigned>(command); }
 constexpr unsigned kAdd = bit(CommandName::add), kExtract = bit(CommandName::extract),
-                   kList = bit(CommandName::list), kInfo = bit(CommandName::info);
+                   kList = bit(CommandName::list), kInfo = bit(CommandName::info),
+                   kTest = bit(CommandName::test);
 
 struct CommandOption {
     const char* name;
@@ -77,6 +78,7 @@ constexpr CommandOption kCommandOptions[] = {
     {"--solid", nullptr, kAdd, nullptr},
     {"--block", nullptr, kAdd, "size"},
     {"--meta", nullptr, kAdd, nullptr},
+    {"--threads", "-T", kAdd | kExtract | kTest, "number"},
     {"--exclude", nullptr, kAdd | kExtract, "pattern"},
     {"--output", "-o", kExtract, "folder"},
     {"--keep-old-files", "-k", kExtract, nullptr},
@@ -95,6 +97,12 @@ std::string apply_option(const CommandOption& option, const std::string& value, 
     const std::string name = option.name;
     if (name == "--solid") o.solid = true;
     if (name == "--meta") o.meta = true;
+    if (name == "--threads") {
+        const int count = parse_thread_count(value);
+        if (count < 0)
+            return "invalid thread count '" + value + "' (use 1 to " + std::to_string(kMaxThreads) + ")";
+        o.threads = static_cast<unsigned>(count);
+    }
     if (name == "--entries") o.entries = true;
     if (name == "--json") o.json = true;
     if (name == "--stdout") o.to_stdout = true;
@@ -172,6 +180,16 @@ std::string take_operands(const std::vector<std::string>& operands, Options& o) 
 }
 
 }  // namespace
+
+int parse_thread_count(const std::string& text) {
+    if (text.empty() || text.size() > 2) return -1;
+    int count = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return -1;
+        count = count * 10 + (c - '0');
+    }
+    return count >= 1 && count <= kMaxThreads ? count : -1;
+}
 
 int parse_block_size(const std::string& text) {
     size_t digits = 0;

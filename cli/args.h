@@ -24,6 +24,7 @@ struct Options {
     bool keep_old = false;              // extract -k
     bool to_stdout = false;             // extract --stdout
     std::vector<std::string> excludes;  // add, extract --exclude
+    unsigned threads = 0;               // add, extract, test -T: 0 = one per core
     bool quiet = false;
     bool help = false;
     bool version = false;
@@ -35,6 +36,10 @@ struct ParseResult {
 };
 
 ParseResult parse_args(const std::vector<std::string>& args);
+
+// The worker threads of -T: 1..kMaxThreads, or -1.
+constexpr int kMaxThreads = 64;
+int parse_thread_count(const std::string& text);
 
 // "8M" .. "512M" (an optional "iB" or "B" after the M, any case): the buffer size
 // setting, or -1.

@@ -8,6 +8,7 @@
 #include "archive/entry_path.h"
 #include "archive/extract.h"
 #include "archive/messages.h"
+#include "archive/parallel_extract.h"
 #include "cli/archive_file.h"
 #include "cli/commands.h"
 #include "cli/meta_apply.h"
@@ -129,6 +130,7 @@ int run_extract(Session& session, const Options& options) {
     // Decoding must run with the mode and block size the entries were coded with.
     command.solid = header.solid;
     command.buffer_setting = header.buffer_setting;
+    command.threads = options.threads;
     if (!prepare_buffers(command)) return kExitFatal;
 
     start_progress(session, listing, ranges);
@@ -163,7 +165,7 @@ int run_extract(Session& session, const Options& options) {
 // test of an archive with metadata: every entry is decoded into a scratch
 // folder, checked against its checksum there and removed at once.
 int test_with_meta(Session& session, const std::string& path, const ArchiveListing& listing,
-                   const ArchiveMeta& meta) {
+                   const ArchiveMeta& meta, unsigned threads) {
     StdoutSpool spool(session.reporter, SpoolMode::check);
     if (!spool.open()) {
         print_error(session, "no scratch folder for the checksums in the temporary folder");
@@ -176,6 +178,7 @@ int test_with_meta(Session& session, const std::string& path, const ArchiveListi
     command.archive_path = path;
     command.solid = listing.header.solid;
     command.buffer_setting = listing.header.buffer_setting;
+    command.threads = threads;
     if (!prepare_buffers(command)) return kExitFatal;
     const std::vector<OffsetRange> ranges = entry_ranges(listing, entries);
     session.progress.start(session.live_progress, bytes_to_decode(listing, ranges));
@@ -210,11 +213,12 @@ int run_test(Session& session, const Options& options) {
     if (!command.archive || !list_held(session, path, command.archive, &listing)) return kExitFatal;
     ArchiveMeta meta;
     read_archive_meta(session, path, listing, &meta);
-    if (meta.present) return test_with_meta(session, path, listing, meta);
+    if (meta.present) return test_with_meta(session, path, listing, meta, options.threads);
 
     command.archive_path = path;
     command.solid = listing.header.solid;
     command.buffer_setting = listing.header.buffer_setting;
+    command.threads = options.threads;
     if (!prepare_buffers(command)) return kExitFatal;
 
     session.progress.start(session.live_progress,
@@ -224,26 +228,26 @@ int run_test(Session& session, const Options& options) {
     uint64_t bytes = 0;
     bool unreadable = false;
     bool interrupted = false;
-    for (const ListingEntry& entry : listing.entries) {
-        const std::string name = native_form(entry.folder_path + entry.file_name);
-        const ExtractResult result = extract_entry(command, entry.offset, "", name, false);
-        if (result == ExtractResult::archive_failed) {
-            unreadable = true;
-            break;
+    {
+        EntryQueue queue(command);
+        for (const ListingEntry& entry : listing.entries) {
+            if (queue.ended()) break;
+            const std::string name = native_form(entry.folder_path + entry.file_name);
+            const uint64_t size = entry.original_size;
+            queue.extract(entry.offset, "", name, false, std::string::npos, [&, size](ExtractResult result) {
+                if (result == ExtractResult::archive_failed) return !(unreadable = true);
+                if (result == ExtractResult::interrupted) return !(interrupted = true);
+                ++tested;
+                bytes = add_capped(bytes, size);
+                if (result != ExtractResult::damaged) return true;
+                ++damaged;
+                if (!command.solid) return true;
+                // Every later entry of a solid run depends on this one.
+                report(session.reporter, msg::kSolidRunBroken, path);
+                return false;
+            });
         }
-        if (result == ExtractResult::interrupted) {
-            interrupted = true;
-            break;
-        }
-        ++tested;
-        bytes = add_capped(bytes, entry.original_size);
-        if (result != ExtractResult::damaged) continue;
-        ++damaged;
-        if (command.solid) {
-            // Every later entry of a solid run depends on this one.
-            report(session.reporter, msg::kSolidRunBroken, path);
-            break;
-        }
+        queue.finish();
     }
     const double seconds = command.totals.elapsed_seconds();
     end_command(command);

@@ -38,7 +38,7 @@ const char kOverview[] =
     "(also: the archive is in use by another command), 130 interrupted.\n";
 
 const char kAdd[] =
-    "Usage: vellum add [--solid] [--block SIZE] [--meta] [--exclude PATTERN] ARCHIVE PATH...\n"
+    "Usage: vellum add [--solid] [--block SIZE] [--meta] [--exclude PATTERN] [-T N] ARCHIVE PATH...\n"
     "\n"
     "Adds every file named, and every file below every folder named, in the\n"
     "order given. A folder's files keep their paths below the folder's own name;\n"
@@ -65,11 +65,15 @@ const char kAdd[] =
     "  --exclude PATTERN   leave out files and folders whose path in the archive\n"
     "                 the pattern selects (see vellum --help); repeatable.\n"
     "                 An excluded folder is not entered.\n"
+    "  -T, --threads N   files coded at once, each by its own thread (default:\n"
+    "                 one per core; 1 codes one file after another). The\n"
+    "                 archive is the same byte for byte with any N. A solid\n"
+    "                 archive, and a single file, are coded by one thread.\n"
     "\n"
     "Example: vellum add --exclude '*.o' backup.vlm notes.txt photos/\n";
 
 const char kExtract[] =
-    "Usage: vellum extract [-o FOLDER | --stdout] [-k] [--exclude PATTERN] ARCHIVE [NAME...]\n"
+    "Usage: vellum extract [-o FOLDER | --stdout] [-k] [--exclude PATTERN] [-T N] ARCHIVE [NAME...]\n"
     "\n"
     "Extracts every entry, or only those named (rows, entry paths, folder paths\n"
     "or patterns: see vellum --help). Existing files of the same name are\n"
@@ -84,6 +88,9 @@ const char kExtract[] =
     "                          standard output and nothing else (the summary\n"
     "                          goes to stderr)\n"
     "  --exclude PATTERN       leave out the entries the pattern selects; repeatable\n"
+    "  -T, --threads N         entries of a normal archive decoded at once\n"
+    "                          (default: one per core); results and messages\n"
+    "                          come in archive order all the same\n"
     "\n"
     "Examples: vellum extract -o restored backup.vlm photos notes.txt\n"
     "          vellum x --stdout backup.vlm notes.txt | less\n";
@@ -123,10 +130,13 @@ const char kDelete[] =
     "other records are copied unchanged. Solid archives cannot be changed.\n";
 
 const char kTest[] =
-    "Usage: vellum test ARCHIVE\n"
+    "Usage: vellum test [-T N] ARCHIVE\n"
     "\n"
     "Decodes every entry without writing anything and reports damaged ones.\n"
-    "Entries added with --meta are also checked against their checksums.\n";
+    "Entries added with --meta are also checked against their checksums.\n"
+    "\n"
+    "  -T, --threads N   entries of a normal archive decoded at once (default:\n"
+    "                    one per core)\n";
 
 const char kRepair[] =
     "Usage: vellum repair ARCHIVE\n"

@@ -1,10 +1,12 @@
 #include "cli/meta_add.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
 #include "archive/entry_path.h"
 #include "archive/messages.h"
+#include "archive/parallel_add.h"
 #include "cli/file_meta.h"
 #include "platform/platform.h"
 
@@ -37,20 +39,34 @@ void add_file(Session& session, Command& command, MetaAdd& meta, const std::stri
         skip(session, path, std::strerror(errno ? errno : EIO), summary);
         return;
     }
-    const CommandTotals before = command.totals;
-    command.totals.files_processed += 1;
-    switch (compress_file(command, path, folder_path, name)) {
-        case AddResult::added: ++summary.added; break;
-        case AddResult::skipped: ++summary.skipped; return;
-        case AddResult::failed: summary.failed = true; return;
-        case AddResult::interrupted: summary.failed = summary.interrupted = true; return;
-    }
     line.mode = st.mode;
     line.seconds = st.seconds;
     line.nanoseconds = st.nanoseconds;
+    line.path = folder_path + name;
+    command.totals.files_processed += 1;
+    if (command.parallel_add) {
+        // The line keeps its place in the walk's order; its sizes come when the
+        // entry is settled, and a file not added loses its line then.
+        const size_t index = meta.lines.size();
+        meta.lines.push_back(line);
+        command.parallel_add->add(path, folder_path, name,
+                                  [&meta, &summary, index](AddResult result, uint64_t size, uint64_t length) {
+                                      count_result(summary, result);
+                                      if (result != AddResult::added) {
+                                          meta.dropped.push_back(index);
+                                          return;
+                                      }
+                                      meta.lines[index].size = size;
+                                      meta.lines[index].record_length = length;
+                                  });
+        return;
+    }
+    const CommandTotals before = command.totals;
+    const AddResult result = compress_file(command, path, folder_path, name);
+    count_result(summary, result);
+    if (result != AddResult::added) return;
     line.size = command.totals.processed_total - before.processed_total;
     line.record_length = command.totals.compressed_total - before.compressed_total;
-    line.path = folder_path + name;
     meta.lines.push_back(line);
 }
 
@@ -126,6 +142,13 @@ void meta_add_path(Session& session, Command& command, MetaAdd& meta, const std:
     // "." and ".." are stored under the name of the folder they lead to.
     if (name == "." || name == "..") name = own_name(platform::full_path(path.c_str()));
     add_any(session, command, meta, path, archive_form(name), summary);
+}
+
+void drop_unadded_lines(MetaAdd& meta) {
+    std::sort(meta.dropped.begin(), meta.dropped.end());
+    for (size_t k = meta.dropped.size(); k-- > 0;)
+        meta.lines.erase(meta.lines.begin() + static_cast<std::ptrdiff_t>(meta.dropped[k]));
+    meta.dropped.clear();
 }
 
 bool write_meta_entry(Session& session, const std::string& archive, const std::vector<MetaLine>& lines) {

@@ -17,6 +17,8 @@ namespace cli {
 
 struct MetaAdd {
     std::vector<MetaLine> lines;
+    // Lines of files queued on worker threads that were not added after all.
+    std::vector<size_t> dropped;
     platform::FolderId archive{};
     bool archive_known = false;
 };
@@ -24,6 +26,10 @@ struct MetaAdd {
 // Adds one operand (a file, a folder, or a link), recording its lines.
 void meta_add_path(Session& session, Command& command, MetaAdd& meta, const std::string& path,
                    AddSummary& summary);
+
+// Removes the lines of the files that were not added; after every queued file
+// was settled.
+void drop_unadded_lines(MetaAdd& meta);
 
 // Appends the metadata entry for the lines gathered: a stored record. False
 // (said) when it could not be written; the archive then ends with the files.

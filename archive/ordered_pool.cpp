@@ -1,0 +1,250 @@
+#include "archive/ordered_pool.h"
+
+#include <cerrno>
+#include <chrono>
+#include <new>
+
+namespace vellum {
+
+void JobReporter::message(const std::string& text, const std::string& caption, unsigned flags) {
+    // The front end may name the reason from errno, which is the worker's own.
+    Item item{true, text, caption, flags};
+    item.error = errno;
+    items_.push_back(std::move(item));
+}
+
+void JobReporter::progress(const ProgressEvent& event) {
+    if (event.kind == ProgressKind::working) {
+        working_size_.store(event.entry_size, std::memory_order_relaxed);
+        working_done_.store(event.entry_done, std::memory_order_relaxed);
+        return;
+    }
+    Item item{false, event.name, {}, 0, 0, event.kind, event.entry_done, event.entry_size, event.written};
+    items_.push_back(std::move(item));
+}
+
+namespace {
+
+// A worker's command reports to the job it runs at the moment.
+class RelayReporter : public Reporter {
+public:
+    void message(const std::string& text, const std::string& caption, unsigned flags) override {
+        to->message(text, caption, flags);
+    }
+    void progress(const ProgressEvent& event) override { to->progress(event); }
+    bool stop_requested() override { return to->stop_requested(); }
+    Reporter* to = nullptr;
+};
+
+}  // namespace
+
+struct OrderedPool::Worker {
+    Worker(CodecState& codec_state, std::unique_ptr<CodecState> own)
+        : own_codec(std::move(own)), command(codec_state, relay) {}
+    std::unique_ptr<CodecState> own_codec;  // null for the worker that borrows the main tables
+    RelayReporter relay;
+    Command command;
+    std::thread thread;
+};
+
+unsigned thread_count(unsigned setting) {
+    if (setting > 0) return setting;
+    const unsigned cores = std::thread::hardware_concurrency();
+    return cores > 0 ? cores : 1;
+}
+
+OrderedPool::OrderedPool(Command& main, unsigned workers) : main_(main), block_size_(main.block_size) {
+    if (workers == 0) workers = 1;
+    // Enough jobs ahead for every worker to find the next one waiting.
+    depth_ = 2 * size_t{workers} + 2;
+    for (unsigned i = 0; i < workers; ++i) {
+        std::unique_ptr<CodecState> own;
+        if (i > 0) {
+            own.reset(new (std::nothrow) CodecState);
+            if (!own) break;
+        }
+        CodecState& codec = own ? *own : main.codec;
+        workers_.push_back(std::make_unique<Worker>(codec, std::move(own)));
+    }
+    for (auto& worker : workers_) {
+        Worker* w = worker.get();
+        w->thread = std::thread([this, w] { work(*w); });
+    }
+}
+
+OrderedPool::~OrderedPool() {
+    end_now();
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        closing_ = true;
+    }
+    work_ready_.notify_all();
+    room_.notify_all();
+    for (auto& worker : workers_)
+        if (worker->thread.joinable()) worker->thread.join();
+    // The borrowed block buffer goes back to the main command.
+    for (auto& worker : workers_) {
+        worker->command.archive = nullptr;
+        if (!worker->own_codec && worker->command.block) {
+            main_.block = std::move(worker->command.block);
+            main_.block_size = worker->command.block_size;
+        }
+    }
+}
+
+// The worker's command: the main command's settings and archive stream, its own
+// tables and buffer. The first worker takes over the main block buffer.
+bool OrderedPool::set_up(Worker& worker) {
+    Command& c = worker.command;
+    c.solid = main_.solid;
+    c.buffer_setting = main_.buffer_setting;
+    c.archive_path = main_.archive_path;
+    // Borrowed: reads go through archive_mutex, and the stream is the main command's
+    // to close (the pool lets go of it before the worker's command ends).
+    c.archive = main_.archive;
+    c.archive_mutex = &archive_mutex_;
+    if (!worker.own_codec) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        c.block = std::move(main_.block);
+        c.block_size = block_size_;
+        main_.block_size = 0;
+        return c.block != nullptr;
+    }
+    const size_t size = block_size_;
+    c.block.reset(new (std::nothrow) uint8_t[size]);
+    if (!c.block || !worker.own_codec->begin_operation()) {
+        c.block.reset();
+        return false;
+    }
+    c.block_size = size;
+    return true;
+}
+
+void OrderedPool::work(Worker& worker) {
+    const bool ready = set_up(worker);
+    std::unique_lock<std::mutex> lock(mutex_);
+    while (ready) {
+        work_ready_.wait(lock, [&] { return closing_ || !queued_.empty(); });
+        if (queued_.empty()) break;  // closing
+        Slot* slot = queued_.front();
+        queued_.pop_front();
+        lock.unlock();
+        slot->job->reporter = &slot->reporter;
+        worker.relay.to = &slot->reporter;
+        worker.command.totals = CommandTotals{};
+        slot->job->run(worker.command);
+        lock.lock();
+        slot->done = true;
+        job_done_.notify_all();
+    }
+    if (worker.own_codec) worker.own_codec->end_operation();
+}
+
+void OrderedPool::end_now() {
+    stop_.store(true);
+    std::lock_guard<std::mutex> lock(mutex_);
+    ended_ = true;
+    // Jobs no worker took never run: they count as returned, to be dropped.
+    for (Slot* slot : queued_) slot->done = true;
+    queued_.clear();
+    job_done_.notify_all();
+    room_.notify_all();
+}
+
+void OrderedPool::wait_round() {
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        job_done_.wait_for(lock, std::chrono::milliseconds(20),
+                           [&] { return in_flight_.empty() || in_flight_.front()->done; });
+    }
+    // The front end is asked here, on its own thread; the workers read the flag.
+    if (!stop_.load() && main_.reporter.stop_requested()) stop_.store(true);
+    Slot* oldest = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (!in_flight_.empty()) oldest = in_flight_.front().get();
+    }
+    if (oldest && !ended_) {
+        oldest->job->tend();
+        const uint64_t size = oldest->reporter.working_size();
+        if (size > 0 && !oldest->done) {
+            // The oldest job is the one a single thread would be working on.
+            ProgressEvent event{ProgressKind::working, oldest->job->name, main_.totals};
+            event.entry_done = oldest->reporter.working_done();
+            event.entry_size = size;
+            main_.reporter.progress(event);
+        }
+    }
+    settle_finished();
+}
+
+void OrderedPool::settle_finished() {
+    for (;;) {
+        Slot* oldest = nullptr;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (in_flight_.empty() || !in_flight_.front()->done) return;
+            oldest = in_flight_.front().get();
+        }
+        const bool go_on = !ended_ && oldest->job->settle();
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            in_flight_.pop_front();
+            room_.notify_all();
+        }
+        if (!go_on) end_now();
+    }
+}
+
+bool OrderedPool::submit(std::unique_ptr<PoolJob> job) {
+    for (;;) {
+        if (ended_) return false;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (in_flight_.size() < depth_) {
+                in_flight_.push_back(std::make_unique<Slot>(std::move(job), stop_));
+                queued_.push_back(in_flight_.back().get());
+                work_ready_.notify_one();
+                return true;
+            }
+        }
+        wait_round();
+    }
+}
+
+void OrderedPool::finish() {
+    // Once ended, settle_finished drops what is left as each job returns.
+    for (;;) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (in_flight_.empty()) return;
+        }
+        wait_round();
+    }
+}
+
+void OrderedPool::reserve(const PoolJob* job, uint64_t bytes, uint64_t own_backlog) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    auto oldest = [&] { return !in_flight_.empty() && in_flight_.front()->job.get() == job; };
+    for (;;) {
+        if (stop_.load() || closing_) break;
+        // Nothing waiting at all: any one write fits, however large.
+        if (oldest()) {
+            if (own_backlog == 0 || own_backlog + bytes <= kOldestBacklog) break;
+        } else if (ahead_bytes_ == 0 || ahead_bytes_ + bytes <= kAheadBudget) {
+            break;
+        }
+        // The submitting thread writes the oldest job's bytes out; wake it now.
+        job_done_.notify_all();
+        room_.wait_for(lock, std::chrono::milliseconds(20));
+    }
+    ahead_bytes_ += bytes;
+}
+
+void OrderedPool::release(uint64_t bytes) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ahead_bytes_ = bytes > ahead_bytes_ ? 0 : ahead_bytes_ - bytes;
+    room_.notify_all();
+}
+
+}  // namespace vellum

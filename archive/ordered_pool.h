@@ -1,0 +1,190 @@
+// Entries coded or decoded on worker threads, their results settled in order.
+//
+// The entries of a normal archive are self-contained: the coder restarts, the
+// seen flags are cleared and every match slot written before the entry is stale.
+// So each worker codes whole entries with its own codec tables and block buffer,
+// and the result is the same as one thread's. The thread that submits the jobs
+// (the command's own) never codes in the meantime: it settles finished jobs in
+// the order they were submitted, which is where archive writes, totals, messages
+// and progress events happen, so a front end is only ever called on its thread
+// and sees everything in the order one thread would show it.
+#pragma once
+
+#include <atomic>
+#include <cerrno>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "archive/command.h"
+#include "archive/report.h"
+
+namespace vellum {
+
+// The reporter of a job while a worker runs it. Messages and progress events are
+// kept and replayed on the submitting thread when the job is settled; `working`
+// events are only remembered (the latest one), for the live display of the oldest
+// job; a stop is asked of the pool, never of the front end.
+class JobReporter : public Reporter {
+public:
+    explicit JobReporter(const std::atomic<bool>& stop) : stop_(stop) {}
+    void message(const std::string& text, const std::string& caption, unsigned flags) override;
+    void progress(const ProgressEvent& event) override;
+    bool stop_requested() override { return stop_.load(std::memory_order_relaxed); }
+
+    // The latest `working` event: bytes of the entry done and its size.
+    uint64_t working_done() const { return working_done_.load(std::memory_order_relaxed); }
+    uint64_t working_size() const { return working_size_.load(std::memory_order_relaxed); }
+
+    // Replays what was kept into `front`, every event carrying `totals`. Before the
+    // first event that completes an entry (file_compressed, entry_extracted),
+    // `before_completion` runs once, so totals merged there are in that event.
+    template <class F>
+    void replay(Reporter& front, const CommandTotals& totals, F before_completion);
+
+private:
+    struct Item {
+        bool is_message;
+        std::string text;  // message text, or the event's name
+        std::string caption;
+        unsigned flags = 0;
+        int error = 0;     // errno when the message was given
+        ProgressKind kind = ProgressKind::working;
+        uint64_t entry_done = 0;
+        uint64_t entry_size = 0;
+        bool written = true;
+    };
+    const std::atomic<bool>& stop_;
+    std::vector<Item> items_;  // written by the worker, read once the job has returned
+    std::atomic<uint64_t> working_done_{0};
+    std::atomic<uint64_t> working_size_{0};
+};
+
+// One unit of work: an entry to code or to decode.
+class PoolJob {
+public:
+    virtual ~PoolJob() = default;
+    // On a worker, with that worker's command: its own codec tables and block
+    // buffer, the settings of the submitting command, `reporter` as its reporter.
+    virtual void run(Command& worker) = 0;
+    // On the submitting thread, now and then, while this is the oldest job not
+    // yet settled; it may still be running.
+    virtual void tend() {}
+    // On the submitting thread, in submission order, once run has returned. False
+    // ends the command: jobs still running are asked to stop, and no later job is
+    // settled.
+    virtual bool settle() = 0;
+
+    // Named in the live display while it is the oldest job.
+    std::string name;
+    // Set by the pool before run.
+    JobReporter* reporter = nullptr;
+};
+
+class OrderedPool {
+public:
+    // Memory that jobs not yet settled may hold in output waiting for its turn
+    // (see reserve): beyond it, a job that is not the oldest waits.
+    static constexpr uint64_t kAheadBudget = uint64_t{64} << 20;
+    // The oldest job's own bytes not yet written out: beyond it, it waits for the
+    // submitting thread to write them.
+    static constexpr uint64_t kOldestBacklog = uint64_t{16} << 20;
+
+    // Starts `workers` threads (at least 1) coding with the settings of `main`.
+    // The first worker borrows the main command's codec tables and block buffer
+    // (the main thread codes nothing meanwhile); the others make their own, and a
+    // worker that cannot have them takes no job.
+    OrderedPool(Command& main, unsigned workers);
+    // Waits for the workers; jobs not settled are dropped.
+    ~OrderedPool();
+    OrderedPool(const OrderedPool&) = delete;
+    OrderedPool& operator=(const OrderedPool&) = delete;
+
+    // Queues a job. While too many jobs are in flight it waits, tending the oldest
+    // and settling those finished. False (the job dropped) once the command has
+    // ended.
+    bool submit(std::unique_ptr<PoolJob> job);
+    // Waits for every job and settles it in order.
+    void finish();
+    // A settle returned false or the front end asked to stop: no job starts anew.
+    bool ended() const { return ended_; }
+
+    // Output accounting of jobs that keep their bytes until their turn. reserve
+    // waits, on a worker, until `bytes` more fit: the oldest job never waits for
+    // others, only for its own backlog. release gives bytes back once written.
+    // Both return at once when the pool is stopping.
+    void reserve(const PoolJob* job, uint64_t bytes, uint64_t own_backlog);
+    void release(uint64_t bytes);
+
+    // Serialises the workers' reads of the command's one archive stream.
+    std::mutex& archive_mutex() { return archive_mutex_; }
+
+private:
+    struct Slot {
+        explicit Slot(std::unique_ptr<PoolJob> j, const std::atomic<bool>& stop)
+            : job(std::move(j)), reporter(stop) {}
+        std::unique_ptr<PoolJob> job;
+        JobReporter reporter;
+        bool done = false;  // run has returned
+    };
+    struct Worker;
+
+    void work(Worker& worker);
+    bool set_up(Worker& worker);
+    // One round on the submitting thread: waits a little for the oldest job, asks
+    // the front end about a stop, tends the oldest, settles what is finished.
+    void wait_round();
+    void settle_finished();
+    void end_now();
+
+    Command& main_;
+    const size_t block_size_;  // the main command's, taken before the first worker borrows it
+    std::mutex mutex_;
+    std::condition_variable work_ready_;  // a job was queued, or the pool is closing
+    std::condition_variable job_done_;    // a job returned, or a job waits for its output
+    std::condition_variable room_;        // output was written, or the oldest job changed
+    std::deque<std::unique_ptr<Slot>> in_flight_;  // every unsettled job, oldest first
+    std::deque<Slot*> queued_;                     // jobs no worker has taken yet
+    size_t depth_;                                 // most jobs in flight
+    uint64_t ahead_bytes_ = 0;                     // reserved and not released
+    bool closing_ = false;
+    std::atomic<bool> stop_{false};
+    bool ended_ = false;
+    std::mutex archive_mutex_;
+    std::vector<std::unique_ptr<Worker>> workers_;
+};
+
+// The number of worker threads for a command: the hardware's cores when the
+// setting is 0, else the setting; always at least 1.
+unsigned thread_count(unsigned setting);
+
+template <class F>
+void JobReporter::replay(Reporter& front, const CommandTotals& totals, F before_completion) {
+    bool merged = false;
+    for (const Item& item : items_) {
+        if (item.is_message) {
+            errno = item.error;
+            front.message(item.text, item.caption, item.flags);
+            continue;
+        }
+        const bool completes =
+            item.kind == ProgressKind::file_compressed || item.kind == ProgressKind::entry_extracted;
+        if (completes && !merged) {
+            before_completion();
+            merged = true;
+        }
+        ProgressEvent event{item.kind, item.text, totals};
+        event.entry_done = item.entry_done;
+        event.entry_size = item.entry_size;
+        event.written = item.written;
+        front.progress(event);
+    }
+    if (!merged) before_completion();
+}
+
+}  // namespace vellum

@@ -1,0 +1,151 @@
+#include "archive/parallel_add.h"
+
+#include <deque>
+#include <mutex>
+#include <vector>
+
+#include "archive/messages.h"
+#include "platform/platform.h"
+
+namespace vellum {
+namespace {
+
+class AddJob : public PoolJob {
+public:
+    AddJob(Command& main, OrderedPool& pool, const std::string& source_path,
+           const std::string& folder_path, const std::string& file_name, ParallelAdd::Done done)
+        : main_(main), pool_(pool), source_path_(source_path), done_(std::move(done)) {
+        name = file_name;
+        head_.folder_path = folder_path;
+        head_.file_name = file_name;
+    }
+
+    void run(Command& worker) override {
+        FILE* source = open_source(*reporter, source_path_, head_.folder_path, head_.file_name, &head_);
+        if (!source) {
+            skipped_ = true;
+            return;
+        }
+        if (reporter->stop_requested()) {
+            std::fclose(source);
+            coded_.stopped = true;
+            return;
+        }
+        Sink sink(*this);
+        coded_ = code_record(worker, source, head_, sink);
+        std::fclose(source);
+    }
+
+    // The oldest record goes to the archive while it is still being coded.
+    void tend() override { write_out(); }
+
+    bool settle() override {
+        reporter->replay(main_.reporter, main_.totals, [] {});
+        AddResult result = AddResult::skipped;
+        if (!skipped_) {
+            write_out();
+            if (!started_ && !start_record()) {
+                report(main_.reporter, msg::kArchiveNotCreated, main_.archive_path);
+                result = AddResult::failed;
+            } else {
+                result = settle_record(main_, main_.archive, entry_start_, coded_, !write_failed_,
+                                       source_path_, head_);
+            }
+        }
+        done_(result, head_.original_size, coded_.record_length);
+        return result == AddResult::added || result == AddResult::skipped;
+    }
+
+private:
+    // The worker's output: kept in memory until the command's thread writes it.
+    class Sink : public OutputSink {
+    public:
+        explicit Sink(AddJob& job) : job_(job) {}
+        bool write(const uint8_t* data, size_t size) override {
+            job_.pool_.reserve(&job_, size, job_.backlog());
+            std::lock_guard<std::mutex> lock(job_.mutex_);
+            job_.chunks_.emplace_back(data, data + size);
+            job_.backlog_ += size;
+            return true;
+        }
+
+    private:
+        AddJob& job_;
+    };
+
+    uint64_t backlog() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return backlog_;
+    }
+
+    bool start_record() {
+        started_ = true;
+        return platform::seek_to_end(main_.archive) && platform::tell(main_.archive, &entry_start_);
+    }
+
+    // Writes the bytes coded so far at the archive's end, on the command's thread.
+    void write_out() {
+        std::deque<std::vector<uint8_t>> chunks;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            chunks.swap(chunks_);
+        }
+        if (chunks.empty()) return;
+        uint64_t written = 0;
+        for (const std::vector<uint8_t>& chunk : chunks) {
+            if (!started_ && !start_record()) write_failed_ = true;
+            if (!write_failed_ && std::fwrite(chunk.data(), 1, chunk.size(), main_.archive) != chunk.size())
+                write_failed_ = true;
+            written += chunk.size();
+        }
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            backlog_ -= written;
+        }
+        pool_.release(written);
+    }
+
+    Command& main_;
+    OrderedPool& pool_;
+    const std::string source_path_;
+    ParallelAdd::Done done_;
+    RecordHead head_;
+    CodedRecord coded_;
+    bool skipped_ = false;
+
+    std::mutex mutex_;                          // guards chunks_ and backlog_
+    std::deque<std::vector<uint8_t>> chunks_;   // coded, not yet written
+    uint64_t backlog_ = 0;                      // bytes in chunks_
+
+    // The command's thread only.
+    bool started_ = false;                      // entry_start_ taken
+    uint64_t entry_start_ = 0;
+    bool write_failed_ = false;
+};
+
+}  // namespace
+
+ParallelAdd::ParallelAdd(Command& command) : command_(command) {
+    const unsigned threads = thread_count(command.threads);
+    if (threads <= 1 || command.solid || !command.archive || !command.block) return;
+    pool_ = std::make_unique<OrderedPool>(command, threads);
+    command.parallel_add = this;
+}
+
+ParallelAdd::~ParallelAdd() {
+    finish();
+    pool_.reset();
+    if (command_.parallel_add == this) command_.parallel_add = nullptr;
+}
+
+void ParallelAdd::add(const std::string& source_path, const std::string& folder_path,
+                      const std::string& file_name, Done done) {
+    pool_->submit(std::make_unique<AddJob>(command_, *pool_, source_path, folder_path, file_name,
+                                           std::move(done)));
+}
+
+void ParallelAdd::finish() {
+    if (pool_) pool_->finish();
+}
+
+}  // namespace vellum

@@ -1,0 +1,53 @@
+// An add whose files are coded on worker threads and written in the order given.
+//
+// Each file is coded whole by one worker, into memory; the command's thread
+// writes the records out one after another, the oldest while it is still being
+// coded, so the archive grows exactly as with one thread: every record complete
+// before the next begins (a kill leaves at most an unfinished last record), and
+// the same bytes. Records coded ahead of their turn wait in memory up to
+// OrderedPool::kAheadBudget; a worker further ahead waits. Peak memory is about
+// one set of codec tables and one block buffer's touched pages per worker, plus
+// that budget. A single file is always coded by one worker: its blocks share the
+// codec's trees.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "archive/command.h"
+#include "archive/compress.h"
+#include "archive/ordered_pool.h"
+
+namespace vellum {
+
+class ParallelAdd {
+public:
+    // How an entry ended, on the command's thread, in the order the files came:
+    // the result, the file's size and the record's length.
+    using Done = std::function<void(AddResult result, uint64_t size, uint64_t record_length)>;
+
+    // Starts the workers when the command asks for more than one thread and adds
+    // to a normal archive, and sets command.parallel_add; otherwise does nothing
+    // and files are added one after another as before. The command must hold the
+    // archive (open_or_create_archive) and have its buffers prepared.
+    explicit ParallelAdd(Command& command);
+    // finish(), then command.parallel_add is cleared.
+    ~ParallelAdd();
+    ParallelAdd(const ParallelAdd&) = delete;
+    ParallelAdd& operator=(const ParallelAdd&) = delete;
+
+    // Queues a file, as compress_file would add it; `done` runs once its entry is
+    // settled. Once the add has ended (the archive could not be written, or a
+    // stop), the file is not added and `done` never runs.
+    void add(const std::string& source_path, const std::string& folder_path,
+             const std::string& file_name, Done done);
+    // Waits until every queued file is settled.
+    void finish();
+
+private:
+    Command& command_;
+    std::unique_ptr<OrderedPool> pool_;
+};
+
+}  // namespace vellum
