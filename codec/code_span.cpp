@@ -118,7 +118,7 @@ public:
           literal_(state.literal),
           positions_(state.match.match_positions.data()),
           probabilities_(state.match.match_probabilities.data()),
-          base_(state.match.base_position),
+          base_(state.match.stale_limit()),
           buffer_(buffer),
           end_(span.end),
           context_start_(context_start(span, params)),
@@ -198,10 +198,10 @@ private:
         // while this position is coded. The extractor learns it with the byte.
         if constexpr (kCompressing(D)) look_ahead(position + 1);
 
-        uint64_t* slot = &positions_[h];
+        uint32_t* slot = &positions_[h];
         const uint64_t e = *slot;
         uint8_t* pair = &probabilities_[2 * size_t{h}];
-        *slot = base_ + position + 1;
+        *slot = static_cast<uint32_t>(base_ + position + 1);
 
         size_t q = 0;
         bool candidate = false;
@@ -310,9 +310,9 @@ private:
 
     BitCoder<D>& bits_;
     LiteralModel& literal_;
-    uint64_t* const positions_;
+    uint32_t* const positions_;
     uint8_t* const probabilities_;
-    const uint64_t base_;
+    const uint64_t base_;  // stored slot values not above it are stale
     uint8_t* const buffer_;
     const size_t end_;
     const size_t context_start_;
@@ -339,6 +339,7 @@ bool run_span(CodecState& state, const CodecParams& params, BitCoder<D>& bits, u
 template <Direction D>
 bool code_span(CodecState& state, const CodecParams& params, ArithmeticCoder& coder,
                uint8_t* buffer, const Span& span, const SpanProgress* progress) {
+    if (params.context_mode != 1) state.match.fit_positions(span.end);
     BitCoder<D> bits(coder, state.update.next);
     const bool packed = span.kind == SpanKind::packed;
     bool sound;
