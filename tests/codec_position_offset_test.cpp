@@ -1,0 +1,166 @@
+// The position table stores slot values relative to a moving offset. A run that
+// starts far into an operation's stream, or passes 2^32 bytes of it, must code
+// exactly as the same run from position 0: the moves keep live slots pointing
+// at their positions and written stale slots stale (with their probabilities).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <random>
+#include <string>
+
+#include "codec_test_support.h"
+
+namespace vellum {
+namespace {
+
+using test::params_with;
+using Bytes = std::vector<uint8_t>;
+
+Bytes words(size_t n, uint32_t seed) {
+    static const char* list[] = {"offset ", "slot ", "table ", "moves ", "up ", "\n", "0x7f "};
+    std::mt19937 rng(seed);
+    Bytes d;
+    while (d.size() < n) {
+        const std::string w = list[rng() % 7];
+        d.insert(d.end(), w.begin(), w.end());
+        if (rng() % 5 == 0) d.push_back(static_cast<uint8_t>(rng()));
+    }
+    d.resize(n);
+    return d;
+}
+
+// How an operation lays its files out, and where its stream starts.
+struct RunLayout {
+    bool solid = false;
+    size_t buffer = 8192;  // block size; in solid mode also the shared buffer
+    uint64_t base = 0;     // base_position when the operation starts
+    // Added to base_position at every point where a driver moves it, as if that
+    // many bytes had been coded in between.
+    uint64_t gap = 0;
+};
+
+// Codes `files` as the drivers do, one entry each: normal mode in blocks; solid
+// mode packed behind each other in the shared buffer while they fit, else in
+// blocks from the buffer's start. The compressor fills `coded`, the extractor
+// fills the (sized) `files` from it. The operation is left open so that the
+// caller can look at the offset. False when the extractor finds damage.
+template <Direction D>
+bool code_run(CodecState& state, const CodecParams& params, const RunLayout& run,
+              std::vector<Bytes>& files, std::vector<Bytes>& coded) {
+    constexpr bool compressing = D == Direction::compress;
+    if (!state.begin_operation()) return false;
+    state.match.base_position = run.base;
+    Bytes buffer(run.buffer);
+    size_t fill = 0;
+    bool sound = true;
+    if (compressing) coded.assign(files.size(), Bytes{});
+    for (size_t f = 0; f < files.size(); ++f) {
+        Bytes& file = files[f];
+        VectorSink sink;
+        ByteWriter writer(sink);
+        MemorySource source(coded[f].data(), coded[f].size());
+        ByteReader reader(source, coded[f].size());
+        ArithmeticCoder coder;
+        state.begin_entry(params);
+        if constexpr (compressing) {
+            coder.start_encoding(writer);
+        } else {
+            coder.start_decoding(reader);
+        }
+        auto span = [&](size_t at, size_t from, size_t length, SpanKind kind) {
+            if (compressing) std::copy_n(file.begin() + from, length, buffer.begin() + at);
+            sound = code_span<D>(state, params, coder, buffer.data(), Span{at, at + length, kind}) &&
+                    sound;
+            if (!compressing) std::copy_n(buffer.begin() + at, length, file.begin() + from);
+        };
+        if (run.solid && fill + file.size() < run.buffer) {
+            span(fill, 0, file.size(), SpanKind::packed);
+            fill += file.size();
+        } else {
+            if (run.solid) {
+                state.match.base_position += fill + run.gap;
+                fill = 0;
+            }
+            size_t at = 0;
+            do {
+                const size_t length = std::min(run.buffer, file.size() - at);
+                span(0, at, length, run.solid ? SpanKind::block_solid : SpanKind::block_normal);
+                state.match.base_position += length + run.gap;
+                at += length;
+            } while (at < file.size());
+        }
+        state.end_entry();
+        if constexpr (compressing) {
+            coder.flush();
+            writer.flush();
+            coded[f] = sink.bytes;
+        } else {
+            sound = sound && !reader.overrun() && reader.consumed() == coded[f].size();
+        }
+    }
+    return sound;
+}
+
+// Small files that repeat each other (packed, with matches into earlier files),
+// one file larger than the buffer (blocks), then small ones again.
+std::vector<Bytes> run_files() {
+    std::vector<Bytes> files;
+    files.push_back(words(3000, 1));
+    files.push_back(files[0]);
+    files[1][1200] ^= 0x20;
+    files[1].resize(2500);
+    files.push_back(words(2000, 2));
+    files.push_back(words(20000, 3));
+    files.push_back(words(1500, 4));
+    files.push_back(files[4]);
+    return files;
+}
+
+TEST(PositionOffset, RunsFarIntoTheStreamCodeAsFromPositionZero) {
+    auto state = std::make_unique<CodecState>();
+    const std::vector<Bytes> files = run_files();
+    constexpr uint64_t k4G = uint64_t{1} << 32;
+    for (const CodecParams& params : {params_with(0, 5, 2, 1, 1, 3), params_with(2, 4, 2, 2, 0, 4)}) {
+        for (bool solid : {false, true}) {
+            RunLayout from_zero;
+            from_zero.solid = solid;
+            std::vector<Bytes> in = files, reference;
+            ASSERT_TRUE(code_run<Direction::compress>(*state, params, from_zero, in, reference));
+            EXPECT_EQ(state->match.position_offset, 0u);
+            // The second file repeats the first: solid mode codes it as matches
+            // into the first, which the moves below must keep.
+            if (solid) {
+                EXPECT_LT(reference[1].size() * 4, reference[0].size());
+            }
+
+            // Starts just below 2^32 (the offset moves in the course of the run:
+            // in solid mode between two packed files, with live slots), above
+            // 2^33 (it moves at once), and with 4 GiB and more between blocks
+            // (it moves at every block).
+            const RunLayout runs[] = {{solid, 8192, k4G - 4000, 0},
+                                      {solid, 8192, 2 * k4G + 777, 0},
+                                      {solid, 8192, 2 * k4G + 777, k4G + 12345}};
+            for (const RunLayout& run : runs) {
+                SCOPED_TRACE("mode " + std::to_string(params.context_mode) + " solid " +
+                             std::to_string(solid) + " base " + std::to_string(run.base) +
+                             " gap " + std::to_string(run.gap));
+                std::vector<Bytes> coded;
+                in = files;
+                ASSERT_TRUE(code_run<Direction::compress>(*state, params, run, in, coded));
+                EXPECT_GT(state->match.position_offset, 0u);
+                EXPECT_EQ(coded, reference);
+
+                std::vector<Bytes> out;
+                for (const Bytes& f : files) out.emplace_back(f.size());
+                EXPECT_TRUE(code_run<Direction::extract>(*state, params, run, out, coded));
+                EXPECT_GT(state->match.position_offset, 0u);
+                EXPECT_EQ(out, files);
+            }
+        }
+    }
+    state->end_operation();
+}
+
+}  // namespace
+}  // namespace vellum
