@@ -47,6 +47,10 @@ wineboot -i >/dev/null 2>&1
 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
 # A new prefix does not see Wine's own fonts; metrics and glyphs need them.
 cp /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/"
+# One server for the whole run: by default it exits a few seconds after the
+# last program, and a test starting in that moment loses its connection.
+wineserver -w
+wineserver -p
 echo "wine prefix: $(since "$t")"
 
 status=0
