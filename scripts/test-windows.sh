@@ -48,9 +48,12 @@ wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
 # A new prefix does not see Wine's own fonts; metrics and glyphs need them.
 cp /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/"
 # One server for the whole run: by default it exits a few seconds after the
-# last program, and a test starting in that moment loses its connection.
+# last program, and a test starting in that moment loses its connection. The
+# server's helper processes are started here, writing nowhere: started by a
+# test, they would keep its output pipe (and ctest waiting) open.
 wineserver -w
 wineserver -p
+wineboot >/dev/null 2>&1 </dev/null
 echo "wine prefix: $(since "$t")"
 
 status=0
