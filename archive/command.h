@@ -62,6 +62,10 @@ struct Command {
     // Set while an add codes its files on worker threads (parallel_add.h).
     ParallelAdd* parallel_add = nullptr;
 
+    // Adding in normal mode: try every distinct parameter set of the class table
+    // on each file and keep the smallest entry (the class field records it).
+    bool best_class = false;
+
     // Adding: true for an archive path (docs\sub\b.txt, or docs\sub for a folder)
     // the caller wants left out; a folder left out is not entered. Empty: none.
     std::function<bool(const std::string& archive_path)> exclude;

@@ -22,7 +22,13 @@ struct EntryWriter {
     ByteWriter out;                   // the whole record: head, class field, data
     ArithmeticCoder coder;
     CodecParams params;
+    int forced_class = -1;            // the class to code with; -1: the class rule's
+    uint16_t file_class = 0;          // the class written, once chosen
     bool chosen = false;              // class field written, parameters chosen
+    // A file coded several times (a best-class search) shows one progress bar:
+    // this is pass `pass` of `passes`.
+    uint32_t pass = 0;
+    uint32_t passes = 1;
     bool source_failed = false;
     bool stopped = false;             // the reporter asked to stop
     bool history_touched = false;     // the solid run's shared state has moved
@@ -40,7 +46,8 @@ bool tick(void* context, size_t position) {
     auto* progress = static_cast<std::pair<EntryWriter*, size_t>*>(context);
     EntryWriter& e = *progress->first;
     ProgressEvent event{ProgressKind::working, e.file_name, e.command.totals};
-    event.entry_done = e.done + (position - progress->second);
+    const uint64_t done = e.done + (position - progress->second);
+    event.entry_done = e.original_size / e.passes * e.pass + done / e.passes;
     event.entry_size = e.original_size;
     e.command.reporter.progress(event);
     return !stop_here(e);
@@ -49,9 +56,11 @@ bool tick(void* context, size_t position) {
 // Chooses the class from the name and the first bytes at `first`, writes the class
 // field and gets the codec ready for the entry.
 bool choose_parameters(EntryWriter& e, const uint8_t* first, size_t available) {
-    const uint16_t file_class =
-        choose_file_class(file_extension(e.file_name), first, available);
+    const uint16_t file_class = e.forced_class >= 0
+                                    ? static_cast<uint16_t>(e.forced_class)
+                                    : choose_file_class(file_extension(e.file_name), first, available);
     codec_params_for_class(file_class, e.command.solid != 0, &e.params);
+    e.file_class = file_class;
     const std::vector<uint8_t> field = class_field_bytes(file_class);
     e.out.write(field.data(), field.size());
     e.chosen = true;
@@ -170,9 +179,16 @@ FILE* open_source(Reporter& reporter, const std::string& source_path, const std:
     return source;
 }
 
-CodedRecord code_record(Command& command, FILE* source, const RecordHead& head, OutputSink& sink) {
+namespace {
+
+// One coding of the whole record with `forced_class` (-1: the class rule's).
+CodedRecord code_pass(Command& command, FILE* source, const RecordHead& head, OutputSink& sink,
+                      int forced_class, uint32_t pass, uint32_t passes) {
     EntryWriter entry(command, source, sink, head.file_name);
     entry.original_size = head.original_size;
+    entry.forced_class = forced_class;
+    entry.pass = pass;
+    entry.passes = passes;
     std::vector<uint8_t> head_bytes;
     CodedRecord coded;
     if (record_head_bytes(head, &head_bytes)) {
@@ -184,7 +200,56 @@ CodedRecord code_record(Command& command, FILE* source, const RecordHead& head, 
     coded.source_failed = entry.source_failed;
     coded.history_touched = entry.history_touched;
     coded.record_length = entry.out.count();
+    coded.file_class = entry.file_class;
     return coded;
+}
+
+// Counts what it is given and keeps nothing: a trial coding only needs the size.
+class CountingSink : public OutputSink {
+public:
+    bool write(const uint8_t*, size_t) override { return true; }
+};
+
+// Codes the file once with the class rule's choice and once with every other
+// distinct parameter set, counting bytes only, then a last time for real with
+// the smallest. The rule's class wins ties, so the entry is never larger than
+// the rule's own.
+CodedRecord code_best_record(Command& command, FILE* source, const RecordHead& head, OutputSink& sink) {
+    const std::vector<uint16_t> classes = distinct_parameter_classes();
+    const uint32_t passes = static_cast<uint32_t>(classes.size()) + 1;
+    uint32_t pass = 0;
+    CountingSink counter;
+    CodedRecord best = code_pass(command, source, head, counter, -1, pass++, passes);
+    if (!best.ok) return best;
+    uint16_t best_class = best.file_class;
+    const uint16_t rule_class = best.file_class;
+    for (uint16_t candidate : classes) {
+        if (same_parameters(candidate, rule_class)) continue;
+        if (!platform::seek_to(source, 0)) {
+            best.ok = false;
+            best.source_failed = true;
+            return best;
+        }
+        const CodedRecord trial = code_pass(command, source, head, counter, candidate, pass++, passes);
+        if (!trial.ok) return trial;
+        if (trial.record_length < best.record_length) {
+            best = trial;
+            best_class = candidate;
+        }
+    }
+    if (!platform::seek_to(source, 0)) {
+        best.ok = false;
+        best.source_failed = true;
+        return best;
+    }
+    return code_pass(command, source, head, sink, best_class, passes - 1, passes);
+}
+
+}  // namespace
+
+CodedRecord code_record(Command& command, FILE* source, const RecordHead& head, OutputSink& sink) {
+    if (command.best_class && !command.solid) return code_best_record(command, source, head, sink);
+    return code_pass(command, source, head, sink, -1, 0, 1);
 }
 
 AddResult settle_record(Command& command, FILE* archive, uint64_t entry_start, const CodedRecord& coded,

@@ -43,10 +43,13 @@ struct CodedRecord {
     bool source_failed = false;   // the source could not be read to its size
     bool history_touched = false; // the solid run's shared state has moved
     uint64_t record_length = 0;   // bytes given to the sink
+    uint16_t file_class = 0;      // the class written in the entry
 };
 
 // Codes the whole record (head with a provisional length of 0, class field, data)
-// into `sink`.
+// into `sink`. With command.best_class in normal mode the file is first coded
+// with every distinct parameter set, its size counted only, and the smallest
+// entry is written (the source is read once per set, and once more).
 CodedRecord code_record(Command& command, FILE* source, const RecordHead& head, OutputSink& sink);
 
 // The record's bytes went to `archive` from entry_start on (`written`: all of

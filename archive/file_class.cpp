@@ -201,4 +201,36 @@ bool codec_params_for_class(uint32_t file_class, bool solid, CodecParams* params
     return true;
 }
 
+// The parameters a normal entry of the class is coded with: the fields it leaves
+// open keep an entry's starting values.
+static CodecParams normal_params(uint16_t file_class) {
+    CodecParams params;
+    codec_params_for_class(file_class, false, &params);
+    return params;
+}
+
+static bool equal_params(const CodecParams& a, const CodecParams& b) {
+    return a.hash_order == b.hash_order && a.match_first_run == b.match_first_run &&
+           a.match_run_step == b.match_run_step && a.inherit_order1 == b.inherit_order1 &&
+           a.context_mode == b.context_mode && a.ctx_distance_1 == b.ctx_distance_1 &&
+           a.ctx_distance_2 == b.ctx_distance_2 && a.adapt_rate == b.adapt_rate &&
+           a.prefilter == b.prefilter && a.delta_stride == b.delta_stride &&
+           a.store_raw == b.store_raw;
+}
+
+bool same_parameters(uint16_t a, uint16_t b) {
+    return equal_params(normal_params(a), normal_params(b));
+}
+
+std::vector<uint16_t> distinct_parameter_classes() {
+    std::vector<uint16_t> classes;
+    for (uint16_t c = 0; c <= kMaxFileClass; ++c) {
+        if (!is_valid_file_class(c)) continue;
+        bool seen = false;
+        for (uint16_t earlier : classes) seen = seen || same_parameters(earlier, c);
+        if (!seen) classes.push_back(c);
+    }
+    return classes;
+}
+
 }  // namespace vellum

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "codec/codec_params.h"
 
@@ -27,5 +28,12 @@ bool is_valid_file_class(uint32_t file_class);
 // leaves open keep their value. For a class of 6 or above 27 returns false and
 // leaves params as they were, so a damaged entry is never coded with stale values.
 bool codec_params_for_class(uint32_t file_class, bool solid, CodecParams* params);
+
+// One class for every distinct parameter set of normal mode (stored raw
+// included), the lowest class number of each set, in increasing order.
+std::vector<uint16_t> distinct_parameter_classes();
+
+// Whether two valid classes code a file alike in normal mode.
+bool same_parameters(uint16_t a, uint16_t b);
 
 }  // namespace vellum

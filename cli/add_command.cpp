@@ -86,6 +86,7 @@ int run_add(Session& session, const Options& options) {
     command.solid = options.solid ? 1 : 0;
     command.buffer_setting = options.buffer_setting;
     command.threads = options.threads;
+    command.best_class = options.best;
     if (!options.excludes.empty())
         command.exclude = [&options](const std::string& stored) { return excluded(options.excludes, stored); };
     bool created = false;

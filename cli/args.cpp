@@ -78,6 +78,7 @@ constexpr CommandOption kCommandOptions[] = {
     {"--solid", nullptr, kAdd, nullptr},
     {"--block", nullptr, kAdd, "size"},
     {"--meta", nullptr, kAdd, nullptr},
+    {"--best", nullptr, kAdd, nullptr},
     {"--threads", "-T", kAdd | kExtract | kTest, "number"},
     {"--exclude", nullptr, kAdd | kExtract, "pattern"},
     {"--output", "-o", kExtract, "folder"},
@@ -97,6 +98,7 @@ std::string apply_option(const CommandOption& option, const std::string& value, 
     const std::string name = option.name;
     if (name == "--solid") o.solid = true;
     if (name == "--meta") o.meta = true;
+    if (name == "--best") o.best = true;
     if (name == "--threads") {
         const int count = parse_thread_count(value);
         if (count < 0)
@@ -160,6 +162,9 @@ std::string take_operands(const std::vector<std::string>& operands, Options& o) 
     switch (o.command) {
         case CommandName::add:
             if (o.operands.empty()) return "nothing to add: name files or folders after the archive";
+            if (o.best && o.solid)
+                return "--best and --solid exclude each other: a solid file cannot be coded again "
+                       "without the history before it";
             break;
         case CommandName::remove:
             if (o.operands.empty()) return "name the entries to delete after the archive";
