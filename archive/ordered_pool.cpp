@@ -15,12 +15,20 @@ void JobReporter::message(const std::string& text, const std::string& caption, u
 
 void JobReporter::progress(const ProgressEvent& event) {
     if (event.kind == ProgressKind::working) {
-        working_size_.store(event.entry_size, std::memory_order_relaxed);
-        working_done_.store(event.entry_done, std::memory_order_relaxed);
+        std::lock_guard<std::mutex> lock(working_mutex_);
+        if (working_.size() == kWorkingKept) working_.erase(working_.begin());
+        working_.push_back(Working{event.entry_done, event.entry_size});
         return;
     }
     Item item{false, event.name, {}, 0, 0, event.kind, event.entry_done, event.entry_size, event.written};
     items_.push_back(std::move(item));
+}
+
+std::vector<JobReporter::Working> JobReporter::take_working() {
+    std::vector<Working> taken;
+    std::lock_guard<std::mutex> lock(working_mutex_);
+    taken.swap(working_);
+    return taken;
 }
 
 namespace {
@@ -152,14 +160,18 @@ void OrderedPool::end_now() {
     room_.notify_all();
 }
 
+// The front end is asked on its own thread; the workers read the flag.
+void OrderedPool::ask_front_end() {
+    if (!stop_.load() && main_.reporter.stop_requested()) stop_.store(true);
+}
+
 void OrderedPool::wait_round() {
     {
         std::unique_lock<std::mutex> lock(mutex_);
         job_done_.wait_for(lock, std::chrono::milliseconds(20),
                            [&] { return in_flight_.empty() || in_flight_.front()->done; });
     }
-    // The front end is asked here, on its own thread; the workers read the flag.
-    if (!stop_.load() && main_.reporter.stop_requested()) stop_.store(true);
+    ask_front_end();
     Slot* oldest = nullptr;
     {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -167,16 +179,22 @@ void OrderedPool::wait_round() {
     }
     if (oldest && !ended_) {
         oldest->job->tend();
-        const uint64_t size = oldest->reporter.working_size();
-        if (size > 0 && !oldest->done) {
-            // The oldest job is the one a single thread would be working on.
-            ProgressEvent event{ProgressKind::working, oldest->job->name, main_.totals};
-            event.entry_done = oldest->reporter.working_done();
-            event.entry_size = size;
-            main_.reporter.progress(event);
-        }
+        relay_working(*oldest);
     }
     settle_finished();
+}
+
+// The oldest job is the one a single thread would be working on: its progress
+// events are shown as they come, every one of them, before its completion.
+void OrderedPool::relay_working(Slot& oldest) {
+    for (const JobReporter::Working& w : oldest.reporter.take_working()) {
+        if (w.size == 0 || stop_.load()) continue;
+        ProgressEvent event{ProgressKind::working, oldest.job->name, main_.totals};
+        event.entry_done = w.done;
+        event.entry_size = w.size;
+        main_.reporter.progress(event);
+        ask_front_end();  // one thread asks at every progress report of the codec
+    }
 }
 
 void OrderedPool::settle_finished() {
@@ -187,7 +205,10 @@ void OrderedPool::settle_finished() {
             if (in_flight_.empty() || !in_flight_.front()->done) return;
             oldest = in_flight_.front().get();
         }
+        if (!ended_) relay_working(*oldest);
         const bool go_on = !ended_ && oldest->job->settle();
+        // Between two entries, as one thread asks before it begins the next.
+        if (go_on) ask_front_end();
         {
             std::lock_guard<std::mutex> lock(mutex_);
             in_flight_.pop_front();

@@ -28,8 +28,8 @@ namespace vellum {
 
 // The reporter of a job while a worker runs it. Messages and progress events are
 // kept and replayed on the submitting thread when the job is settled; `working`
-// events are only remembered (the latest one), for the live display of the oldest
-// job; a stop is asked of the pool, never of the front end.
+// events are kept apart, for the live display of the oldest job, and handed over
+// as they come; a stop is asked of the pool, never of the front end.
 class JobReporter : public Reporter {
 public:
     explicit JobReporter(const std::atomic<bool>& stop) : stop_(stop) {}
@@ -37,9 +37,15 @@ public:
     void progress(const ProgressEvent& event) override;
     bool stop_requested() override { return stop_.load(std::memory_order_relaxed); }
 
-    // The latest `working` event: bytes of the entry done and its size.
-    uint64_t working_done() const { return working_done_.load(std::memory_order_relaxed); }
-    uint64_t working_size() const { return working_size_.load(std::memory_order_relaxed); }
+    // A `working` event: bytes of the entry done and its size.
+    struct Working {
+        uint64_t done;
+        uint64_t size;
+    };
+    // The `working` events given since the last call, oldest first (at most the
+    // last kWorkingKept of them). Any thread.
+    std::vector<Working> take_working();
+    static constexpr size_t kWorkingKept = 64;
 
     // Replays what was kept into `front`, every event carrying `totals`. Before the
     // first event that completes an entry (file_compressed, entry_extracted),
@@ -61,8 +67,8 @@ private:
     };
     const std::atomic<bool>& stop_;
     std::vector<Item> items_;  // written by the worker, read once the job has returned
-    std::atomic<uint64_t> working_done_{0};
-    std::atomic<uint64_t> working_size_{0};
+    std::mutex working_mutex_;        // guards working_
+    std::vector<Working> working_;
 };
 
 // One unit of work: an entry to code or to decode.
@@ -139,6 +145,10 @@ private:
     // One round on the submitting thread: waits a little for the oldest job, asks
     // the front end about a stop, tends the oldest, settles what is finished.
     void wait_round();
+    // Passes a stop asked of the front end on to the workers and later settles.
+    void ask_front_end();
+    // Shows the front end the oldest job's progress events given so far.
+    void relay_working(Slot& oldest);
     void settle_finished();
     void end_now();
 

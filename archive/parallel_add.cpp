@@ -40,10 +40,18 @@ public:
     void tend() override { write_out(); }
 
     bool settle() override {
-        reporter->replay(main_.reporter, main_.totals, [] {});
+        // A stop seen before this file's turn: like one thread, which would not
+        // have begun it, nothing of it is kept or reported.
+        if (reporter->stop_requested()) {
+            coded_.ok = false;
+            coded_.stopped = true;
+            skipped_ = false;
+        } else {
+            reporter->replay(main_.reporter, main_.totals, [] {});
+        }
         AddResult result = AddResult::skipped;
         if (!skipped_) {
-            write_out();
+            if (!coded_.stopped) write_out();
             if (!started_ && !start_record()) {
                 report(main_.reporter, msg::kArchiveNotCreated, main_.archive_path);
                 result = AddResult::failed;

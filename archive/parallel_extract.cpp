@@ -19,7 +19,12 @@ public:
     // What the decoding said comes first, then the final name, the totals and
     // the entry's own report, on the command's thread.
     bool settle() override {
-        reporter->replay(main_.reporter, main_.totals, [] {});
+        // A stop seen before this entry's turn: its output is dropped unreported,
+        // as one thread would not have begun it.
+        if (reporter->stop_requested())
+            decoded_.stopped = true;
+        else
+            reporter->replay(main_.reporter, main_.totals, [] {});
         return done_(settle_entry_output(main_, decoded_));
     }
 
@@ -43,6 +48,7 @@ public:
     }
     void run(Command&) override {}
     bool settle() override {
+        if (reporter->stop_requested()) return done_(ExtractResult::interrupted);
         report(main_.reporter, text_, name);
         return done_(result_);
     }
