@@ -7,6 +7,7 @@
 #include "app/paths.h"
 #include "archive/folder_walk.h"
 #include "archive/open_archive.h"
+#include "archive/parallel_add.h"
 #include "archive/summary_text.h"
 #include "platform/platform.h"
 
@@ -54,6 +55,7 @@ bool StartCompress(AppContext& context, Command& command) {
     AppState& s = context.state;
     command.solid = s.solid;
     command.buffer_setting = s.buffer_setting;
+    command.threads = 0;  // one worker per core; solid runs code on this thread
     // A command that ends before its first file leaves the view as it was.
     const std::string archive_before = s.archive_path;
     const uint8_t view_before = s.archive_view;
@@ -126,6 +128,7 @@ void CompressMarkedRows(AppContext& context) {
 
     AddSummary summary;
     char name[kTextSize];
+    ParallelAdd parallel(command);
     for (uint32_t r = 0; r < s.listed_rows && !summary.failed; ++r) {
         if (!s.row_marks[r]) continue;
         if (reporter.stop_requested()) break;
@@ -139,6 +142,7 @@ void CompressMarkedRows(AppContext& context) {
         // own name; the archive being written is never added to itself.
         if (s.row_kind[r] == kRowFolder || s.row_kind[r] == kRowFile) add_path(command, path, summary);
     }
+    parallel.finish();
     FinishCompress(context, command, reporter, summary);
     s.archive_view = 0;
     ResetMarks(context);
@@ -186,7 +190,9 @@ void CompressSingleFolder(AppContext& context) {
     AddSummary summary;
     // Below the folder's own name; a drive's top folder has none, and its files
     // stand at the top.
+    ParallelAdd parallel(command);
     add_path(command, folder, summary);
+    parallel.finish();
     FinishCompress(context, command, reporter, summary);
     ShowViewAfter(context, was_archive_view);
 }

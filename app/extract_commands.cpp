@@ -4,6 +4,7 @@
 
 #include "app/app_internal.h"
 #include "app/paths.h"
+#include "archive/archive_lock.h"
 #include "archive/extract.h"
 #include "archive/summary_text.h"
 
@@ -69,6 +70,13 @@ void ExtractMarkedRows(AppContext& context, bool here) {
     // Decoding runs with the mode and block size the listing read from the archive.
     command.solid = s.solid;
     command.buffer_setting = s.buffer_setting;
+    // Held for the whole command, so that worker threads decode the entries of a
+    // normal archive side by side (a solid run decodes on this thread). One that
+    // cannot be opened now is opened, and reported, per entry as before.
+    LockedOpen opened = LockedOpen::ok;
+    command.archive = open_locked(command.archive_path, "rb", false, reporter, &opened);
+    if (opened == LockedOpen::busy) return;  // reported
+    command.threads = 0;
     if (!prepare_buffers(command)) return;
     s.start_time = context.ui.ClockMs();
     context.stop_requested = false;
@@ -77,17 +85,9 @@ void ExtractMarkedRows(AppContext& context, bool here) {
     const std::vector<OffsetRange> ranges = MarkedRanges(s);
     reporter.OpenWindow(s.archive_path, BytesToDecode(context.listing, ranges, command.solid != 0));
     const std::string destination = s.chosen_folder;
-    if (command.solid) {
-        // One run from the first entry: the entries before the last marked row are
-        // decoded, and written only when their row is marked.
-        extract_ranges(command, ranges, destination);
-    } else {
-        for (const OffsetRange& range : ranges) {
-            if (reporter.stop_requested()) break;
-            const ExtractSummary summary = extract_ranges(command, {range}, destination);
-            if (summary.archive_failed) break;
-        }
-    }
+    // Solid: one run from the first entry, the entries before the last marked row
+    // decoded and written only when their row is marked.
+    extract_ranges(command, ranges, destination);
 
     s.files_processed = command.totals.files_processed;
     s.processed_total = command.totals.processed_total;
@@ -95,11 +95,11 @@ void ExtractMarkedRows(AppContext& context, bool here) {
     const std::string text = extracted_summary(s.files_processed, s.compressed_total,
                                                s.processed_total, s.archive_path,
                                                ElapsedSeconds(context));
+    end_command(command);  // the archive is free again while the box is up
     reporter.CloseWindow();
     s.compressed_total = 0;
     context.running = false;
     context.ui.ShowMessage(text, text::kExtractedCaption, kIconInformation);
-    end_command(command);
     ResetMarks(context);
     s.chosen_folder[0] = '\0';
 }
