@@ -131,6 +131,25 @@ private:
     bool write_failed_ = false;
 };
 
+// A message of the walk (a name refused, the archive itself met): it waits for
+// its turn, so it stands between the same files as with one thread.
+class NoticeJob : public PoolJob {
+public:
+    NoticeJob(Command& main, const MessageText& text, const std::string& path) : main_(main), text_(text) {
+        name = path;
+    }
+    void run(Command&) override {}
+    bool settle() override {
+        // After a stop, one thread would not have come this far.
+        if (!reporter->stop_requested()) report(main_.reporter, text_, name);
+        return true;
+    }
+
+private:
+    Command& main_;
+    const MessageText& text_;
+};
+
 }  // namespace
 
 ParallelAdd::ParallelAdd(Command& command) : command_(command) {
@@ -150,6 +169,10 @@ void ParallelAdd::add(const std::string& source_path, const std::string& folder_
                       const std::string& file_name, Done done) {
     pool_->submit(std::make_unique<AddJob>(command_, *pool_, source_path, folder_path, file_name,
                                            std::move(done)));
+}
+
+void ParallelAdd::notice(const MessageText& text, const std::string& path) {
+    pool_->submit(std::make_unique<NoticeJob>(command_, text, path));
 }
 
 void ParallelAdd::finish() {

@@ -17,6 +17,7 @@
 
 #include "archive/command.h"
 #include "archive/compress.h"
+#include "archive/messages.h"
 #include "archive/ordered_pool.h"
 
 namespace vellum {
@@ -42,6 +43,8 @@ public:
     // stop), the file is not added and `done` never runs.
     void add(const std::string& source_path, const std::string& folder_path,
              const std::string& file_name, Done done);
+    // Queues a message about `path` for its turn among the files.
+    void notice(const MessageText& text, const std::string& path);
     // Waits until every queued file is settled.
     void finish();
 

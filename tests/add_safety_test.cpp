@@ -10,6 +10,7 @@
 #include "archive/extract.h"
 #include "archive/folder_walk.h"
 #include "archive/open_archive.h"
+#include "archive/parallel_add.h"
 #include "driver_test_support.h"
 #include "manage/listing.h"
 
@@ -192,6 +193,61 @@ TEST_F(AddSafety, MessagesEscapeControlBytes) {
     add(tmp / "e.vlm", {dir});
     ASSERT_EQ(reporter.notes.size(), 1u);
     EXPECT_EQ(reporter.notes[0].text, (dir / "p\\x1B[1m").string());
+}
+
+// Messages and finished files in the one sequence the front end sees them.
+class SequenceReporter : public Reporter {
+public:
+    void message(const std::string& text, const std::string&, unsigned) override {
+        sequence.push_back("message " + text);
+    }
+    void progress(const ProgressEvent& event) override {
+        if (event.kind == ProgressKind::file_compressed) sequence.push_back("added " + event.name);
+    }
+    Texts sequence;
+};
+
+// Catches walk messages (a pipe, a name that would not come back, the archive
+// itself) given as the walk meets them while earlier files are still being
+// coded on workers: the front end must see them where one thread shows them.
+TEST_F(AddSafety, WalkMessagesKeepTheirPlaceAmongTheFilesWithThreads) {
+    const fs::path dir = tmp / "d";
+    for (int i = 0; i < 6; ++i) {
+        // Larger files first, so the workers are still coding when the walk goes on.
+        write_file(dir / ("a" + std::to_string(i) + ".txt"), text_bytes(400000 - i * 60000, i));
+        write_file(dir / ("n" + std::to_string(i) + ".txt"), text_bytes(3000 + i, 10 + i));
+    }
+    ASSERT_EQ(mkfifo((dir / "b.fifo").c_str(), 0600), 0);
+    write_file(dir / "c\\d.txt", text_bytes(100, 7));
+    Texts first;
+    for (unsigned threads : {1u, 3u}) {
+        SequenceReporter seen;
+        Command command(*codec, seen);
+        command.buffer_setting = 0;
+        command.threads = threads;
+        const fs::path archive = dir / "m.vlm";  // met by the walk, between c and n
+        ASSERT_EQ(open_or_create_archive(command, archive.string()), OpenResult::created);
+        ASSERT_TRUE(prepare_buffers(command));
+        AddSummary summary;
+        {
+            ParallelAdd parallel(command);
+            add_path(command, dir.string(), summary);
+        }
+        end_command(command);
+        fs::remove(archive);
+        EXPECT_EQ(summary.added, 12u);
+        if (threads == 1) {
+            first = seen.sequence;
+            // Twelve files and three messages, the archive's own among them, and
+            // (in the folder's order) files both before and after the messages.
+            ASSERT_EQ(first.size(), 15u);
+            EXPECT_EQ(1, std::count(first.begin(), first.end(), "message " + archive.string()));
+            EXPECT_EQ(0u, first.front().rfind("added ", 0)) << first.front();
+            EXPECT_EQ(0u, first.back().rfind("added ", 0)) << first.back();
+        } else {
+            EXPECT_EQ(seen.sequence, first);
+        }
+    }
 }
 #endif
 
