@@ -63,8 +63,11 @@ unsigned thread_count(unsigned setting) {
 
 OrderedPool::OrderedPool(Command& main, unsigned workers) : main_(main), block_size_(main.block_size) {
     if (workers == 0) workers = 1;
-    // Enough jobs ahead for every worker to find the next one waiting.
-    depth_ = 2 * size_t{workers} + 2;
+    // Enough jobs ahead that while one large file is coded the other workers go
+    // on through many small ones. A job holds nothing before it runs; what the
+    // finished ones hold waiting for their turn is bounded by kAheadBudget (adding)
+    // or lies in their temporary files (extracting, one open file each).
+    depth_ = 32 * size_t{workers};
     for (unsigned i = 0; i < workers; ++i) {
         std::unique_ptr<CodecState> own;
         if (i > 0) {
