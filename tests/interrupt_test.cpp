@@ -75,6 +75,40 @@ TEST_F(Interrupts, AddCutsBackTheEntryInWork) {
     EXPECT_EQ(listing.entry_count, 2u);
 }
 
+// --best codes a file many times: catches a stop that goes unasked in the
+// trials, a trial's bytes reaching the archive, and a progress bar that runs
+// back at each new trial or past the file's size.
+TEST_F(Interrupts, BestClassTrialsStopAndReportLikeOneCoding) {
+    write_file(tmp / "mid.txt", text_bytes(600000, 9));
+    write_file(tmp / "small.txt", text_bytes(2000, 8));
+    compress({tmp / "small.txt"}, 1);
+    const Bytes before = read_file(archive);
+    for (int go_on : {1, 5, 20, 40, 1000000}) {
+        StopAfter stop(go_on);
+        Command command(*codec, stop);
+        command.best_class = true;
+        ASSERT_EQ(open_or_create_archive(command, archive), OpenResult::opened);
+        ASSERT_TRUE(prepare_buffers(command));
+        AddSummary summary;
+        add_path(command, (tmp / "mid.txt").string(), summary);
+        end_command(command);
+        command.close_archive();
+        EXPECT_FALSE(stop.progress_wrong) << go_on;
+        if (go_on < 1000000) {
+            EXPECT_TRUE(summary.interrupted) << go_on;
+            EXPECT_EQ(read_file(archive), before) << go_on;
+        } else {
+            EXPECT_EQ(summary.added, 1u);
+            // Two questions or more in every one of the 21 codings.
+            EXPECT_GT(stop.asked, 42);
+            EXPECT_GT(stop.ticks, 21);
+        }
+    }
+    SilentReporter quiet;
+    ASSERT_EQ(list_archive(archive, quiet, &listing), ListStatus::complete);
+    EXPECT_EQ(listing.entry_count, 2u);
+}
+
 // Catches a partial output file, a temporary left behind, an existing file
 // harmed by an interrupted entry, and interrupted entries counted as written.
 TEST_F(Interrupts, ExtractLeavesNoPartialFile) {
