@@ -223,13 +223,17 @@ CodedRecord code_best_record(Command& command, FILE* source, const RecordHead& h
     if (!best.ok) return best;
     uint16_t best_class = best.file_class;
     const uint16_t rule_class = best.file_class;
+    // Every coding reads the source from its start; a source that cannot go back
+    // there is one that cannot be read.
+    auto rewind = [&]() {
+        if (platform::seek_to(source, 0)) return true;
+        best.ok = false;
+        best.source_failed = true;
+        return false;
+    };
     for (uint16_t candidate : classes) {
         if (same_parameters(candidate, rule_class)) continue;
-        if (!platform::seek_to(source, 0)) {
-            best.ok = false;
-            best.source_failed = true;
-            return best;
-        }
+        if (!rewind()) return best;
         const CodedRecord trial = code_pass(command, source, head, counter, candidate, pass++, passes);
         if (!trial.ok) return trial;
         if (trial.record_length < best.record_length) {
@@ -237,11 +241,7 @@ CodedRecord code_best_record(Command& command, FILE* source, const RecordHead& h
             best_class = candidate;
         }
     }
-    if (!platform::seek_to(source, 0)) {
-        best.ok = false;
-        best.source_failed = true;
-        return best;
-    }
+    if (!rewind()) return best;
     return code_pass(command, source, head, sink, best_class, passes - 1, passes);
 }
 
