@@ -208,8 +208,14 @@ void OrderedPool::settle_finished() {
             if (in_flight_.empty() || !in_flight_.front()->done) return;
             oldest = in_flight_.front().get();
         }
-        if (!ended_) relay_working(*oldest);
-        const bool go_on = !ended_ && oldest->job->settle();
+        bool go_on = false;
+        if (!ended_) {
+            relay_working(*oldest);
+            if (stop_.load())
+                oldest->job->abandon();
+            else
+                go_on = oldest->job->settle();
+        }
         // Between two entries, as one thread asks before it begins the next.
         if (go_on) ask_front_end();
         {

@@ -85,6 +85,10 @@ public:
     // ends the command: jobs still running are asked to stop, and no later job is
     // settled.
     virtual bool settle() = 0;
+    // In place of settle for the first job whose turn comes after a stop: as one
+    // thread would not have begun it, nothing of its entry is kept or reported,
+    // only that it was interrupted. Every later job is dropped.
+    virtual void abandon() {}
 
     // Named in the live display while it is the oldest job.
     std::string name;

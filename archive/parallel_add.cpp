@@ -40,18 +40,10 @@ public:
     void tend() override { write_out(); }
 
     bool settle() override {
-        // A stop seen before this file's turn: like one thread, which would not
-        // have begun it, nothing of it is kept or reported.
-        if (reporter->stop_requested()) {
-            coded_.ok = false;
-            coded_.stopped = true;
-            skipped_ = false;
-        } else {
-            reporter->replay(main_.reporter, main_.totals, [] {});
-        }
+        reporter->replay(main_.reporter, main_.totals, [] {});
         AddResult result = AddResult::skipped;
         if (!skipped_) {
-            if (!coded_.stopped) write_out();
+            write_out();
             if (!started_ && !start_record()) {
                 report(main_.reporter, msg::kArchiveNotCreated, main_.archive_path);
                 result = AddResult::failed;
@@ -62,6 +54,14 @@ public:
         }
         done_(result, head_.original_size, coded_.record_length);
         return result == AddResult::added || result == AddResult::skipped;
+    }
+
+    // What the oldest record already wrote is cut off again.
+    void abandon() override {
+        CodedRecord stopped;
+        stopped.stopped = true;
+        if (started_) settle_record(main_, main_.archive, entry_start_, stopped, false, source_path_, head_);
+        done_(AddResult::interrupted, head_.original_size, 0);
     }
 
 private:
@@ -140,8 +140,7 @@ public:
     }
     void run(Command&) override {}
     bool settle() override {
-        // After a stop, one thread would not have come this far.
-        if (!reporter->stop_requested()) report(main_.reporter, text_, name);
+        report(main_.reporter, text_, name);
         return true;
     }
 

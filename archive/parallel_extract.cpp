@@ -19,14 +19,12 @@ public:
     // What the decoding said comes first, then the final name, the totals and
     // the entry's own report, on the command's thread.
     bool settle() override {
-        // A stop seen before this entry's turn: its output is dropped unreported,
-        // as one thread would not have begun it.
-        if (reporter->stop_requested())
-            decoded_.stopped = true;
-        else
-            reporter->replay(main_.reporter, main_.totals, [] {});
+        reporter->replay(main_.reporter, main_.totals, [] {});
         return done_(settle_entry_output(main_, decoded_));
     }
+
+    // The temporary goes with the job, unsettled (see DecodedEntry).
+    void abandon() override { done_(ExtractResult::interrupted); }
 
 private:
     Command& main_;
@@ -48,10 +46,10 @@ public:
     }
     void run(Command&) override {}
     bool settle() override {
-        if (reporter->stop_requested()) return done_(ExtractResult::interrupted);
         report(main_.reporter, text_, name);
         return done_(result_);
     }
+    void abandon() override { done_(ExtractResult::interrupted); }
 
 private:
     Command& main_;
