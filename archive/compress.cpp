@@ -215,13 +215,12 @@ public:
 // the smallest. The rule's class wins ties, so the entry is never larger than
 // the rule's own.
 CodedRecord code_best_record(Command& command, FILE* source, const RecordHead& head, OutputSink& sink) {
-    const std::vector<uint16_t> classes = distinct_parameter_classes();
+    static const std::vector<uint16_t> classes = distinct_parameter_classes();
     const uint32_t passes = static_cast<uint32_t>(classes.size()) + 1;
     uint32_t pass = 0;
     CountingSink counter;
     CodedRecord best = code_pass(command, source, head, counter, -1, pass++, passes);
     if (!best.ok) return best;
-    uint16_t best_class = best.file_class;
     const uint16_t rule_class = best.file_class;
     // Every coding reads the source from its start; a source that cannot go back
     // there is one that cannot be read.
@@ -236,13 +235,10 @@ CodedRecord code_best_record(Command& command, FILE* source, const RecordHead& h
         if (!rewind()) return best;
         const CodedRecord trial = code_pass(command, source, head, counter, candidate, pass++, passes);
         if (!trial.ok) return trial;
-        if (trial.record_length < best.record_length) {
-            best = trial;
-            best_class = candidate;
-        }
+        if (trial.record_length < best.record_length) best = trial;
     }
     if (!rewind()) return best;
-    return code_pass(command, source, head, sink, best_class, passes - 1, passes);
+    return code_pass(command, source, head, sink, best.file_class, passes - 1, passes);
 }
 
 }  // namespace
