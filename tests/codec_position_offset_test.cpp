@@ -10,25 +10,14 @@
 #include <string>
 
 #include "codec_test_support.h"
+#include "driver_test_support.h"
 
 namespace vellum {
 namespace {
 
 using test::params_with;
+using test::text_bytes;
 using Bytes = std::vector<uint8_t>;
-
-Bytes words(size_t n, uint32_t seed) {
-    static const char* list[] = {"offset ", "slot ", "table ", "moves ", "up ", "\n", "0x7f "};
-    std::mt19937 rng(seed);
-    Bytes d;
-    while (d.size() < n) {
-        const std::string w = list[rng() % 7];
-        d.insert(d.end(), w.begin(), w.end());
-        if (rng() % 5 == 0) d.push_back(static_cast<uint8_t>(rng()));
-    }
-    d.resize(n);
-    return d;
-}
 
 // How an operation lays its files out, and where its stream starts.
 struct RunLayout {
@@ -106,13 +95,13 @@ bool code_run(CodecState& state, const CodecParams& params, const RunLayout& run
 // one file larger than the buffer (blocks), then small ones again.
 std::vector<Bytes> run_files() {
     std::vector<Bytes> files;
-    files.push_back(words(3000, 1));
+    files.push_back(text_bytes(3000, 1));
     files.push_back(files[0]);
     files[1][1200] ^= 0x20;
     files[1].resize(2500);
-    files.push_back(words(2000, 2));
-    files.push_back(words(20000, 3));
-    files.push_back(words(1500, 4));
+    files.push_back(text_bytes(2000, 2));
+    files.push_back(text_bytes(20000, 3));
+    files.push_back(text_bytes(1500, 4));
     files.push_back(files[4]);
     return files;
 }
