@@ -109,13 +109,14 @@ inline void prefetch_tree(const uint8_t* tree) {
 // The loop for one direction, one context mode (0, 1 or 2) and one span kind:
 // everything fixed for a span is a template argument or a constant member, so a
 // step decides nothing that the span already decided.
-template <Direction D, uint32_t Mode, bool Packed>
+template <Direction D, uint32_t Mode, bool Packed, bool Compact = false>
 class SpanLoop {
 public:
     SpanLoop(CodecState& state, const CodecParams& params, BitCoder<D>& bits, uint8_t* buffer,
              const Span& span)
         : bits_(bits),
           literal_(state.literal),
+          match_(state.match),
           positions_(state.match.match_positions.data()),
           probabilities_(state.match.match_probabilities.data()),
           base_(state.match.stale_limit()),
@@ -130,15 +131,27 @@ public:
           run_step_(params.match_run_step),
           reset_stale_(span.kind == SpanKind::block_normal) {}
 
-    bool run(size_t position, const SpanProgress* progress) {
+    // Codes from `position` to the span's end; false when the front end stops or
+    // the extractor finds damage. A compact loop may return early, true with
+    // `position` short of the end, when its table is full: the span goes on
+    // from there in match_positions.
+    bool run(size_t& position, const SpanProgress* progress) {
         const bool ticking = progress && progress->tick;
         // Checks for damage and progress come every kCheck positions or so; a
         // damaged stream only decodes garbage within the span meanwhile.
         constexpr size_t kCheck = size_t{1} << 16;
         size_t next_tick = ticking ? position + SpanProgress::kInterval : ~size_t{0};
-        while (position < end_) {
+        bool full = false;
+        while (position < end_ && !full) {
             const size_t stop = end_ - position > kCheck ? position + kCheck : end_;
-            while (position < stop) position = step(position);
+            if constexpr (Compact) {
+                while (position < stop && !full) {
+                    position = step(position);
+                    full = !match_.fit_compact();
+                }
+            } else {
+                while (position < stop) position = step(position);
+            }
             if (position >= next_tick) {
                 if (!progress->tick(progress->context, position)) return false;
                 next_tick = position + SpanProgress::kInterval;
@@ -172,8 +185,12 @@ private:
         if (position >= end_) return;
         carried_hash_ = context_hash(buffer_, position, hash_order_);
         carried_at_ = position;
-        __builtin_prefetch(&positions_[carried_hash_]);
-        __builtin_prefetch(&probabilities_[2 * size_t{carried_hash_}]);
+        if constexpr (Compact) {
+            __builtin_prefetch(&match_.compact_slots[match_.compact_home(carried_hash_)]);
+        } else {
+            __builtin_prefetch(&positions_[carried_hash_]);
+            __builtin_prefetch(&probabilities_[2 * size_t{carried_hash_}]);
+        }
     }
 
     // One step from `position`; returns the position after the bytes it covered.
@@ -198,10 +215,21 @@ private:
         // while this position is coded. The extractor learns it with the byte.
         if constexpr (kCompressing(D)) look_ahead(position + 1);
 
-        uint32_t* slot = &positions_[h];
-        const uint64_t e = *slot;
-        uint8_t* pair = &probabilities_[2 * size_t{h}];
-        *slot = static_cast<uint32_t>(base_ + position + 1);
+        uint64_t e;
+        uint8_t* pair;
+        if constexpr (Compact) {
+            // Live slots hold positions of this block: base_ + position + 1.
+            MatchModel::CompactSlot* slot = match_.compact_slot(h);
+            const uint32_t r = MatchModel::compact_position(*slot);
+            e = r == 0 ? 0 : base_ + r;
+            MatchModel::set_compact_position(*slot, static_cast<uint32_t>(position + 1));
+            pair = slot->pair;
+        } else {
+            uint32_t* slot = &positions_[h];
+            e = *slot;
+            pair = &probabilities_[2 * size_t{h}];
+            *slot = static_cast<uint32_t>(base_ + position + 1);
+        }
 
         size_t q = 0;
         bool candidate = false;
@@ -310,6 +338,7 @@ private:
 
     BitCoder<D>& bits_;
     LiteralModel& literal_;
+    MatchModel& match_;
     uint32_t* const positions_;
     uint8_t* const probabilities_;
     const uint64_t base_;  // stored slot values not above it are stale
@@ -328,10 +357,20 @@ private:
     uint32_t carried_hash_ = 0;
 };
 
+// A normal block starts in a compact table and moves to match_positions only if
+// it codes too many distinct hashes for one; the slots read the same either way.
 template <Direction D, uint32_t Mode, bool Packed>
 bool run_span(CodecState& state, const CodecParams& params, BitCoder<D>& bits, uint8_t* buffer,
               const Span& span, const SpanProgress* progress) {
-    return SpanLoop<D, Mode, Packed>(state, params, bits, buffer, span).run(span.start, progress);
+    size_t position = span.start;
+    if (Mode != 1 && !Packed && span.kind == SpanKind::block_normal &&
+        state.match.begin_compact(span.end)) {
+        if (!SpanLoop<D, Mode, false, true>(state, params, bits, buffer, span).run(position, progress))
+            return false;
+        if (position >= span.end) return true;
+        state.match.leave_compact();
+    }
+    return SpanLoop<D, Mode, Packed>(state, params, bits, buffer, span).run(position, progress);
 }
 
 }  // namespace

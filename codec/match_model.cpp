@@ -1,5 +1,7 @@
 #include "codec/match_model.h"
 
+#include <cstring>
+
 namespace vellum {
 
 bool MatchModel::begin_operation() {
@@ -12,6 +14,50 @@ void MatchModel::end_operation() {
     match_positions.release();
     base_position = 0;
     position_offset = 0;
+}
+
+bool MatchModel::begin_compact(size_t length) {
+    if (compact_max_bits == 0 || length > kCompactBlock) return false;
+    const size_t largest = size_t{1} << compact_max_bits;
+    if (compact_slots.size() < largest && !compact_slots.allocate(largest)) return false;
+    if (compact_spare.size() < largest && !compact_spare.allocate(largest)) return false;
+    // A quarter slot per byte to begin with: most blocks write far fewer hashes
+    // than they have bytes.
+    uint32_t bits = 6;
+    while (bits < compact_max_bits && (size_t{4} << bits) < length) ++bits;
+    compact_bits = bits;
+    compact_used = 0;
+    std::memset(static_cast<void*>(compact_slots.data()), 0, sizeof(CompactSlot) << bits);
+    return true;
+}
+
+void MatchModel::grow_compact() {
+    const size_t old_count = size_t{1} << compact_bits;
+    ++compact_bits;
+    const uint32_t mask = (uint32_t{1} << compact_bits) - 1;
+    CompactSlot* to = compact_spare.data();
+    std::memset(static_cast<void*>(to), 0, sizeof(CompactSlot) << compact_bits);
+    const CompactSlot* from = compact_slots.data();
+    for (size_t k = 0; k < old_count; ++k) {
+        if (from[k].key == 0) continue;
+        uint32_t i = compact_home((from[k].key & kKeyMask) - 1);
+        while (to[i].key != 0) i = (i + 1) & mask;
+        to[i] = from[k];
+    }
+    compact_slots.swap(compact_spare);
+}
+
+void MatchModel::leave_compact() {
+    const uint64_t base = stale_limit();
+    const CompactSlot* slots = compact_slots.data();
+    for (size_t k = 0; k < (size_t{1} << compact_bits); ++k) {
+        const uint32_t position = compact_position(slots[k]);
+        if (slots[k].key == 0 || position == 0) continue;
+        const uint32_t hash = (slots[k].key & kKeyMask) - 1;
+        match_positions[hash] = static_cast<uint32_t>(base + position);
+        match_probabilities[2 * size_t{hash}] = slots[k].pair[0];
+        match_probabilities[2 * size_t{hash} + 1] = slots[k].pair[1];
+    }
 }
 
 void MatchModel::rebase_positions() {

@@ -34,8 +34,78 @@ struct MatchModel {
     // What the stored slot values are relative to; moved by fit_positions.
     uint64_t position_offset = 0;
 
+    // Slots of one normal block. Every slot is stale when a normal block starts,
+    // and a stale slot of a normal block is read exactly as an unwritten one, so
+    // the block can keep its slots in a small table of its own, found by hash, in
+    // place of the 4M-slot table: the lookups of a block that codes few distinct
+    // hashes then stay in the caches. The table starts small and doubles whenever
+    // more than half of it is taken; past half of 2^compact_max_bits slots the
+    // block moves its slots into match_positions and goes on there.
+    // 8 bytes: the hash, the position it was last coded at and its pair. A block
+    // of at most kCompactBlock bytes has positions below 2^24, so position + 1
+    // takes at most 25 bits: its low 9 bits sit above the 23 of hash + 1 in
+    // `key`, the rest in `position_high`.
+    struct CompactSlot {
+        uint32_t key;             // hash + 1 (0 = free) | low bits of position + 1
+        uint16_t position_high;   // position + 1 >> kKeyLowBits
+        uint8_t pair[2];          // as match_probabilities holds them
+    };
+    static constexpr uint32_t kKeyBits = 23;
+    static constexpr uint32_t kKeyMask = (uint32_t{1} << kKeyBits) - 1;
+    static constexpr uint32_t kKeyLowBits = 32 - kKeyBits;
+    static constexpr size_t kCompactBlock = size_t{1} << 24;
+    // Position of the slot's last coding in the block, + 1 (0 when just taken).
+    static uint32_t compact_position(const CompactSlot& slot) {
+        return (slot.key >> kKeyBits) | uint32_t{slot.position_high} << kKeyLowBits;
+    }
+    static void set_compact_position(CompactSlot& slot, uint32_t position_plus_1) {
+        slot.key = (slot.key & kKeyMask) | position_plus_1 << kKeyBits;
+        slot.position_high = static_cast<uint16_t>(position_plus_1 >> kKeyLowBits);
+    }
+    // 2^19 slots of 8 bytes: 4 MiB for up to 2^18 distinct hashes, twice that
+    // with the table a doubling moves into. 0 turns the compact table off.
+    static constexpr uint32_t kCompactMaxBits = 19;
+    uint32_t compact_max_bits = kCompactMaxBits;
+    ZeroedArray<CompactSlot> compact_slots;
+    ZeroedArray<CompactSlot> compact_spare;  // the table a doubling moves into
+    uint32_t compact_bits = 0;  // the table in use has 2^compact_bits slots
+    size_t compact_used = 0;    // slots taken
+
     MatchModel() : match_probabilities(2 * kSlots) {}
 
+    // Starts an empty compact table for a normal block of `length` bytes; false
+    // when the block is too large for one or the table cannot be had.
+    bool begin_compact(size_t length);
+    // The compact slot of `hash`, taken for it if it was free. Pointers into the
+    // table stay valid until the next fit_compact.
+    CompactSlot* compact_slot(uint32_t hash) {
+        const uint32_t mask = (uint32_t{1} << compact_bits) - 1;
+        const uint32_t key = hash + 1;
+        uint32_t i = compact_home(hash);
+        CompactSlot* slots = compact_slots.data();
+        while ((slots[i].key & kKeyMask) != key) {
+            if (slots[i].key == 0) {
+                slots[i].key = key;
+                ++compact_used;
+                break;
+            }
+            i = (i + 1) & mask;
+        }
+        return &slots[i];
+    }
+    uint32_t compact_home(uint32_t hash) const { return (hash * 0x9E3779B1u) >> (32 - compact_bits); }
+    // Doubles the compact table when more than half of it is taken; false when
+    // it is as large as it may grow: the block then leaves it (leave_compact).
+    // Half free, a probe always ends.
+    bool fit_compact() {
+        if (2 * compact_used <= (size_t{1} << compact_bits)) return true;
+        if (compact_bits >= compact_max_bits) return false;
+        grow_compact();
+        return true;
+    }
+    // Stores every compact slot into match_positions (as stale_limit() + position
+    // + 1) and match_probabilities, where the block goes on from here.
+    void leave_compact();
     // False when the position table cannot be had.
     bool begin_operation();
     void end_operation();
@@ -52,6 +122,7 @@ struct MatchModel {
 
 private:
     void rebase_positions();
+    void grow_compact();
 };
 
 // Hash of the hash_order bytes before `position`, oldest first, computed afresh.

@@ -32,6 +32,15 @@ public:
         size_ = 0;
     }
 
+    void swap(ZeroedArray& other) {
+        T* data = data_;
+        size_t size = size_;
+        data_ = other.data_;
+        size_ = other.size_;
+        other.data_ = data;
+        other.size_ = size;
+    }
+
     T& operator[](size_t i) { return data_[i]; }
     const T& operator[](size_t i) const { return data_[i]; }
     T* data() { return data_; }
