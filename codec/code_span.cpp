@@ -363,12 +363,14 @@ template <Direction D, uint32_t Mode, bool Packed>
 bool run_span(CodecState& state, const CodecParams& params, BitCoder<D>& bits, uint8_t* buffer,
               const Span& span, const SpanProgress* progress) {
     size_t position = span.start;
-    if (Mode != 1 && !Packed && span.kind == SpanKind::block_normal &&
-        state.match.begin_compact(span.end)) {
-        if (!SpanLoop<D, Mode, false, true>(state, params, bits, buffer, span).run(position, progress))
-            return false;
-        if (position >= span.end) return true;
-        state.match.leave_compact();
+    if constexpr (Mode != 1 && !Packed) {
+        if (span.kind == SpanKind::block_normal && state.match.begin_compact(span.end)) {
+            if (!SpanLoop<D, Mode, false, true>(state, params, bits, buffer, span)
+                     .run(position, progress))
+                return false;
+            if (position >= span.end) return true;
+            state.match.leave_compact();
+        }
     }
     return SpanLoop<D, Mode, Packed>(state, params, bits, buffer, span).run(position, progress);
 }

@@ -40,7 +40,7 @@ void MatchModel::grow_compact() {
     const CompactSlot* from = compact_slots.data();
     for (size_t k = 0; k < old_count; ++k) {
         if (from[k].key == 0) continue;
-        uint32_t i = compact_home((from[k].key & kKeyMask) - 1);
+        uint32_t i = compact_home(compact_hash(from[k]));
         while (to[i].key != 0) i = (i + 1) & mask;
         to[i] = from[k];
     }
@@ -51,10 +51,10 @@ void MatchModel::leave_compact() {
     const uint64_t base = stale_limit();
     const CompactSlot* slots = compact_slots.data();
     for (size_t k = 0; k < (size_t{1} << compact_bits); ++k) {
-        const uint32_t position = compact_position(slots[k]);
-        if (slots[k].key == 0 || position == 0) continue;
-        const uint32_t hash = (slots[k].key & kKeyMask) - 1;
-        match_positions[hash] = static_cast<uint32_t>(base + position);
+        // A taken slot always holds a position: the step that takes it sets one.
+        if (slots[k].key == 0) continue;
+        const uint32_t hash = compact_hash(slots[k]);
+        match_positions[hash] = static_cast<uint32_t>(base + compact_position(slots[k]));
         match_probabilities[2 * size_t{hash}] = slots[k].pair[0];
         match_probabilities[2 * size_t{hash} + 1] = slots[k].pair[1];
     }

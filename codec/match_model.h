@@ -54,6 +54,9 @@ struct MatchModel {
     static constexpr uint32_t kKeyMask = (uint32_t{1} << kKeyBits) - 1;
     static constexpr uint32_t kKeyLowBits = 32 - kKeyBits;
     static constexpr size_t kCompactBlock = size_t{1} << 24;
+    static_assert(kHashBits < kKeyBits, "hash + 1 fits the key");
+    static_assert(kCompactBlock < (size_t{1} << (kKeyLowBits + 16)), "position + 1 fits the slot");
+    static uint32_t compact_hash(const CompactSlot& slot) { return (slot.key & kKeyMask) - 1; }
     // Position of the slot's last coding in the block, + 1 (0 when just taken).
     static uint32_t compact_position(const CompactSlot& slot) {
         return (slot.key >> kKeyBits) | uint32_t{slot.position_high} << kKeyLowBits;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <utility>
 
 #include "platform/platform.h"
 
@@ -33,12 +34,8 @@ public:
     }
 
     void swap(ZeroedArray& other) {
-        T* data = data_;
-        size_t size = size_;
-        data_ = other.data_;
-        size_ = other.size_;
-        other.data_ = data;
-        other.size_ = size;
+        std::swap(data_, other.data_);
+        std::swap(size_, other.size_);
     }
 
     T& operator[](size_t i) { return data_[i]; }
