@@ -225,7 +225,10 @@ bool prepare_output(EntryReader& e, const std::string& output_folder, size_t tru
         case OutputOpen::ok: return true;
         case OutputOpen::link_in_path: report(e.command.reporter, msg::kLinkInPath, e.output_path); break;
         case OutputOpen::is_the_archive: report(e.command.reporter, msg::kOutputIsArchive, e.output_path); break;
-        case OutputOpen::failed: report(e.command.reporter, msg::kOutputNotCreated, e.output_path); break;
+        case OutputOpen::failed:
+            e.output_error = errno;
+            report(e.command.reporter, msg::kOutputNotCreated, e.output_path);
+            break;
     }
     return false;
 }
@@ -264,10 +267,18 @@ void decode_entry_output(Command& command, uint64_t offset, const std::string& o
         // A solid entry is still decoded, or every later entry of the run would
         // come out wrong.
         out->result = ExtractResult::skipped;
+        out->no_room = is_no_room(e.output_error);
         if (!command.solid) return;
         out->unwritten = true;
     }
     out->sound = decode_entry(e);
+    // The buffered tail reaches the temporary here, so a full disk is known to
+    // whoever decoded the entry, not first when the file is closed.
+    if (e.output.file && !e.output_failed && std::fflush(e.output.file) != 0) {
+        e.output_failed = true;
+        e.output_error = errno;
+    }
+    out->no_room = out->no_room || (e.output_failed && is_no_room(e.output_error));
     out->stopped = e.stopped;
     out->output_failed = e.output_failed;
     out->output_error = e.output_error;
@@ -309,6 +320,13 @@ ExtractResult settle_entry_output(Command& command, DecodedEntry& d) {
     reporter.progress(event);
     if (unwritten) return ExtractResult::skipped;
     return written ? ExtractResult::extracted : ExtractResult::decoded;
+}
+
+bool is_no_room(int error) {
+#ifdef EDQUOT
+    if (error == EDQUOT) return true;
+#endif
+    return error == ENOSPC;
 }
 
 DecodedEntry::~DecodedEntry() { finish_output(&output, false); }

@@ -54,7 +54,11 @@ struct DecodedEntry {
     bool output_failed = false;  // writing the temporary failed
     int output_error = 0;        // errno of that write
     bool unwritten = false;      // a solid entry whose output could not be created
+    bool no_room = false;        // the output failed because the disk was full
 };
+
+// True for the errors of a disk (or a quota) that is full.
+bool is_no_room(int error);
 
 void decode_entry_output(Command& command, uint64_t offset, const std::string& output_folder,
                          const std::string& output_path, bool write, size_t trusted, DecodedEntry* out);

@@ -24,6 +24,12 @@ void JobReporter::progress(const ProgressEvent& event) {
     items_.push_back(std::move(item));
 }
 
+void JobReporter::reset() {
+    items_.clear();
+    take_working();
+    cancelled_.store(false);
+}
+
 std::vector<JobReporter::Working> JobReporter::take_working() {
     std::vector<Working> taken;
     std::lock_guard<std::mutex> lock(working_mutex_);
@@ -136,16 +142,25 @@ void OrderedPool::work(Worker& worker) {
     const bool ready = set_up(worker);
     std::unique_lock<std::mutex> lock(mutex_);
     while (ready) {
-        work_ready_.wait(lock, [&] { return closing_ || !queued_.empty(); });
-        if (queued_.empty()) break;  // closing
-        Slot* slot = queued_.front();
-        queued_.pop_front();
+        work_ready_.wait(lock, [&] { return closing_ || alone_ || (!paused_ && !queued_.empty()); });
+        Slot* slot = alone_;
+        if (slot) {
+            alone_ = nullptr;
+        } else if (!paused_ && !queued_.empty()) {
+            slot = queued_.front();
+            queued_.pop_front();
+        } else {
+            break;  // closing
+        }
+        slot->started = true;
+        ++running_;
         lock.unlock();
         slot->job->reporter = &slot->reporter;
         worker.relay.to = &slot->reporter;
         worker.command.totals = CommandTotals{};
         slot->job->run(worker.command);
         lock.lock();
+        --running_;
         slot->done = true;
         job_done_.notify_all();
     }
@@ -211,7 +226,11 @@ void OrderedPool::settle_finished() {
         bool go_on = false;
         if (!ended_) {
             relay_working(*oldest);
-            if (stop_.load())
+            if (!stop_.load() && !oldest->ran_alone && workers_.size() > 1 && oldest->job->short_of_room())
+                rerun_alone(*oldest);
+            // A stop asked during that run stopped the job itself: it settles as
+            // interrupted, as one thread's entry would.
+            if (stop_.load() && !oldest->ran_alone)
                 oldest->job->abandon();
             else
                 go_on = oldest->job->settle();
@@ -225,6 +244,37 @@ void OrderedPool::settle_finished() {
         }
         if (!go_on) end_now();
     }
+}
+
+void OrderedPool::rerun_alone(Slot& oldest) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    paused_ = true;
+    for (auto& slot : in_flight_)
+        if (slot->started && !slot->done) slot->reporter.cancel();
+    job_done_.wait(lock, [&] { return running_ == 0; });
+    // Now no worker runs a job: what the later ones did goes, and they queue again
+    // in submission order, behind none.
+    queued_.clear();
+    for (auto& slot : in_flight_) {
+        if (slot->started) {
+            slot->job->reset();
+            slot->reporter.reset();
+            slot->started = slot->done = false;
+        }
+        if (slot.get() != &oldest) queued_.push_back(slot.get());
+    }
+    oldest.ran_alone = true;
+    alone_ = &oldest;
+    work_ready_.notify_all();
+    while (!oldest.done) {
+        job_done_.wait_for(lock, std::chrono::milliseconds(20), [&] { return oldest.done; });
+        lock.unlock();
+        ask_front_end();
+        relay_working(oldest);
+        lock.lock();
+    }
+    paused_ = false;
+    work_ready_.notify_all();
 }
 
 bool OrderedPool::submit(std::unique_ptr<PoolJob> job) {

@@ -35,7 +35,14 @@ public:
     explicit JobReporter(const std::atomic<bool>& stop) : stop_(stop) {}
     void message(const std::string& text, const std::string& caption, unsigned flags) override;
     void progress(const ProgressEvent& event) override;
-    bool stop_requested() override { return stop_.load(std::memory_order_relaxed); }
+    bool stop_requested() override {
+        return stop_.load(std::memory_order_relaxed) || cancelled_.load(std::memory_order_relaxed);
+    }
+    // The pool asks this job alone to stop: what it does will be thrown away.
+    void cancel() { cancelled_.store(true); }
+    // Forgets every kept event and the cancel, for a job run again. Only while
+    // no worker runs the job.
+    void reset();
 
     // A `working` event: bytes of the entry done and its size.
     struct Working {
@@ -66,6 +73,7 @@ private:
         bool written = true;
     };
     const std::atomic<bool>& stop_;
+    std::atomic<bool> cancelled_{false};
     std::vector<Item> items_;  // written by the worker, read once the job has returned
     std::mutex working_mutex_;        // guards working_
     std::vector<Working> working_;
@@ -89,6 +97,15 @@ public:
     // thread would not have begun it, nothing of its entry is kept or reported,
     // only that it was interrupted. Every later job is dropped.
     virtual void abandon() {}
+    // True when run failed for want of room on disk. Jobs running beside it may
+    // have taken that room for a while (an extraction's temporaries), which one
+    // thread would never have done: the pool runs such a job again, alone, before
+    // it is settled, so its failure is the one a single thread would meet.
+    virtual bool short_of_room() const { return false; }
+    // Forgets all that run did and kept (a temporary is removed), so that the job
+    // can run again. Only called on a job that may be short of room, and on the
+    // later jobs of its pool.
+    virtual void reset() {}
 
     // Named in the live display while it is the oldest job.
     std::string name;
@@ -140,7 +157,9 @@ private:
             : job(std::move(j)), reporter(stop) {}
         std::unique_ptr<PoolJob> job;
         JobReporter reporter;
-        bool done = false;  // run has returned
+        bool started = false;    // a worker took it
+        bool done = false;       // run has returned
+        bool ran_alone = false;  // run again with no other job running
     };
     struct Worker;
 
@@ -154,6 +173,9 @@ private:
     // Shows the front end the oldest job's progress events given so far.
     void relay_working(Slot& oldest);
     void settle_finished();
+    // Runs the oldest job again with no other job running: every later job that
+    // a worker took is stopped, forgotten and queued again in its place.
+    void rerun_alone(Slot& oldest);
     void end_now();
 
     Command& main_;
@@ -164,6 +186,9 @@ private:
     std::condition_variable room_;        // output was written, or the oldest job changed
     std::deque<std::unique_ptr<Slot>> in_flight_;  // every unsettled job, oldest first
     std::deque<Slot*> queued_;                     // jobs no worker has taken yet
+    Slot* alone_ = nullptr;                        // to run next, with no other job
+    bool paused_ = false;                          // workers take no job from queued_
+    unsigned running_ = 0;                         // workers inside a job's run
     size_t depth_;                                 // most jobs in flight
     uint64_t ahead_bytes_ = 0;                     // reserved and not released
     bool closing_ = false;

@@ -1,5 +1,7 @@
 #include "archive/parallel_extract.h"
 
+#include <memory>
+
 namespace vellum {
 namespace {
 
@@ -13,15 +15,18 @@ public:
     }
 
     void run(Command& worker) override {
-        decode_entry_output(worker, offset_, folder_, name, write_, trusted_, &decoded_);
+        decode_entry_output(worker, offset_, folder_, name, write_, trusted_, decoded_.get());
     }
 
     // What the decoding said comes first, then the final name, the totals and
     // the entry's own report, on the command's thread.
     bool settle() override {
         reporter->replay(main_.reporter, main_.totals, [] {});
-        return done_(settle_entry_output(main_, decoded_));
+        return done_(settle_entry_output(main_, *decoded_));
     }
+
+    bool short_of_room() const override { return decoded_->no_room; }
+    void reset() override { decoded_ = std::make_unique<DecodedEntry>(); }
 
     // The temporary goes with the job, unsettled (see DecodedEntry).
     void abandon() override { done_(ExtractResult::interrupted); }
@@ -33,7 +38,7 @@ private:
     const bool write_;
     const size_t trusted_;
     EntryQueue::Done done_;
-    DecodedEntry decoded_;
+    std::unique_ptr<DecodedEntry> decoded_ = std::make_unique<DecodedEntry>();
 };
 
 // An entry refused before decoding: its message waits for its turn.
