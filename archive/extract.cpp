@@ -292,7 +292,6 @@ ExtractResult settle_entry_output(Command& command, DecodedEntry& d) {
     if (d.settled) return d.result;
     d.settled = true;
     Reporter& reporter = command.reporter;
-    command.totals.compressed_total += d.head.record_length;
     bool written = false;
     bool unwritten = d.unwritten;
     if (d.output.file) {
@@ -305,6 +304,9 @@ ExtractResult settle_entry_output(Command& command, DecodedEntry& d) {
         }
     }
     if (d.stopped) return ExtractResult::interrupted;
+    // The packed total counts every entry read to its end, written or not; an
+    // entry cut short by a stop is left out, as workers leave it out.
+    command.totals.compressed_total += d.head.record_length;
     if (!d.sound) {
         report(reporter, msg::kDamagedEntry, d.head.folder_path + d.head.file_name);
         return ExtractResult::damaged;

@@ -164,10 +164,14 @@ TEST_F(Interrupts, ParallelRunsStopWithWholeEntriesInOrder) {
 }
 
 // Catches a partial output file, a temporary left behind, an existing file
-// harmed by an interrupted entry, and interrupted entries counted as written.
+// harmed by an interrupted entry, and interrupted entries counted as written or
+// as read (the packed total of one thread and of workers must agree).
 TEST_F(Interrupts, ExtractLeavesNoPartialFile) {
     make_sources();
     compress({tmp / "big.txt", tmp / "small.txt"}, 2);
+    SilentReporter quiet;
+    ASSERT_EQ(list_archive(archive, quiet, &listing), ListStatus::complete);
+    const uint64_t big_record = listing.entries[0].record_length;
     const fs::path out = tmp / "out";
     const std::string own = "the user's own big.txt";
     const Bytes users(own.begin(), own.end());
@@ -191,10 +195,12 @@ TEST_F(Interrupts, ExtractLeavesNoPartialFile) {
         if (s.written == 0) {
             EXPECT_EQ(read_file(out / "big.txt"), users) << go_on;
             EXPECT_EQ(command.totals.files_processed, 0u);
+            EXPECT_EQ(command.totals.compressed_total, 0u) << go_on;
             EXPECT_FALSE(fs::exists(out / "small.txt"));
         } else {  // stopped between the entries: the first is whole
             EXPECT_EQ(read_file(out / "big.txt"), text_bytes(3 << 20, 7));
             EXPECT_EQ(command.totals.files_processed, 1u);
+            EXPECT_EQ(command.totals.compressed_total, big_record) << go_on;
         }
     }
 }
