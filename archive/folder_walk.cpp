@@ -39,22 +39,15 @@ bool on_the_way(const WalkState& state, const platform::FolderId& id) {
     return false;
 }
 
-// A message of the walk, in its place among the files' own messages.
-void walk_report(Command& command, const MessageText& text, const std::string& path) {
-    if (command.parallel_add)
-        command.parallel_add->notice(text, path);
-    else
-        report(command.reporter, text, path);
-}
 
 // Pipes, sockets and devices are never opened, and names that extraction would
 // not give back as they are never stored: reported by path, and the add goes on.
 bool refused(Command& command, const std::string& path, platform::ItemKind kind,
              const std::string& folder_path, const std::string& name, AddSummary& summary) {
     if (kind == platform::ItemKind::special) {
-        walk_report(command, msg::kNotRegularFile, path);
+        report_in_turn(command, msg::kNotRegularFile, path);
     } else if (!name_comes_back(folder_path, name, kind == platform::ItemKind::folder)) {
-        walk_report(command, msg::kNameWouldNotComeBack, path);
+        report_in_turn(command, msg::kNameWouldNotComeBack, path);
     } else {
         return false;
     }
@@ -66,7 +59,7 @@ void add_file(Command& command, const WalkState& walk, const std::string& path,
               const std::string& folder_path, const std::string& name, AddSummary& summary) {
     if (summary.failed) return;
     if (is_archive_itself(walk, path)) {
-        walk_report(command, msg::kArchiveItself, path);
+        report_in_turn(command, msg::kArchiveItself, path);
         return;
     }
     command.totals.files_processed += 1;
@@ -85,7 +78,7 @@ void walk(Command& command, WalkState& state, const std::string& folder,
     if (known && on_the_way(state, id)) return;
     std::vector<platform::FolderItem> items;
     if (!platform::list_folder(folder.c_str(), &items)) {
-        walk_report(command, msg::kSourceNotOpened, folder);
+        report_in_turn(command, msg::kSourceNotOpened, folder);
         ++summary.skipped;
         return;
     }

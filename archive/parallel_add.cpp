@@ -1,5 +1,6 @@
 #include "archive/parallel_add.h"
 
+#include <cerrno>
 #include <deque>
 #include <mutex>
 #include <vector>
@@ -132,14 +133,18 @@ private:
 };
 
 // A message of the walk (a name refused, the archive itself met): it waits for
-// its turn, so it stands between the same files as with one thread.
+// its turn, so it stands between the same files as with one thread. It is made
+// right after the call that failed, so errno, the reason a front end may name,
+// is kept with it.
 class NoticeJob : public PoolJob {
 public:
-    NoticeJob(Command& main, const MessageText& text, const std::string& path) : main_(main), text_(text) {
+    NoticeJob(Command& main, const MessageText& text, const std::string& path)
+        : main_(main), text_(text), error_(errno) {
         name = path;
     }
     void run(Command&) override {}
     bool settle() override {
+        errno = error_;
         report(main_.reporter, text_, name);
         return true;
     }
@@ -147,6 +152,7 @@ public:
 private:
     Command& main_;
     const MessageText& text_;
+    const int error_;
 };
 
 }  // namespace
@@ -176,6 +182,17 @@ void ParallelAdd::notice(const MessageText& text, const std::string& path) {
 
 void ParallelAdd::finish() {
     if (pool_) pool_->finish();
+}
+
+void report_in_turn(Command& command, const MessageText& text, const std::string& path) {
+    if (command.parallel_add)
+        command.parallel_add->notice(text, path);
+    else
+        report(command.reporter, text, path);
+}
+
+void settle_queued_files(Command& command) {
+    if (command.parallel_add) command.parallel_add->finish();
 }
 
 }  // namespace vellum

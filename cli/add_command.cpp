@@ -34,6 +34,7 @@ void add_operand(Session& session, Command& command, const std::string& path,
     if (platform::item_kind(path.c_str()) == platform::ItemKind::file &&
         !platform::file_size(path.c_str(), &size)) {
         const int error = errno;
+        settle_queued_files(command);
         print_error(session, std::string(msg::kSourceNotOpened.caption) + ": " + path + ": " +
                                  (error ? std::strerror(error) : "not a regular file") + " (skipped)");
         ++summary.skipped;

@@ -20,7 +20,9 @@ std::string own_name(std::string path) {
     return cut == std::string::npos ? path : path.substr(cut + 1);
 }
 
-void skip(Session& session, const std::string& path, const char* why, AddSummary& summary) {
+void skip(Session& session, Command& command, const std::string& path, const char* why,
+          AddSummary& summary) {
+    settle_queued_files(command);
     print_error(session, std::string(msg::kSourceNotOpened.caption) + ": " + path + ": " + why + " (skipped)");
     ++summary.skipped;
 }
@@ -30,13 +32,13 @@ void add_file(Session& session, Command& command, MetaAdd& meta, const std::stri
               AddSummary& summary) {
     platform::FolderId id;
     if (meta.archive_known && platform::file_id(path.c_str(), &id) && platform::same_folder(id, meta.archive)) {
-        report(command.reporter, msg::kArchiveItself, path);
+        report_in_turn(command, msg::kArchiveItself, path);
         return;
     }
     MetaLine line;
     line.kind = MetaKind::file;
     if (!checksum_file(path, &line.checksum)) {
-        skip(session, path, std::strerror(errno ? errno : EIO), summary);
+        skip(session, command, path, std::strerror(errno ? errno : EIO), summary);
         return;
     }
     line.mode = st.mode;
@@ -71,13 +73,13 @@ void add_file(Session& session, Command& command, MetaAdd& meta, const std::stri
 }
 
 void add_any(Session& session, Command& command, MetaAdd& meta, const std::string& path,
-             const std::string& stored, AddSummary& summary);
+             const std::string& folder_path, const std::string& name, AddSummary& summary);
 
 void add_folder(Session& session, Command& command, MetaAdd& meta, const std::string& path,
                 const std::string& stored, const PathStat& st, AddSummary& summary) {
     std::vector<platform::FolderItem> items;
     if (!platform::list_folder(path.c_str(), &items)) {
-        report(command.reporter, msg::kSourceNotOpened, path);
+        report_in_turn(command, msg::kSourceNotOpened, path);
         ++summary.skipped;
         return;
     }
@@ -92,20 +94,21 @@ void add_folder(Session& session, Command& command, MetaAdd& meta, const std::st
     const std::string prefix = stored.empty() ? stored : stored + '\\';
     for (const platform::FolderItem& item : items) {
         if (summary.failed) return;
-        add_any(session, command, meta, base + item.name, prefix + item.name, summary);
+        add_any(session, command, meta, base + item.name, prefix, item.name, summary);
     }
 }
 
+// `name` is the item's own name as the system gives it; `folder_path` the stored
+// path of its folder (empty, or ending in a backslash). A backslash inside the
+// name is refused, never taken for a folder.
 void add_any(Session& session, Command& command, MetaAdd& meta, const std::string& path,
-             const std::string& stored, AddSummary& summary) {
+             const std::string& folder_path, const std::string& name, AddSummary& summary) {
+    const std::string stored = folder_path + name;
     if (command.exclude && command.exclude(stored)) return;
     const PathStat st = stat_path(path);
-    const size_t cut = stored.find_last_of('\\');
-    const std::string folder_path = cut == std::string::npos ? "" : stored.substr(0, cut + 1);
-    const std::string name = cut == std::string::npos ? stored : stored.substr(cut + 1);
     // The same refusal as the plain walk: a name extraction would not give back.
     if (st.kind != PathKind::missing && !name_comes_back(folder_path, name, st.kind == PathKind::folder)) {
-        report(command.reporter, msg::kNameWouldNotComeBack, path);
+        report_in_turn(command, msg::kNameWouldNotComeBack, path);
         ++summary.skipped;
         return;
     }
@@ -123,14 +126,14 @@ void add_any(Session& session, Command& command, MetaAdd& meta, const std::strin
             line.nanoseconds = st.nanoseconds;
             line.path = stored;
             if (!read_link(path, &line.target)) {
-                skip(session, path, std::strerror(errno ? errno : EIO), summary);
+                skip(session, command, path, std::strerror(errno ? errno : EIO), summary);
                 break;
             }
             meta.lines.push_back(line);
             break;
         }
-        case PathKind::missing: skip(session, path, std::strerror(errno ? errno : ENOENT), summary); break;
-        case PathKind::other: skip(session, path, "not a regular file, folder or link", summary); break;
+        case PathKind::missing: skip(session, command, path, std::strerror(errno ? errno : ENOENT), summary); break;
+        case PathKind::other: skip(session, command, path, "not a regular file, folder or link", summary); break;
     }
 }
 
@@ -141,7 +144,7 @@ void meta_add_path(Session& session, Command& command, MetaAdd& meta, const std:
     std::string name = own_name(path);
     // "." and ".." are stored under the name of the folder they lead to.
     if (name == "." || name == "..") name = own_name(platform::full_path(path.c_str()));
-    add_any(session, command, meta, path, archive_form(name), summary);
+    add_any(session, command, meta, path, "", name, summary);
 }
 
 void drop_unadded_lines(MetaAdd& meta) {

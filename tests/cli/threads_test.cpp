@@ -1,6 +1,8 @@
 // Entries coded and decoded on several threads: the archive one thread writes,
 // byte for byte, and the files and reports one thread gives.
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <regex>
 
@@ -118,6 +120,44 @@ TEST_F(ThreadsTest, DamageAndRepeatedNamesSettleInArchiveOrder) {
         EXPECT_EQ(first, seen) << "-T " << threads;
         for (const auto& [name, bytes] : file_tree(path(out))) EXPECT_EQ(std::string::npos, name.find(".tmp")) << name;
     }
+}
+
+// Messages about the operands stand in the order of the operands with any
+// thread count: a name refused by the walk (coded side by side with the files
+// before it) and then a name that does not exist. Catches the missing name
+// reported at once, ahead of what the earlier operands have to say.
+// With --meta too, where a backslash inside a name must be refused, not taken
+// for a folder, and an unreadable folder is named with its reason.
+TEST_F(ThreadsTest, MessagesFollowTheOperandsInOrder) {
+    write_file(path("big.txt"), text_data(3 << 20, 5));
+    write_file(path("back\\slash"), "bbb");
+    write_file(path("d/a.txt"), text_data(2 << 20, 6));
+    write_file(path("d/in\\side"), "ccc");
+    fs::create_directories(path("d/closed"));
+    fs::permissions(path("d/closed"), fs::perms::none);
+    const bool root = ::access(path("d/closed").c_str(), R_OK) == 0;  // root reads it all the same
+    for (const char* meta : {"", "--meta"}) {
+    std::string first;
+    for (const char* threads : {"1", "2", "3"}) {
+        SCOPED_TRACE(std::string(meta) + " -T " + threads);
+        fs::remove(path("arc.vlm"));
+        std::vector<std::string> args = {"add", "-T", threads, "arc", "big.txt", "d", "back\\slash", "missing.txt"};
+        if (*meta) args.insert(args.begin() + 1, meta);
+        const Result add = vellum(args);
+        EXPECT_EQ(1, add.status) << add.err;
+        const size_t refused = add.err.find("back\\slash (skipped)");
+        const size_t missing = add.err.find("missing.txt: No such file or directory (skipped)");
+        ASSERT_NE(std::string::npos, refused) << add.err;
+        ASSERT_NE(std::string::npos, missing) << add.err;
+        EXPECT_LT(refused, missing) << add.err;
+        EXPECT_TRUE(has(add.err, "d/in\\side (skipped)")) << add.err;
+        if (!root) EXPECT_TRUE(has(add.err, "d/closed: Permission denied (skipped)")) << add.err;
+        EXPECT_FALSE(has(vellum({"list", "--entries", "arc"}).out, "side")) << "a name cut at its backslash";
+        if (first.empty()) first = add.err;
+        EXPECT_EQ(first, add.err);
+    }
+    }
+    fs::permissions(path("d/closed"), fs::perms::owner_all);
 }
 
 TEST_F(ThreadsTest, BadThreadCountsAreRefused) {
