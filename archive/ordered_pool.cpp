@@ -142,13 +142,14 @@ void OrderedPool::work(Worker& worker) {
     const bool ready = set_up(worker);
     std::unique_lock<std::mutex> lock(mutex_);
     while (ready) {
-        work_ready_.wait(lock, [&] { return closing_ || alone_ || (!paused_ && !queued_.empty()); });
+        work_ready_.wait(lock, [&] { return closing_ || alone_ || may_take(); });
         Slot* slot = alone_;
         if (slot) {
             alone_ = nullptr;
-        } else if (!paused_ && !queued_.empty()) {
+        } else if (may_take()) {
             slot = queued_.front();
             queued_.pop_front();
+            slot->ran_alone = one_at_a_time_;
         } else {
             break;  // closing
         }
@@ -165,6 +166,12 @@ void OrderedPool::work(Worker& worker) {
         job_done_.notify_all();
     }
     if (worker.own_codec) worker.own_codec->end_operation();
+}
+
+bool OrderedPool::may_take() const {
+    if (paused_ || queued_.empty()) return false;
+    // One at a time: only the oldest unsettled job, and only once no worker runs.
+    return !one_at_a_time_ || (running_ == 0 && in_flight_.front().get() == queued_.front());
 }
 
 void OrderedPool::end_now() {
@@ -228,9 +235,7 @@ void OrderedPool::settle_finished() {
             relay_working(*oldest);
             if (!stop_.load() && !oldest->ran_alone && workers_.size() > 1 && oldest->job->short_of_room())
                 rerun_alone(*oldest);
-            // A stop asked during that run stopped the job itself: it settles as
-            // interrupted, as one thread's entry would.
-            if (stop_.load() && !oldest->ran_alone)
+            if (stop_.load())
                 oldest->job->abandon();
             else
                 go_on = oldest->job->settle();
@@ -241,6 +246,7 @@ void OrderedPool::settle_finished() {
             std::lock_guard<std::mutex> lock(mutex_);
             in_flight_.pop_front();
             room_.notify_all();
+            if (one_at_a_time_) work_ready_.notify_all();
         }
         if (!go_on) end_now();
     }
@@ -274,6 +280,7 @@ void OrderedPool::rerun_alone(Slot& oldest) {
         lock.lock();
     }
     paused_ = false;
+    one_at_a_time_ = true;
     work_ready_.notify_all();
 }
 

@@ -174,8 +174,13 @@ private:
     void relay_working(Slot& oldest);
     void settle_finished();
     // Runs the oldest job again with no other job running: every later job that
-    // a worker took is stopped, forgotten and queued again in its place.
+    // a worker took is stopped, forgotten and queued again in its place. From
+    // then on the pool runs one job at a time, each once the one before it is
+    // settled: on a disk that is full, or nearly, jobs side by side would only
+    // take each other's room, and every failure would cost a rerun.
     void rerun_alone(Slot& oldest);
+    // A worker may take the next queued job now.
+    bool may_take() const;
     void end_now();
 
     Command& main_;
@@ -188,6 +193,7 @@ private:
     std::deque<Slot*> queued_;                     // jobs no worker has taken yet
     Slot* alone_ = nullptr;                        // to run next, with no other job
     bool paused_ = false;                          // workers take no job from queued_
+    bool one_at_a_time_ = false;                   // since a job was short of room
     unsigned running_ = 0;                         // workers inside a job's run
     size_t depth_;                                 // most jobs in flight
     uint64_t ahead_bytes_ = 0;                     // reserved and not released
