@@ -267,7 +267,7 @@ void decode_entry_output(Command& command, uint64_t offset, const std::string& o
         // A solid entry is still decoded, or every later entry of the run would
         // come out wrong.
         out->result = ExtractResult::skipped;
-        out->no_room = is_no_room(e.output_error);
+        out->output_error = e.output_error;
         if (!command.solid) return;
         out->unwritten = true;
     }
@@ -278,7 +278,6 @@ void decode_entry_output(Command& command, uint64_t offset, const std::string& o
         e.output_failed = true;
         e.output_error = errno;
     }
-    out->no_room = out->no_room || (e.output_failed && is_no_room(e.output_error));
     out->stopped = e.stopped;
     out->output_failed = e.output_failed;
     out->output_error = e.output_error;

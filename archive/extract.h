@@ -52,9 +52,8 @@ struct DecodedEntry {
     bool sound = false;          // decoded completely and sound
     bool stopped = false;        // the reporter asked to stop
     bool output_failed = false;  // writing the temporary failed
-    int output_error = 0;        // errno of that write
+    int output_error = 0;        // errno of that write, or of creating the output
     bool unwritten = false;      // a solid entry whose output could not be created
-    bool no_room = false;        // the output failed because the disk was full
 };
 
 // True for the errors of a disk (or a quota) that is full.

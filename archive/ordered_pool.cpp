@@ -142,18 +142,11 @@ void OrderedPool::work(Worker& worker) {
     const bool ready = set_up(worker);
     std::unique_lock<std::mutex> lock(mutex_);
     while (ready) {
-        work_ready_.wait(lock, [&] { return closing_ || alone_ || may_take(); });
-        Slot* slot = alone_;
-        if (slot) {
-            alone_ = nullptr;
-        } else if (may_take()) {
-            slot = queued_.front();
-            queued_.pop_front();
-            slot->ran_alone = one_at_a_time_;
-        } else {
-            break;  // closing
-        }
-        slot->started = true;
+        work_ready_.wait(lock, [&] { return closing_ || may_take(); });
+        if (!may_take()) break;  // closing
+        Slot* slot = queued_.front();
+        queued_.pop_front();
+        slot->ran_alone = one_at_a_time_;
         ++running_;
         lock.unlock();
         slot->job->reporter = &slot->reporter;
@@ -169,7 +162,7 @@ void OrderedPool::work(Worker& worker) {
 }
 
 bool OrderedPool::may_take() const {
-    if (paused_ || queued_.empty()) return false;
+    if (queued_.empty()) return false;
     // One at a time: only the oldest unsettled job, and only once no worker runs.
     return !one_at_a_time_ || (running_ == 0 && in_flight_.front().get() == queued_.front());
 }
@@ -233,8 +226,7 @@ void OrderedPool::settle_finished() {
         bool go_on = false;
         if (!ended_) {
             relay_working(*oldest);
-            if (!stop_.load() && !oldest->ran_alone && workers_.size() > 1 && oldest->job->short_of_room())
-                rerun_alone(*oldest);
+            if (!stop_.load() && !oldest->ran_alone && oldest->job->short_of_room()) rerun_alone(*oldest);
             if (stop_.load())
                 oldest->job->abandon();
             else
@@ -254,23 +246,20 @@ void OrderedPool::settle_finished() {
 
 void OrderedPool::rerun_alone(Slot& oldest) {
     std::unique_lock<std::mutex> lock(mutex_);
-    paused_ = true;
-    for (auto& slot : in_flight_)
-        if (slot->started && !slot->done) slot->reporter.cancel();
+    // One at a time from here: no worker takes a job until the oldest is queued
+    // again, the others are asked to stop.
+    one_at_a_time_ = true;
+    for (auto& slot : in_flight_) slot->reporter.cancel();
     job_done_.wait(lock, [&] { return running_ == 0; });
-    // Now no worker runs a job: what the later ones did goes, and they queue again
-    // in submission order, behind none.
+    // No worker runs a job now: what every job did goes, and all queue again in
+    // submission order, the oldest first.
     queued_.clear();
     for (auto& slot : in_flight_) {
-        if (slot->started) {
-            slot->job->reset();
-            slot->reporter.reset();
-            slot->started = slot->done = false;
-        }
-        if (slot.get() != &oldest) queued_.push_back(slot.get());
+        slot->job->reset();
+        slot->reporter.reset();
+        slot->done = false;
+        queued_.push_back(slot.get());
     }
-    oldest.ran_alone = true;
-    alone_ = &oldest;
     work_ready_.notify_all();
     while (!oldest.done) {
         job_done_.wait_for(lock, std::chrono::milliseconds(20), [&] { return oldest.done; });
@@ -279,9 +268,6 @@ void OrderedPool::rerun_alone(Slot& oldest) {
         relay_working(oldest);
         lock.lock();
     }
-    paused_ = false;
-    one_at_a_time_ = true;
-    work_ready_.notify_all();
 }
 
 bool OrderedPool::submit(std::unique_ptr<PoolJob> job) {

@@ -103,8 +103,8 @@ public:
     // it is settled, so its failure is the one a single thread would meet.
     virtual bool short_of_room() const { return false; }
     // Forgets all that run did and kept (a temporary is removed), so that the job
-    // can run again. Only called on a job that may be short of room, and on the
-    // later jobs of its pool.
+    // can run again, or run for the first time, as if new. Only called in pools
+    // whose jobs may be short of room.
     virtual void reset() {}
 
     // Named in the live display while it is the oldest job.
@@ -157,9 +157,9 @@ private:
             : job(std::move(j)), reporter(stop) {}
         std::unique_ptr<PoolJob> job;
         JobReporter reporter;
-        bool started = false;    // a worker took it
         bool done = false;       // run has returned
-        bool ran_alone = false;  // run again with no other job running
+        bool ran_alone = false;  // run with no other job beside it: a failure for
+                                 // want of room is its own
     };
     struct Worker;
 
@@ -173,11 +173,11 @@ private:
     // Shows the front end the oldest job's progress events given so far.
     void relay_working(Slot& oldest);
     void settle_finished();
-    // Runs the oldest job again with no other job running: every later job that
-    // a worker took is stopped, forgotten and queued again in its place. From
-    // then on the pool runs one job at a time, each once the one before it is
-    // settled: on a disk that is full, or nearly, jobs side by side would only
-    // take each other's room, and every failure would cost a rerun.
+    // Runs the oldest job again with no other job running: every later job is
+    // stopped, forgotten and queued again in its place. From then on the pool
+    // runs one job at a time, each once the one before it is settled: on a disk
+    // that is full, or nearly, jobs side by side would only take each other's
+    // room, and every failure would cost a rerun.
     void rerun_alone(Slot& oldest);
     // A worker may take the next queued job now.
     bool may_take() const;
@@ -191,8 +191,6 @@ private:
     std::condition_variable room_;        // output was written, or the oldest job changed
     std::deque<std::unique_ptr<Slot>> in_flight_;  // every unsettled job, oldest first
     std::deque<Slot*> queued_;                     // jobs no worker has taken yet
-    Slot* alone_ = nullptr;                        // to run next, with no other job
-    bool paused_ = false;                          // workers take no job from queued_
     bool one_at_a_time_ = false;                   // since a job was short of room
     unsigned running_ = 0;                         // workers inside a job's run
     size_t depth_;                                 // most jobs in flight

@@ -191,8 +191,4 @@ void report_in_turn(Command& command, const MessageText& text, const std::string
         report(command.reporter, text, path);
 }
 
-void settle_queued_files(Command& command) {
-    if (command.parallel_add) command.parallel_add->finish();
-}
-
 }  // namespace vellum

@@ -57,9 +57,4 @@ private:
 // workers it waits behind the files queued before it.
 void report_in_turn(Command& command, const MessageText& text, const std::string& path);
 
-// Before a front end reports a source itself: every file queued so far is
-// settled first, so the message stands where one thread would put it (the
-// workers run dry once; this is for names that cannot be added at all).
-void settle_queued_files(Command& command);
-
 }  // namespace vellum

@@ -25,7 +25,7 @@ public:
         return done_(settle_entry_output(main_, *decoded_));
     }
 
-    bool short_of_room() const override { return decoded_->no_room; }
+    bool short_of_room() const override { return is_no_room(decoded_->output_error); }
     void reset() override { decoded_ = std::make_unique<DecodedEntry>(); }
 
     // The temporary goes with the job, unsettled (see DecodedEntry).

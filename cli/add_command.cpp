@@ -1,6 +1,4 @@
 // vellum add: files and folders into a new or an existing normal archive.
-#include <cerrno>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -25,22 +23,6 @@ uint64_t bytes_to_add(const std::vector<std::string>& paths) {
     uint64_t total = 0;
     for (const std::string& path : paths) total += bytes_below(path);
     return total;
-}
-
-void add_operand(Session& session, Command& command, const std::string& path,
-                 AddSummary& summary) {
-    uint64_t size = 0;
-    // Pipes and devices are named and skipped by the add itself.
-    if (platform::item_kind(path.c_str()) == platform::ItemKind::file &&
-        !platform::file_size(path.c_str(), &size)) {
-        const int error = errno;
-        settle_queued_files(command);
-        print_error(session, std::string(msg::kSourceNotOpened.caption) + ": " + path + ": " +
-                                 (error ? std::strerror(error) : "not a regular file") + " (skipped)");
-        ++summary.skipped;
-        return;
-    }
-    add_path(command, path, summary);
 }
 
 // The operands in order, each source once: a file or folder named again under
@@ -108,9 +90,9 @@ int run_add(Session& session, const Options& options) {
         ParallelAdd parallel(command);
         for (const std::string& path : sources) {
             if (options.meta)
-                meta_add_path(session, command, meta, path, summary);
+                meta_add_path(command, meta, path, summary);
             else
-                add_operand(session, command, path, summary);
+                add_path(command, path, summary);
             if (summary.failed) break;
         }
         parallel.finish();

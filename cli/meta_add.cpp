@@ -20,14 +20,14 @@ std::string own_name(std::string path) {
     return cut == std::string::npos ? path : path.substr(cut + 1);
 }
 
-void skip(Session& session, Command& command, const std::string& path, const char* why,
-          AddSummary& summary) {
-    settle_queued_files(command);
-    print_error(session, std::string(msg::kSourceNotOpened.caption) + ": " + path + ": " + why + " (skipped)");
+// A source that cannot be read, reported in its turn with the system's reason.
+void skip(Command& command, const std::string& path, int error, AddSummary& summary) {
+    errno = error;
+    report_in_turn(command, msg::kSourceNotOpened, path);
     ++summary.skipped;
 }
 
-void add_file(Session& session, Command& command, MetaAdd& meta, const std::string& path,
+void add_file(Command& command, MetaAdd& meta, const std::string& path,
               const std::string& folder_path, const std::string& name, const PathStat& st,
               AddSummary& summary) {
     platform::FolderId id;
@@ -38,7 +38,7 @@ void add_file(Session& session, Command& command, MetaAdd& meta, const std::stri
     MetaLine line;
     line.kind = MetaKind::file;
     if (!checksum_file(path, &line.checksum)) {
-        skip(session, command, path, std::strerror(errno ? errno : EIO), summary);
+        skip(command, path, errno ? errno : EIO, summary);
         return;
     }
     line.mode = st.mode;
@@ -72,10 +72,10 @@ void add_file(Session& session, Command& command, MetaAdd& meta, const std::stri
     meta.lines.push_back(line);
 }
 
-void add_any(Session& session, Command& command, MetaAdd& meta, const std::string& path,
+void add_any(Command& command, MetaAdd& meta, const std::string& path,
              const std::string& folder_path, const std::string& name, AddSummary& summary);
 
-void add_folder(Session& session, Command& command, MetaAdd& meta, const std::string& path,
+void add_folder(Command& command, MetaAdd& meta, const std::string& path,
                 const std::string& stored, const PathStat& st, AddSummary& summary) {
     std::vector<platform::FolderItem> items;
     if (!platform::list_folder(path.c_str(), &items)) {
@@ -94,14 +94,14 @@ void add_folder(Session& session, Command& command, MetaAdd& meta, const std::st
     const std::string prefix = stored.empty() ? stored : stored + '\\';
     for (const platform::FolderItem& item : items) {
         if (summary.failed) return;
-        add_any(session, command, meta, base + item.name, prefix, item.name, summary);
+        add_any(command, meta, base + item.name, prefix, item.name, summary);
     }
 }
 
 // `name` is the item's own name as the system gives it; `folder_path` the stored
 // path of its folder (empty, or ending in a backslash). A backslash inside the
 // name is refused, never taken for a folder.
-void add_any(Session& session, Command& command, MetaAdd& meta, const std::string& path,
+void add_any(Command& command, MetaAdd& meta, const std::string& path,
              const std::string& folder_path, const std::string& name, AddSummary& summary) {
     const std::string stored = folder_path + name;
     if (command.exclude && command.exclude(stored)) return;
@@ -114,10 +114,10 @@ void add_any(Session& session, Command& command, MetaAdd& meta, const std::strin
     }
     switch (st.kind) {
         case PathKind::file:
-            add_file(session, command, meta, path, folder_path, name, st, summary);
+            add_file(command, meta, path, folder_path, name, st, summary);
             break;
         case PathKind::folder:
-            add_folder(session, command, meta, path, stored, st, summary);
+            add_folder(command, meta, path, stored, st, summary);
             break;
         case PathKind::link: {
             MetaLine line;
@@ -126,25 +126,28 @@ void add_any(Session& session, Command& command, MetaAdd& meta, const std::strin
             line.nanoseconds = st.nanoseconds;
             line.path = stored;
             if (!read_link(path, &line.target)) {
-                skip(session, command, path, std::strerror(errno ? errno : EIO), summary);
+                skip(command, path, errno ? errno : EIO, summary);
                 break;
             }
             meta.lines.push_back(line);
             break;
         }
-        case PathKind::missing: skip(session, command, path, std::strerror(errno ? errno : ENOENT), summary); break;
-        case PathKind::other: skip(session, command, path, "not a regular file, folder or link", summary); break;
+        case PathKind::missing: skip(command, path, errno ? errno : ENOENT, summary); break;
+        case PathKind::other:
+            report_in_turn(command, msg::kNotRegularFile, path);
+            ++summary.skipped;
+            break;
     }
 }
 
 }  // namespace
 
-void meta_add_path(Session& session, Command& command, MetaAdd& meta, const std::string& path,
+void meta_add_path(Command& command, MetaAdd& meta, const std::string& path,
                    AddSummary& summary) {
     std::string name = own_name(path);
     // "." and ".." are stored under the name of the folder they lead to.
     if (name == "." || name == "..") name = own_name(platform::full_path(path.c_str()));
-    add_any(session, command, meta, path, "", name, summary);
+    add_any(command, meta, path, "", name, summary);
 }
 
 void drop_unadded_lines(MetaAdd& meta) {

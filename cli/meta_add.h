@@ -24,7 +24,7 @@ struct MetaAdd {
 };
 
 // Adds one operand (a file, a folder, or a link), recording its lines.
-void meta_add_path(Session& session, Command& command, MetaAdd& meta, const std::string& path,
+void meta_add_path(Command& command, MetaAdd& meta, const std::string& path,
                    AddSummary& summary);
 
 // Removes the lines of the files that were not added; after every queued file

@@ -25,8 +25,6 @@ struct Board {
     std::atomic<bool> rerun_started{false};  // job 0 runs the second time
     std::mutex mutex;
     std::vector<std::string> settled;  // "name:runs:alone"
-    std::vector<int> run_counts;       // of each settled job: its runs
-    std::vector<int> reset_counts;     // and the times it was forgotten
 };
 
 // Waits, at most ten seconds, for `ready`.
@@ -39,10 +37,11 @@ bool wait_for(F ready) {
     return false;
 }
 
-// Job 0 is short of room whenever it ran beside another job: on its first run it
-// waits until job 1 has started. Job 1, on its first run, holds on until it is
-// asked to stop, so only the pool's cancel lets it go. Every run leaves a message
-// naming the run, and settle replays what the final run kept.
+// Job 0 is short of room whenever it ran beside another job (or ahead of its
+// turn): on its first run it waits until job 1 has started. Job 1, on its first
+// run, holds on until it is asked to stop, so only the pool's cancel lets it go.
+// Every run leaves a message naming the run, and settle replays what the final
+// run kept.
 class RoomJob : public PoolJob {
 public:
     RoomJob(Board& board, Reporter& front, CommandTotals& totals, int index)
@@ -52,7 +51,11 @@ public:
     void run(Command&) override {
         ++runs_;
         const int beside = ++board_.running;
-        alone_ = beside == 1;
+        {
+            // Alone and in its turn: nothing running beside it, every job before it settled.
+            std::lock_guard<std::mutex> lock(board_.mutex);
+            alone_ = beside == 1 && board_.settled.size() == static_cast<size_t>(index_);
+        }
         if (index_ == 1 && runs_ == 1) {
             board_.second_started = true;
             wait_for([&] { return reporter->stop_requested(); });
@@ -67,13 +70,10 @@ public:
         --board_.running;
     }
     bool short_of_room() const override { return index_ == 0 && !alone_; }
-    void reset() override { ++resets_; }
     bool settle() override {
         reporter->replay(front_, totals_, [] {});
         std::lock_guard<std::mutex> lock(board_.mutex);
         board_.settled.push_back(name + ":" + std::to_string(runs_) + ":" + (alone_ ? "alone" : "beside"));
-        board_.run_counts.push_back(runs_);
-        board_.reset_counts.push_back(resets_);
         return true;
     }
 
@@ -83,7 +83,6 @@ private:
     CommandTotals& totals_;
     const int index_;
     int runs_ = 0;
-    int resets_ = 0;
     bool alone_ = false;
 };
 
@@ -102,8 +101,9 @@ TEST_F(PoolTest, AJobShortOfRoomRunsAgainAloneAndLaterJobsRunAnew) {
     }
     // Job 0 ran twice, the second time alone; job 1 was stopped, forgotten and run
     // once more; whatever jobs 2 and 3 did before the rerun was forgotten too.
-    // After the rerun the pool runs one job at a time, so every later job ran
-    // alone (a disk short of room would fail them side by side again).
+    // After the rerun the pool runs one job at a time, each once the one before
+    // is settled, so every later job ran alone (a disk short of room would fail
+    // them side by side again).
     ASSERT_EQ(board.settled.size(), 4u);
     EXPECT_EQ(board.settled[0], "job0:2:alone");
     EXPECT_EQ(board.settled[1], "job1:2:alone");
@@ -113,8 +113,6 @@ TEST_F(PoolTest, AJobShortOfRoomRunsAgainAloneAndLaterJobsRunAnew) {
         const std::string& s = board.settled[k];
         EXPECT_EQ(s.substr(s.size() - 6), ":alone") << s;
     }
-    // Every run but the last was forgotten.
-    for (size_t k = 0; k < 4; ++k) EXPECT_EQ(board.reset_counts[k] + 1, board.run_counts[k]) << k;
     // Only the reports of each job's final run reach the front end, in order.
     const std::vector<std::string> texts = reporter.texts();
     ASSERT_EQ(texts.size(), 4u);
