@@ -1,6 +1,7 @@
 #include "archive/ordered_pool.h"
 
 #include <cerrno>
+#include <algorithm>
 #include <chrono>
 #include <new>
 
@@ -67,11 +68,12 @@ unsigned thread_count(unsigned setting) {
     return cores > 0 ? cores : 1;
 }
 
-OrderedPool::OrderedPool(Command& main, unsigned workers) : main_(main), block_size_(main.block_size) {
+OrderedPool::OrderedPool(Command& main, unsigned workers, OutputBudget budget)
+    : main_(main), block_size_(main.block_size), budget_(budget) {
     if (workers == 0) workers = 1;
     // Enough jobs ahead that while one large file is coded the other workers go
     // on through many small ones. A job holds nothing before it runs; what the
-    // finished ones hold waiting for their turn is bounded by kAheadBudget (adding)
+    // finished ones hold waiting for their turn is bounded by the output budget (adding)
     // or lies in their temporary files (extracting, one open file each).
     depth_ = 32 * size_t{workers};
     for (unsigned i = 0; i < workers; ++i) {
@@ -186,8 +188,10 @@ void OrderedPool::ask_front_end() {
 void OrderedPool::wait_round() {
     {
         std::unique_lock<std::mutex> lock(mutex_);
-        job_done_.wait_for(lock, std::chrono::milliseconds(20),
-                           [&] { return in_flight_.empty() || in_flight_.front()->done; });
+        job_done_.wait_for(lock, std::chrono::milliseconds(20), [&] {
+            return in_flight_.empty() || in_flight_.front()->done || output_waiting_;
+        });
+        output_waiting_ = false;
     }
     ask_front_end();
     Slot* oldest = nullptr;
@@ -236,6 +240,7 @@ void OrderedPool::settle_finished() {
         if (go_on) ask_front_end();
         {
             std::lock_guard<std::mutex> lock(mutex_);
+            ahead_bytes_ -= std::min(ahead_bytes_, in_flight_.front()->held);  // a job dropped unwritten
             in_flight_.pop_front();
             room_.notify_all();
             if (one_at_a_time_) work_ready_.notify_all();
@@ -297,27 +302,42 @@ void OrderedPool::finish() {
     }
 }
 
-void OrderedPool::reserve(const PoolJob* job, uint64_t bytes, uint64_t own_backlog) {
+OrderedPool::Slot* OrderedPool::slot_of(const PoolJob* job) {
+    for (auto& slot : in_flight_)
+        if (slot->job.get() == job) return slot.get();
+    return nullptr;
+}
+
+void OrderedPool::reserve(const PoolJob* job, uint64_t bytes) {
     std::unique_lock<std::mutex> lock(mutex_);
-    auto oldest = [&] { return !in_flight_.empty() && in_flight_.front()->job.get() == job; };
+    Slot* slot = slot_of(job);
+    if (!slot) return;  // dropped: nothing of it is written
     for (;;) {
         if (stop_.load() || closing_) break;
-        // Nothing waiting at all: any one write fits, however large.
-        if (oldest()) {
-            if (own_backlog == 0 || own_backlog + bytes <= kOldestBacklog) break;
-        } else if (ahead_bytes_ == 0 || ahead_bytes_ + bytes <= kAheadBudget) {
-            break;
+        // Held bytes are read afresh at every round: the submitting thread writes
+        // them out while this worker waits.
+        if (in_flight_.front().get() == slot) {
+            // The oldest waits for nothing but its own bytes.
+            if (slot->held == 0 || bytes <= budget_.oldest - std::min(budget_.oldest, slot->held)) break;
+        } else if (ahead_bytes_ == 0 || bytes <= budget_.ahead - std::min(budget_.ahead, ahead_bytes_)) {
+            break;  // nothing held at all: any one write fits, however large
         }
         // The submitting thread writes the oldest job's bytes out; wake it now.
+        output_waiting_ = true;
         job_done_.notify_all();
         room_.wait_for(lock, std::chrono::milliseconds(20));
     }
+    slot->held += bytes;
     ahead_bytes_ += bytes;
 }
 
-void OrderedPool::release(uint64_t bytes) {
+void OrderedPool::release(const PoolJob* job, uint64_t bytes) {
     std::lock_guard<std::mutex> lock(mutex_);
-    ahead_bytes_ = bytes > ahead_bytes_ ? 0 : ahead_bytes_ - bytes;
+    Slot* slot = slot_of(job);
+    if (!slot) return;
+    const uint64_t given = std::min(bytes, slot->held);
+    slot->held -= given;
+    ahead_bytes_ -= given;
     room_.notify_all();
 }
 

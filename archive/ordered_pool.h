@@ -113,20 +113,23 @@ public:
     JobReporter* reporter = nullptr;
 };
 
+// Output that jobs may hold in memory before the submitting thread writes it.
+struct OutputBudget {
+    // Every job's held bytes together: beyond it, a job that is not the oldest
+    // waits until older jobs have been written out.
+    uint64_t ahead = uint64_t{64} << 20;
+    // The oldest job's own held bytes: beyond it, it waits for the submitting
+    // thread to write them.
+    uint64_t oldest = uint64_t{16} << 20;
+};
+
 class OrderedPool {
 public:
-    // Memory that jobs not yet settled may hold in output waiting for its turn
-    // (see reserve): beyond it, a job that is not the oldest waits.
-    static constexpr uint64_t kAheadBudget = uint64_t{64} << 20;
-    // The oldest job's own bytes not yet written out: beyond it, it waits for the
-    // submitting thread to write them.
-    static constexpr uint64_t kOldestBacklog = uint64_t{16} << 20;
-
     // Starts `workers` threads (at least 1) coding with the settings of `main`.
     // The first worker borrows the main command's codec tables and block buffer
     // (the main thread codes nothing meanwhile); the others make their own, and a
     // worker that cannot have them takes no job.
-    OrderedPool(Command& main, unsigned workers);
+    OrderedPool(Command& main, unsigned workers, OutputBudget budget = OutputBudget{});
     // Waits for the workers; jobs not settled are dropped.
     ~OrderedPool();
     OrderedPool(const OrderedPool&) = delete;
@@ -142,11 +145,16 @@ public:
     bool ended() const { return ended_; }
 
     // Output accounting of jobs that keep their bytes until their turn. reserve
-    // waits, on a worker, until `bytes` more fit: the oldest job never waits for
-    // others, only for its own backlog. release gives bytes back once written.
-    // Both return at once when the pool is stopping.
-    void reserve(const PoolJob* job, uint64_t bytes, uint64_t own_backlog);
-    void release(uint64_t bytes);
+    // waits, on the worker running `job`, until `bytes` more fit; release, on the
+    // submitting thread, gives bytes of `job` back once written. The pool keeps
+    // each job's held bytes itself, so a wait always sees what has been written
+    // meanwhile. Every wait ends: a job holding nothing may always go on (any one
+    // write fits), the oldest job waits only for its own bytes, which the
+    // submitting thread writes without waiting for any worker, and a later job
+    // waits only for older jobs, which never wait for it. reserve returns at once
+    // when the pool is stopping.
+    void reserve(const PoolJob* job, uint64_t bytes);
+    void release(const PoolJob* job, uint64_t bytes);
 
     // Serialises the workers' reads of the command's one archive stream.
     std::mutex& archive_mutex() { return archive_mutex_; }
@@ -160,6 +168,7 @@ private:
         bool done = false;       // run has returned
         bool ran_alone = false;  // run with no other job beside it: a failure for
                                  // want of room is its own
+        uint64_t held = 0;       // output reserved and not yet released
     };
     struct Worker;
 
@@ -182,9 +191,12 @@ private:
     // A worker may take the next queued job now.
     bool may_take() const;
     void end_now();
+    // The unsettled job's slot, or nullptr. Under mutex_.
+    Slot* slot_of(const PoolJob* job);
 
     Command& main_;
     const size_t block_size_;  // the main command's, taken before the first worker borrows it
+    const OutputBudget budget_;
     std::mutex mutex_;
     std::condition_variable work_ready_;  // a job was queued, or the pool is closing
     std::condition_variable job_done_;    // a job returned, or a job waits for its output
@@ -194,7 +206,8 @@ private:
     bool one_at_a_time_ = false;                   // since a job was short of room
     unsigned running_ = 0;                         // workers inside a job's run
     size_t depth_;                                 // most jobs in flight
-    uint64_t ahead_bytes_ = 0;                     // reserved and not released
+    uint64_t ahead_bytes_ = 0;                     // every slot's held bytes
+    bool output_waiting_ = false;                  // a worker waits for output to be written
     bool closing_ = false;
     std::atomic<bool> stop_{false};
     bool ended_ = false;

@@ -71,21 +71,15 @@ private:
     public:
         explicit Sink(AddJob& job) : job_(job) {}
         bool write(const uint8_t* data, size_t size) override {
-            job_.pool_.reserve(&job_, size, job_.backlog());
+            job_.pool_.reserve(&job_, size);
             std::lock_guard<std::mutex> lock(job_.mutex_);
             job_.chunks_.emplace_back(data, data + size);
-            job_.backlog_ += size;
             return true;
         }
 
     private:
         AddJob& job_;
     };
-
-    uint64_t backlog() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return backlog_;
-    }
 
     bool start_record() {
         started_ = true;
@@ -107,11 +101,7 @@ private:
                 write_failed_ = true;
             written += chunk.size();
         }
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            backlog_ -= written;
-        }
-        pool_.release(written);
+        pool_.release(this, written);
     }
 
     Command& main_;
@@ -122,9 +112,8 @@ private:
     CodedRecord coded_;
     bool skipped_ = false;
 
-    std::mutex mutex_;                          // guards chunks_ and backlog_
+    std::mutex mutex_;                          // guards chunks_
     std::deque<std::vector<uint8_t>> chunks_;   // coded, not yet written
-    uint64_t backlog_ = 0;                      // bytes in chunks_
 
     // The command's thread only.
     bool started_ = false;                      // entry_start_ taken

@@ -5,7 +5,7 @@
 // coded, so the archive grows exactly as with one thread: every record complete
 // before the next begins (a kill leaves at most an unfinished last record), and
 // the same bytes. Records coded ahead of their turn wait in memory up to
-// OrderedPool::kAheadBudget; a worker further ahead waits. Peak memory is about
+// OutputBudget::ahead; a worker further ahead waits. Peak memory is about
 // one set of codec tables and one block buffer's touched pages per worker, plus
 // that budget. A single file is always coded by one worker: its blocks share the
 // codec's trees.

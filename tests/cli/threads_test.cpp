@@ -153,6 +153,35 @@ TEST_F(ThreadsTest, MessagesFollowTheOperandsInOrder) {
     }
 }
 
+// Entries whose records are larger than what the workers may hold before their
+// turn: a stored file that a worker copies far faster than the command's thread
+// writes it, and a coded one of random data, whose record outgrows the oldest
+// job's share on its own. Catches a worker waiting for room that only its own
+// written bytes can give, which it never sees (the add never ends).
+TEST_F(ThreadsTest, RecordsLargerThanTheWorkersMayHoldAreWrittenOut) {
+    write_file(path("big.zip"), random_data(size_t{40} << 20, 1));
+    write_file(path("noise.bin"), random_data((size_t{35} << 20) / 2, 2));  // 17.5 MiB, coded
+    write_file(path("small.txt"), text_data(100000, 3));
+    Bytes one;
+    for (const char* threads : {"1", "2", "4"}) {
+        SCOPED_TRACE(threads);
+        const std::string name = std::string("arc") + threads;
+        const Result add = run_vellum({"add", "-T", threads, name, "small.txt", "big.zip", "noise.bin", "small.txt"},
+                                      dir_, false, 300);
+        ASSERT_EQ(0, add.status) << "status " << add.status << ": " << add.err;
+        const Bytes archive = read_file(path(name + ".vlm"));
+        if (one.empty()) one = archive;
+        EXPECT_TRUE(one == archive) << "-T " << threads << " differs from -T 1";
+    }
+    const std::vector<Record> r = records_of(one);
+    ASSERT_EQ(r.size(), 3u);  // small.txt is named twice and added once
+    EXPECT_GT(r[2].length, size_t{17} << 20);
+    const Result x = vellum({"x", "-T", "2", "-o", "out", "arc2"});
+    ASSERT_EQ(0, x.status) << x.err;
+    EXPECT_TRUE(read_file(path("out/big.zip")) == read_file(path("big.zip")));
+    EXPECT_TRUE(read_file(path("out/noise.bin")) == read_file(path("noise.bin")));
+}
+
 TEST_F(ThreadsTest, BadThreadCountsAreRefused) {
     write_file(path("f.txt"), "x");
     for (const char* bad : {"0", "65", "x", "-1", ""}) {

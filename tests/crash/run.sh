@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Crash consistency: kills `vellum add` (appending to a normal archive),
-# `vellum add --solid` and `vellum delete` with SIGKILL at random moments, and
+# `vellum add --solid`, `vellum delete` and `vellum add -T 2` of records larger
+# than the workers may hold in memory with SIGKILL at random moments, and
 # after every kill checks that
 #   - every entry finished before the kill is still there and extracts byte for
 #     byte (the archive, once its unfinished tail is cut, is a prefix of the
@@ -42,6 +43,11 @@ head -c 300000 /dev/urandom > src/noise.bin
 { printf 'PK\003\004'; head -c 2000000 /dev/urandom; } > src/stored.zip
 head -c 400 /dev/urandom | od -An -tx1 > extra.txt
 SOURCES=(src/t1.txt src/t2.txt src/noise.bin src/t3.txt src/stored.zip src/t4.txt src/t5.txt src/t6.txt)
+# Records larger than two workers may hold before their turn: a stored file and a
+# coded one of random data, each above the oldest job's share.
+{ printf 'PK\003\004'; head -c 40000000 /dev/urandom; } > src/large.zip
+head -c 18000000 /dev/urandom > src/large.bin
+LARGE=(src/t1.txt src/large.zip src/t2.txt src/large.bin src/t3.txt)
 
 # The reference archives an uninterrupted run writes, and how long that takes.
 { seq 1 30000; } > src/p1.txt; seq 5 40000 > src/p2.txt
@@ -51,9 +57,13 @@ cp pre.vlm full.vlm
 t=$(now_ms); v add full.vlm "${SOURCES[@]}"; APPEND_MS=$(( ($(now_ms) - t) * 9 / 10 ))
 t=$(now_ms); v add --solid solid.vlm "${SOURCES[@]}"; SOLID_MS=$(( ($(now_ms) - t) * 9 / 10 ))
 mv solid.vlm solidfull.vlm
+cp pre.vlm fulllarge.vlm
+# A run that does not end within minutes waits on itself: that is a failure too.
+t=$(now_ms); timeout 600 "$VELLUM" -q add -T 2 fulllarge.vlm "${LARGE[@]}" || { echo "add -T 2 of large records did not finish" >&2; exit 1; }
+LARGE_MS=$(( ($(now_ms) - t) * 9 / 10 ))
 cp full.vlm deleted.vlm
 t=$(now_ms); v delete deleted.vlm t2.txt; DELETE_MS=$(( $(now_ms) - t ))
-for ref in full.vlm solidfull.vlm deleted.vlm; do
+for ref in full.vlm solidfull.vlm deleted.vlm fulllarge.vlm; do
   v test "$ref" >/dev/null || { echo "reference archive $ref is not sound" >&2; exit 2; }
 done
 
@@ -89,6 +99,7 @@ run_kind() {
     rm -rf t; mkdir t
     case $kind in
       append) cp pre.vlm t/arc.vlm; args=(add t/arc.vlm "${SOURCES[@]}") ;;
+      large) cp pre.vlm t/arc.vlm; args=(add -T 2 t/arc.vlm "${LARGE[@]}") ;;
       solid) args=(add --solid t/arc.vlm "${SOURCES[@]}") ;;
       delete) cp full.vlm t/arc.vlm; args=(delete t/arc.vlm t2.txt) ;;
     esac
@@ -99,14 +110,15 @@ run_kind() {
     wait "$pid" 2>/dev/null || true
 
     case $kind in
-      append)
-        if ! cmp -s t/arc.vlm full.vlm; then hits=$((hits + 1)); fi
+      append|large)
+        local ref=full.vlm; [ "$kind" = large ] && ref=fulllarge.vlm
+        if ! cmp -s t/arc.vlm "$ref"; then hits=$((hits + 1)); fi
         check_entries t/arc.vlm t/out
         v add t/arc.vlm extra.txt >/dev/null 2>&1 || fail "the next add failed"
         v test t/arc.vlm >/dev/null 2>&1 || fail "not sound after the next add"
         # Before the entry just added, the archive is the reference up to a record boundary.
         local kept; kept=$(boundaries t/arc.vlm | tail -n 2 | head -n 1)
-        prefix_at_boundary "$kept" t/arc.vlm full.vlm || fail "finished entries differ from an uninterrupted add"
+        prefix_at_boundary "$kept" t/arc.vlm "$ref" || fail "finished entries differ from an uninterrupted add"
         [ "$(entries_in t/arc.vlm)" -ge 3 ] || fail "entries from before the add were lost"
         ;;
       solid)
@@ -143,5 +155,6 @@ run_kind() {
 run_kind append "$APPEND_MS"
 run_kind solid "$SOLID_MS"
 run_kind delete "$DELETE_MS"
-echo "crash test: $((3 * TRIALS)) kills, $midway inside a command, $failures failures"
+run_kind large "$LARGE_MS"
+echo "crash test: $((4 * TRIALS)) kills, $midway inside a command, $failures failures"
 [ "$failures" = 0 ]
