@@ -267,9 +267,12 @@ void OrderedPool::rerun_alone(Slot& oldest) {
     }
     work_ready_.notify_all();
     while (!oldest.done) {
-        job_done_.wait_for(lock, std::chrono::milliseconds(20), [&] { return oldest.done; });
+        job_done_.wait_for(lock, std::chrono::milliseconds(20), [&] { return oldest.done || output_waiting_; });
+        output_waiting_ = false;
         lock.unlock();
         ask_front_end();
+        // Whatever the job waits for on this thread is done here too.
+        oldest.job->tend();
         relay_working(oldest);
         lock.lock();
     }
@@ -313,7 +316,8 @@ void OrderedPool::reserve(const PoolJob* job, uint64_t bytes) {
     Slot* slot = slot_of(job);
     if (!slot) return;  // dropped: nothing of it is written
     for (;;) {
-        if (stop_.load() || closing_) break;
+        // A job the pool cancelled (to run it again) waits for nothing either.
+        if (stop_.load() || closing_ || slot->reporter.stop_requested()) break;
         // Held bytes are read afresh at every round: the submitting thread writes
         // them out while this worker waits.
         if (in_flight_.front().get() == slot) {
