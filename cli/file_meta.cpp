@@ -3,9 +3,6 @@
 #include <sys/stat.h>
 #include <sys/types.h>
 
-#define XXH_INLINE_ALL
-#include <xxhash.h>
-
 #ifdef _WIN32
 #include <io.h>
 #include <sys/utime.h>
@@ -83,13 +80,6 @@ bool set_time(const std::string& path, int64_t seconds, uint32_t nanoseconds, bo
 }
 
 #endif
-
-Checksum::Checksum() : state_(XXH64_createState()) { XXH64_reset(static_cast<XXH64_state_t*>(state_), 0); }
-Checksum::~Checksum() { XXH64_freeState(static_cast<XXH64_state_t*>(state_)); }
-void Checksum::update(const void* bytes, size_t count) {
-    XXH64_update(static_cast<XXH64_state_t*>(state_), bytes, count);
-}
-uint64_t Checksum::digest() const { return XXH64_digest(static_cast<XXH64_state_t*>(state_)); }
 
 bool checksum_file(const std::string& path, uint64_t* checksum) {
     FILE* file = platform::open_file(path.c_str(), "rb");

@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <string>
 
+#include "meta/checksum.h"
+
 namespace vellum {
 namespace cli {
 
@@ -28,20 +30,6 @@ bool make_link(const std::string& target, const std::string& path);
 bool set_mode(const std::string& path, uint32_t mode);
 // Times of the path itself (of a link, not of what it points to).
 bool set_time(const std::string& path, int64_t seconds, uint32_t nanoseconds, bool link);
-
-// xxHash64 (seed 0) of bytes, in pieces.
-class Checksum {
-public:
-    Checksum();
-    ~Checksum();
-    Checksum(const Checksum&) = delete;
-    Checksum& operator=(const Checksum&) = delete;
-    void update(const void* bytes, size_t count);
-    uint64_t digest() const;
-
-private:
-    void* state_;
-};
 
 // The checksum of a whole file; false when it cannot be read.
 bool checksum_file(const std::string& path, uint64_t* checksum);

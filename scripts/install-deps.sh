@@ -9,7 +9,6 @@ command -v g++ >/dev/null || need+=(g++)
 [ -d /usr/src/googletest ] || need+=(googletest)
 command -v clang++ >/dev/null || need+=(clang)  # the fuzzing harness
 [ -f /usr/include/nlohmann/json.hpp ] || need+=(nlohmann-json3-dev)
-[ -f /usr/include/xxhash.h ] || need+=(libxxhash-dev)
 if [ "${VELLUM_WINDOWS:-1}" = 1 ]; then
   command -v x86_64-w64-mingw32-g++-posix >/dev/null || need+=(g++-mingw-w64-x86-64-posix)
   command -v wine >/dev/null || need+=(wine wine64)
