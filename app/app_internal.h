@@ -13,7 +13,9 @@ namespace vellum {
 namespace app {
 
 // --- messages and dialogs (dialogs.cpp) -----------------------------------------------
-void Show(AppContext& context, const MessageText& m, const std::string& text = {});
+void Show(AppContext& context, const AppText& m, const std::string& text = {});
+// A message of the core, shown as its described box.
+void Show(AppContext& context, const MessageText& m, const std::string& subject = {});
 // Copies text into out; a text that does not fit is refused with a message.
 bool StorePath(AppContext& context, char (&out)[kTextSize], const std::string& text);
 // The folder chooser with the busy flag raised around it; "" on cancel.
@@ -51,7 +53,7 @@ void ShowBufferImage(AppContext& context);
 class CommandReporter : public Reporter {
 public:
     CommandReporter(AppContext& context, bool extracting) : context_(context), extracting_(extracting) {}
-    void message(const std::string& text, const std::string& caption, unsigned flags) override;
+    void message(const Message& message) override;
     void progress(const ProgressEvent& event) override;
     bool stop_requested() override;
 

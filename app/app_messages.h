@@ -7,15 +7,23 @@
 
 namespace vellum {
 namespace app {
+
+// A box of the program's own: its text (nullptr: the caller's text), caption and flags.
+struct AppText {
+    const char* text;
+    const char* caption;
+    unsigned flags;
+};
+
 namespace text {
 
-constexpr MessageText kSelectSomething = {"Please select any File/Dir", "Warning", kIconWarning};
-constexpr MessageText kOnlyExtraction = {"Only Extraction", "Warning", kIconWarning};
-constexpr MessageText kOpenArchive = {"Open Archive", "Warning", kIconWarning};
-constexpr MessageText kFileNotExist = {"File Not Exist", "Warning", kIconInformation};
-constexpr MessageText kFolderSource = {nullptr, "source", kFlagsNone};
+constexpr AppText kSelectSomething = {"Please select any File/Dir", "Warning", kIconWarning};
+constexpr AppText kOnlyExtraction = {"Only Extraction", "Warning", kIconWarning};
+constexpr AppText kOpenArchive = {"Open Archive", "Warning", kIconWarning};
+constexpr AppText kFileNotExist = {"File Not Exist", "Warning", kIconInformation};
+constexpr AppText kFolderSource = {nullptr, "source", kFlagsNone};
 // A path that does not fit the 1024-byte texts is refused, never cut.
-constexpr MessageText kPathTooLong = {nullptr, "Path too long (at most 1023 characters)",
+constexpr AppText kPathTooLong = {nullptr, "Path too long (at most 1023 characters)",
                                       kIconWarning};
 
 constexpr const char* kAddedCaption = "NOTICE";

@@ -5,8 +5,13 @@
 namespace vellum {
 namespace app {
 
-void Show(AppContext& context, const MessageText& m, const std::string& text) {
+void Show(AppContext& context, const AppText& m, const std::string& text) {
     context.ui.ShowMessage(m.text ? std::string(m.text) : text, m.caption, m.flags);
+}
+
+void Show(AppContext& context, const MessageText& m, const std::string& subject) {
+    const BoxText box = box_text(Message{m.id, subject});
+    context.ui.ShowMessage(box.text, box.caption, box.flags);
 }
 
 bool StorePath(AppContext& context, char (&out)[kTextSize], const std::string& text) {

@@ -32,8 +32,10 @@ CodecState& Codec(AppContext& context) {
     return *context.codec;
 }
 
-void CommandReporter::message(const std::string& text, const std::string& caption, unsigned flags) {
-    context_.ui.ShowMessage(text, caption, flags);
+// Every message of the core is the box described for it.
+void CommandReporter::message(const Message& message) {
+    const BoxText box = box_text(message);
+    context_.ui.ShowMessage(box.text, box.caption, box.flags);
 }
 
 bool CommandReporter::stop_requested() {

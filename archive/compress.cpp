@@ -1,5 +1,6 @@
 #include "archive/compress.h"
 
+#include <cerrno>
 #include <cstdio>
 
 #include "archive/file_class.h"
@@ -30,6 +31,7 @@ struct EntryWriter {
     uint32_t pass = 0;
     uint32_t passes = 1;
     bool source_failed = false;
+    int source_error = 0;             // the system's reason of a failed read
     bool stopped = false;             // the reporter asked to stop
     bool history_touched = false;     // the solid run's shared state has moved
 
@@ -72,6 +74,7 @@ bool choose_parameters(EntryWriter& e, const uint8_t* first, size_t available) {
 bool read_source(EntryWriter& e, uint8_t* to, size_t length) {
     if (std::fread(to, 1, length, e.source) != length) {
         e.source_failed = true;
+        e.source_error = std::ferror(e.source) ? errno : 0;
         return false;
     }
     return true;
@@ -172,8 +175,12 @@ FILE* open_source(Reporter& reporter, const std::string& source_path, const std:
     bool special = false;
     FILE* source = platform::open_regular_file(source_path.c_str(), &special);
     if (!source || !source_size(source, &head->original_size)) {
+        const int error = errno;
         if (source) std::fclose(source);
-        report(reporter, special ? msg::kNotRegularFile : msg::kSourceNotOpened, source_path);
+        if (special)
+            report(reporter, msg::kNotRegularFile, source_path);
+        else
+            report(reporter, msg::kSourceNotOpened, source_path, error);
         return nullptr;
     }
     return source;
@@ -198,6 +205,7 @@ CodedRecord code_pass(Command& command, FILE* source, const RecordHead& head, Ou
     coded.ok = coded.ok && !entry.out.failed();
     coded.stopped = entry.stopped;
     coded.source_failed = entry.source_failed;
+    coded.source_error = entry.source_error;
     coded.history_touched = entry.history_touched;
     coded.record_length = entry.out.count();
     coded.file_class = entry.file_class;
@@ -228,6 +236,7 @@ CodedRecord code_best_record(Command& command, FILE* source, const RecordHead& h
         if (platform::seek_to(source, 0)) return true;
         best.ok = false;
         best.source_failed = true;
+        best.source_error = errno;
         return false;
     };
     for (uint16_t candidate : classes) {
@@ -249,23 +258,26 @@ CodedRecord code_record(Command& command, FILE* source, const RecordHead& head, 
 }
 
 AddResult settle_record(Command& command, FILE* archive, uint64_t entry_start, const CodedRecord& coded,
-                        bool written, const std::string& source_path, const RecordHead& head) {
+                        int write_error, const std::string& source_path, const RecordHead& head) {
     Reporter& reporter = command.reporter;
-    const bool ok = coded.ok && written && std::fflush(archive) == 0 &&
-                    write_record_length(archive, entry_start, coded.record_length) &&
-                    std::fflush(archive) == 0;
+    bool ok = coded.ok && write_error == 0;
+    if (ok && !(std::fflush(archive) == 0 && write_record_length(archive, entry_start, coded.record_length) &&
+                std::fflush(archive) == 0)) {
+        ok = false;
+        write_error = errno;
+    }
     if (!ok) {
         // Cut the partial record off, so the archive ends with its last whole entry.
         platform::truncate_file(archive, entry_start);
         std::fflush(archive);
         if (coded.stopped) return AddResult::interrupted;
         if (coded.source_failed) {
-            report(reporter, msg::kSourceReadFailed, source_path);
+            report(reporter, msg::kSourceReadFailed, source_path, coded.source_error);
             // Normal entries are independent, so the command can go on; a solid
             // run cannot once the lost file has entered its shared history.
             return command.solid && coded.history_touched ? AddResult::failed : AddResult::skipped;
         }
-        report(reporter, msg::kArchiveWriteFailed, command.archive_path);
+        report(reporter, msg::kArchiveWriteFailed, command.archive_path, write_error);
         return AddResult::failed;
     }
     command.totals.processed_total += head.original_size;
@@ -291,17 +303,18 @@ AddResult compress_file(Command& command, const std::string& source_path,
     FILE* archive = held ? command.archive : platform::open_file(command.archive_path.c_str(), "rb+");
     uint64_t entry_start = 0;
     if (!archive || !platform::seek_to_end(archive) || !platform::tell(archive, &entry_start)) {
+        const int error = errno;
         if (archive && !held) std::fclose(archive);
         std::fclose(source);
-        report(reporter, msg::kArchiveNotCreated, command.archive_path);
+        report(reporter, msg::kArchiveNotCreated, command.archive_path, error);
         return AddResult::failed;
     }
     FileSink sink(archive);
     const CodedRecord coded = code_record(command, source, head, sink);
     std::fclose(source);
-    AddResult result = settle_record(command, archive, entry_start, coded, true, source_path, head);
+    AddResult result = settle_record(command, archive, entry_start, coded, sink.error(), source_path, head);
     if (!held && std::fclose(archive) != 0 && result == AddResult::added) {
-        report(reporter, msg::kArchiveWriteFailed, command.archive_path);
+        report(reporter, msg::kArchiveWriteFailed, command.archive_path, errno);
         result = AddResult::failed;
     }
     return result;

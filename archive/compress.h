@@ -41,6 +41,7 @@ struct CodedRecord {
     bool ok = false;              // every byte of the record reached the sink
     bool stopped = false;         // the reporter asked to stop
     bool source_failed = false;   // the source could not be read to its size
+    int source_error = 0;         // the system's reason, when it gave one
     bool history_touched = false; // the solid run's shared state has moved
     uint64_t record_length = 0;   // bytes given to the sink
     uint16_t file_class = 0;      // the class written in the entry
@@ -52,10 +53,11 @@ struct CodedRecord {
 // entry is written (the source is read once per set, and once more).
 CodedRecord code_record(Command& command, FILE* source, const RecordHead& head, OutputSink& sink);
 
-// The record's bytes went to `archive` from entry_start on (`written`: all of
-// them): writes the record length, or cuts the record off and reports why, as
-// the result says. A record added counts in the totals and is announced.
+// The record's bytes went to `archive` from entry_start on (`write_error` 0: all
+// of them; else the system's reason they did not): writes the record length, or
+// cuts the record off and reports why, as the result says. A record added
+// counts in the totals and is announced.
 AddResult settle_record(Command& command, FILE* archive, uint64_t entry_start, const CodedRecord& coded,
-                        bool written, const std::string& source_path, const RecordHead& head);
+                        int write_error, const std::string& source_path, const RecordHead& head);
 
 }  // namespace vellum

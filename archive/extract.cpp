@@ -227,7 +227,7 @@ bool prepare_output(EntryReader& e, const std::string& output_folder, size_t tru
         case OutputOpen::is_the_archive: report(e.command.reporter, msg::kOutputIsArchive, e.output_path); break;
         case OutputOpen::failed:
             e.output_error = errno;
-            report(e.command.reporter, msg::kOutputNotCreated, e.output_path);
+            report(e.command.reporter, msg::kOutputNotCreated, e.output_path, e.output_error);
             break;
     }
     return false;
@@ -242,7 +242,7 @@ bool open_archive_for_entry(EntryReader& e) {
     LockedOpen opened = LockedOpen::ok;
     e.archive = open_locked(c.archive_path, "rb", false, c.reporter, &opened);
     e.owns_archive = e.archive != nullptr;
-    if (opened == LockedOpen::cannot_open) report(c.reporter, msg::kExtractArchiveFailed, c.archive_path);
+    if (opened == LockedOpen::cannot_open) report(c.reporter, msg::kExtractArchiveFailed, c.archive_path, errno);
     return e.archive != nullptr;
 }
 
@@ -297,8 +297,7 @@ ExtractResult settle_entry_output(Command& command, DecodedEntry& d) {
         written = finish_output(&d.output, d.sound && !d.stopped && !d.output_failed);
         if (d.sound && !d.stopped && !written) {
             // The reason of a failed write, which may have happened on another thread.
-            if (d.output_failed) errno = d.output_error;
-            report(reporter, msg::kOutputWriteFailed, d.output_path);
+            report(reporter, msg::kOutputWriteFailed, d.output_path, d.output_failed ? d.output_error : errno);
             unwritten = true;
         }
     }
@@ -391,7 +390,7 @@ ExtractSummary extract_ranges(Command& command, const std::vector<OffsetRange>& 
     ArchiveWalk walk;
     ArchiveHeader header;
     if (!file || walk_begin(file, &walk, &header) != HeaderResult::ok) {
-        report(command.reporter, msg::kExtractRangeFailed, command.archive_path);
+        report(command.reporter, msg::kExtractRangeFailed, command.archive_path, file ? 0 : errno);
         summary.archive_failed = true;
         return summary;
     }

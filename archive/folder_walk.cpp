@@ -1,5 +1,7 @@
 #include "archive/folder_walk.h"
 
+#include <cerrno>
+
 #include "archive/entry_path.h"
 #include "archive/messages.h"
 #include "archive/parallel_add.h"
@@ -78,7 +80,7 @@ void walk(Command& command, WalkState& state, const std::string& folder,
     if (known && on_the_way(state, id)) return;
     std::vector<platform::FolderItem> items;
     if (!platform::list_folder(folder.c_str(), &items)) {
-        report_in_turn(command, msg::kSourceNotOpened, folder);
+        report_in_turn(command, msg::kSourceNotOpened, folder, errno);
         ++summary.skipped;
         return;
     }

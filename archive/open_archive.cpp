@@ -1,6 +1,7 @@
 #include "archive/open_archive.h"
 
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 
 #include "archive/archive_check.h"
@@ -31,11 +32,12 @@ OpenResult create_archive(Command& command, const std::string& path) {
         ok = write_archive_header(file, header) && std::fflush(file) == 0;
     }
     if (!ok) {
+        const int error = errno;
         if (file) {
             std::fclose(file);
             platform::remove_file(path.c_str());
         }
-        report(command.reporter, msg::kArchiveNotCreated, path);
+        report(command.reporter, msg::kArchiveNotCreated, path, error);
         return OpenResult::cannot_create;
     }
     command.archive = file;
@@ -48,7 +50,7 @@ OpenResult open_existing(Command& command, const std::string& path) {
     FILE* file = open_locked(path, "rb+", true, command.reporter, &opened);
     if (opened == LockedOpen::busy) return OpenResult::busy;
     if (file == nullptr) {
-        report(command.reporter, msg::kArchiveNotCreated, path);
+        report(command.reporter, msg::kArchiveNotCreated, path, errno);
         return OpenResult::cannot_create;
     }
     ArchiveHeader header;
@@ -102,7 +104,7 @@ OpenResult open_or_create_archive(Command& command, const std::string& path) {
     }
     if (found) return open_existing(command, chosen);
     if (platform::is_folder(chosen.c_str())) {
-        report(command.reporter, msg::kArchiveNotCreated, chosen);
+        report(command.reporter, msg::kArchiveNotCreated, chosen, EISDIR);
         return OpenResult::cannot_create;
     }
     return create_archive(command, chosen);

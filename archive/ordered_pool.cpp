@@ -1,16 +1,13 @@
 #include "archive/ordered_pool.h"
 
-#include <cerrno>
 #include <algorithm>
 #include <chrono>
 #include <new>
 
 namespace vellum {
 
-void JobReporter::message(const std::string& text, const std::string& caption, unsigned flags) {
-    // The front end may name the reason from errno, which is the worker's own.
-    Item item{true, text, caption, flags};
-    item.error = errno;
+void JobReporter::message(const Message& message) {
+    Item item{true, message, {}};
     items_.push_back(std::move(item));
 }
 
@@ -21,7 +18,7 @@ void JobReporter::progress(const ProgressEvent& event) {
         working_.push_back(Working{event.entry_done, event.entry_size});
         return;
     }
-    Item item{false, event.name, {}, 0, 0, event.kind, event.entry_done, event.entry_size, event.written};
+    Item item{false, Message{}, event.name, event.kind, event.entry_done, event.entry_size, event.written};
     items_.push_back(std::move(item));
 }
 
@@ -43,9 +40,7 @@ namespace {
 // A worker's command reports to the job it runs at the moment.
 class RelayReporter : public Reporter {
 public:
-    void message(const std::string& text, const std::string& caption, unsigned flags) override {
-        to->message(text, caption, flags);
-    }
+    void message(const Message& message) override { to->message(message); }
     void progress(const ProgressEvent& event) override { to->progress(event); }
     bool stop_requested() override { return to->stop_requested(); }
     Reporter* to = nullptr;

@@ -11,7 +11,6 @@
 #pragma once
 
 #include <atomic>
-#include <cerrno>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -33,7 +32,7 @@ namespace vellum {
 class JobReporter : public Reporter {
 public:
     explicit JobReporter(const std::atomic<bool>& stop) : stop_(stop) {}
-    void message(const std::string& text, const std::string& caption, unsigned flags) override;
+    void message(const Message& message) override;
     void progress(const ProgressEvent& event) override;
     bool stop_requested() override {
         return stop_.load(std::memory_order_relaxed) || cancelled_.load(std::memory_order_relaxed);
@@ -63,10 +62,8 @@ public:
 private:
     struct Item {
         bool is_message;
-        std::string text;  // message text, or the event's name
-        std::string caption;
-        unsigned flags = 0;
-        int error = 0;     // errno when the message was given
+        Message message;   // a message
+        std::string name;  // a progress event's name
         ProgressKind kind = ProgressKind::working;
         uint64_t entry_done = 0;
         uint64_t entry_size = 0;
@@ -224,8 +221,7 @@ void JobReporter::replay(Reporter& front, const CommandTotals& totals, F before_
     bool merged = false;
     for (const Item& item : items_) {
         if (item.is_message) {
-            errno = item.error;
-            front.message(item.text, item.caption, item.flags);
+            front.message(item.message);
             continue;
         }
         const bool completes =
@@ -234,7 +230,7 @@ void JobReporter::replay(Reporter& front, const CommandTotals& totals, F before_
             before_completion();
             merged = true;
         }
-        ProgressEvent event{item.kind, item.text, totals};
+        ProgressEvent event{item.kind, item.name, totals};
         event.entry_done = item.entry_done;
         event.entry_size = item.entry_size;
         event.written = item.written;

@@ -46,11 +46,11 @@ public:
         if (!skipped_) {
             write_out();
             if (!started_ && !start_record()) {
-                report(main_.reporter, msg::kArchiveNotCreated, main_.archive_path);
+                report(main_.reporter, msg::kArchiveNotCreated, main_.archive_path, errno);
                 result = AddResult::failed;
             } else {
-                result = settle_record(main_, main_.archive, entry_start_, coded_, !write_failed_,
-                                       source_path_, head_);
+                result = settle_record(main_, main_.archive, entry_start_, coded_, write_error_, source_path_,
+                                       head_);
             }
         }
         done_(result, head_.original_size, coded_.record_length);
@@ -61,7 +61,7 @@ public:
     void abandon() override {
         CodedRecord stopped;
         stopped.stopped = true;
-        if (started_) settle_record(main_, main_.archive, entry_start_, stopped, false, source_path_, head_);
+        if (started_) settle_record(main_, main_.archive, entry_start_, stopped, 0, source_path_, head_);
         done_(AddResult::interrupted, head_.original_size, 0);
     }
 
@@ -96,9 +96,9 @@ private:
         if (chunks.empty()) return;
         uint64_t written = 0;
         for (const std::vector<uint8_t>& chunk : chunks) {
-            if (!started_ && !start_record()) write_failed_ = true;
-            if (!write_failed_ && std::fwrite(chunk.data(), 1, chunk.size(), main_.archive) != chunk.size())
-                write_failed_ = true;
+            if (write_error_ == 0 && !started_ && !start_record()) write_error_ = errno ? errno : EIO;
+            if (write_error_ == 0 && std::fwrite(chunk.data(), 1, chunk.size(), main_.archive) != chunk.size())
+                write_error_ = errno ? errno : EIO;
             written += chunk.size();
         }
         pool_.release(this, written);
@@ -118,30 +118,25 @@ private:
     // The command's thread only.
     bool started_ = false;                      // entry_start_ taken
     uint64_t entry_start_ = 0;
-    bool write_failed_ = false;
+    int write_error_ = 0;                       // the reason the archive could not take the record
 };
 
 // A message of the walk (a name refused, the archive itself met): it waits for
-// its turn, so it stands between the same files as with one thread. It is made
-// right after the call that failed, so errno, the reason a front end may name,
-// is kept with it.
+// its turn, so it stands between the same files as with one thread.
 class NoticeJob : public PoolJob {
 public:
-    NoticeJob(Command& main, const MessageText& text, const std::string& path)
-        : main_(main), text_(text), error_(errno) {
-        name = path;
+    NoticeJob(Command& main, Message message) : main_(main), message_(std::move(message)) {
+        name = message_.subject;
     }
     void run(Command&) override {}
     bool settle() override {
-        errno = error_;
-        report(main_.reporter, text_, name);
+        main_.reporter.message(message_);
         return true;
     }
 
 private:
     Command& main_;
-    const MessageText& text_;
-    const int error_;
+    const Message message_;
 };
 
 }  // namespace
@@ -165,19 +160,18 @@ void ParallelAdd::add(const std::string& source_path, const std::string& folder_
                                            std::move(done)));
 }
 
-void ParallelAdd::notice(const MessageText& text, const std::string& path) {
-    pool_->submit(std::make_unique<NoticeJob>(command_, text, path));
-}
+void ParallelAdd::notice(const Message& message) { pool_->submit(std::make_unique<NoticeJob>(command_, message)); }
 
 void ParallelAdd::finish() {
     if (pool_) pool_->finish();
 }
 
-void report_in_turn(Command& command, const MessageText& text, const std::string& path) {
+void report_in_turn(Command& command, const MessageText& text, const std::string& path, int error) {
+    const Message message{text.id, path, error};
     if (command.parallel_add)
-        command.parallel_add->notice(text, path);
+        command.parallel_add->notice(message);
     else
-        report(command.reporter, text, path);
+        command.reporter.message(message);
 }
 
 }  // namespace vellum

@@ -43,8 +43,8 @@ public:
     // stop), the file is not added and `done` never runs.
     void add(const std::string& source_path, const std::string& folder_path,
              const std::string& file_name, Done done);
-    // Queues a message about `path` for its turn among the files.
-    void notice(const MessageText& text, const std::string& path);
+    // Queues a message for its turn among the files.
+    void notice(const Message& message);
     // Waits until every queued file is settled.
     void finish();
 
@@ -54,7 +54,7 @@ private:
 };
 
 // A message about a source in its place among the files' own messages: with
-// workers it waits behind the files queued before it.
-void report_in_turn(Command& command, const MessageText& text, const std::string& path);
+// workers it waits behind the files queued before it. `error`: the system's reason.
+void report_in_turn(Command& command, const MessageText& text, const std::string& path, int error = 0);
 
 }  // namespace vellum

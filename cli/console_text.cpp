@@ -9,44 +9,59 @@ namespace vellum {
 namespace cli {
 namespace {
 
-enum class Name { none, native, stored };  // what the text is
+enum class Name { none, native, stored };  // what the subject is
 
 struct Style {
-    const char* caption;  // as the core raises it
-    const char* shown;    // the caption on the console; nullptr: unchanged
+    MessageId id;
+    const char* shown;    // the caption on the console; nullptr: the box's caption
     Name name;
     bool reason;          // append the system's reason
     const char* outcome;  // nullptr: none
 };
 
-// One line per situation. A caption of the core that carries its outcome after a
-// colon is split here so that the name and reason come between.
+// One line per situation. A box caption that carries its outcome after a colon
+// is split here so that the name and reason come between.
 constexpr Style kStyles[] = {
-    {msg::kOutputNotCreated.caption, "Cannot create file", Name::native, true, "skipped"},
-    {msg::kOutputWriteFailed.caption, "Write error", Name::native, true, "file not written"},
-    {msg::kSourceReadFailed.caption, "Read error", Name::native, true, "entry removed"},
-    {msg::kArchiveWriteFailed.caption, "Write error", Name::native, true, "entry removed"},
-    {msg::kArchiveItself.caption, "The archive itself", Name::native, false, "skipped"},
-    {msg::kNameTooLong.caption, "Name too long", Name::native, false, "skipped"},
-    {msg::kDamagedEntry.caption, "Damaged entry", Name::stored, false, "skipped"},
-    {msg::kUnsafePath.caption, "Unsafe path", Name::stored, false, "skipped"},
-    {msg::kLinkInPath.caption, "Link in the path", Name::stored, false, "skipped"},
-    {msg::kOutputIsArchive.caption, "Would replace the archive being read", Name::stored, false, "skipped"},
-    {msg::kColonInName.caption, "Name holds ':', a stream on this system", Name::stored, false, "skipped"},
-    {msg::kNotRegularFile.caption, "Not a file or folder (pipe, socket or device)", Name::native, false,
+    {MessageId::output_not_created, "Cannot create file", Name::native, true, "skipped"},
+    {MessageId::output_write_failed, "Write error", Name::native, true, "file not written"},
+    {MessageId::source_read_failed, "Read error", Name::native, true, "entry removed"},
+    {MessageId::source_changed, "File changed while it was read", Name::native, false, "stored as read"},
+    {MessageId::archive_write_failed, "Write error", Name::native, true, "entry removed"},
+    {MessageId::archive_itself, "The archive itself", Name::native, false, "skipped"},
+    {MessageId::name_too_long, "Name too long", Name::native, false, "skipped"},
+    {MessageId::damaged_entry, "Damaged entry", Name::stored, false, "skipped"},
+    {MessageId::checksum_mismatch, "Damaged entry", Name::stored, false, "checksum differs, file not written"},
+    {MessageId::unsafe_path, "Unsafe path", Name::stored, false, "skipped"},
+    {MessageId::link_in_path, "Link in the path", Name::stored, false, "skipped"},
+    {MessageId::output_is_archive, "Would replace the archive being read", Name::stored, false, "skipped"},
+    {MessageId::colon_in_name, "Name holds ':', a stream on this system", Name::stored, false, "skipped"},
+    {MessageId::not_regular_file, "Not a file or folder (pipe, socket or device)", Name::native, false,
      "skipped"},
-    {msg::kNameWouldNotComeBack.caption, "Name cannot be extracted as it is", Name::native, false, "skipped"},
-    {msg::kExtractArchiveFailed.caption, nullptr, Name::native, true, nullptr},
-    {msg::kExtractRangeFailed.caption, nullptr, Name::native, true, nullptr},
-    {msg::kListNotOpened.caption, nullptr, Name::native, true, nullptr},
-    {msg::kDeleteSourceNotOpened.caption, nullptr, Name::native, true, "nothing deleted"},
-    {msg::kDeleteTempNotCreated.caption, nullptr, Name::native, true, "nothing deleted"},
+    {MessageId::name_would_not_come_back, "Name cannot be extracted as it is", Name::native, false, "skipped"},
+    {MessageId::unsafe_link, "Unsafe link", Name::stored, false, "skipped"},
+    {MessageId::link_not_created, "Cannot create link", Name::native, true, "skipped"},
+    {MessageId::attributes_not_set, "Cannot restore mode or time", Name::native, true, nullptr},
+    {MessageId::meta_not_written, "The metadata entry could not be written", Name::native, true,
+     "files added without it"},
+    {MessageId::meta_unreadable, "Metadata entry cannot be read", Name::native, false, "passed over"},
+    {MessageId::extract_archive_failed, nullptr, Name::native, true, nullptr},
+    {MessageId::extract_range_failed, nullptr, Name::native, true, nullptr},
+    {MessageId::list_not_opened, nullptr, Name::native, true, nullptr},
+    {MessageId::delete_source_not_opened, nullptr, Name::native, true, "nothing deleted"},
+    {MessageId::delete_temp_not_created, nullptr, Name::native, true, "nothing deleted"},
+    {MessageId::delete_read_failed, nullptr, Name::native, true, nullptr},
+    {MessageId::delete_write_failed, nullptr, Name::native, true, nullptr},
+    {MessageId::delete_replace_failed, nullptr, Name::native, true, nullptr},
+    {MessageId::delete_remove_failed, nullptr, Name::native, true, nullptr},
+    {MessageId::repair_not_opened, nullptr, Name::native, true, nullptr},
+    {MessageId::repair_failed, nullptr, Name::native, true, nullptr},
+    {MessageId::archive_not_created, nullptr, Name::native, true, "nothing added"},
 };
 
 const char* kSolidOnlyNew = "--solid only creates new archives";
 
-std::string with_reason(std::string line, const MessageContext& context) {
-    if (context.error != 0) line += std::string(": ") + std::strerror(context.error);
+std::string with_reason(std::string line, int error) {
+    if (error != 0) line += std::string(": ") + std::strerror(error);
     return line;
 }
 
@@ -55,42 +70,49 @@ std::string with_outcome(std::string line, const char* outcome) {
 }
 
 // The fixed texts that say nothing of the archive they are about.
-bool archive_notice(const std::string& text, const std::string& caption,
-                    const MessageContext& c, std::string* line) {
-    const std::string head = caption + ": " + text + ": " + c.archive;
-    if (text == msg::kIncompatibleMode.text)
-        *line = head + " exists, and " + kSolidOnlyNew + " (nothing added)";
-    else if (text == msg::kArchiveClosed.text)
-        *line = head + " is solid and cannot be added to; " + kSolidOnlyNew + " (nothing added)";
-    else if (text == msg::kDeleteSolid.text)
-        *line = head + " is solid and cannot be changed; " + kSolidOnlyNew + " (nothing deleted)";
-    else if (text == msg::kNotArchive.text)
-        *line = head + " (nothing added)";
-    else
-        return false;
-    return true;
+bool archive_notice(const Message& message, const std::string& archive, std::string* line) {
+    const MessageText& m = message_text(message.id);
+    const std::string head = std::string(m.caption) + ": " + (m.text ? m.text : "") + ": " + archive;
+    switch (message.id) {
+        case MessageId::incompatible_mode:
+            *line = head + " exists, and " + kSolidOnlyNew + " (nothing added)";
+            return true;
+        case MessageId::archive_closed:
+            *line = head + " is solid and cannot be added to; " + kSolidOnlyNew + " (nothing added)";
+            return true;
+        case MessageId::delete_solid:
+            *line = head + " is solid and cannot be changed; " + kSolidOnlyNew + " (nothing deleted)";
+            return true;
+        case MessageId::not_archive:
+            *line = head + " (nothing added)";
+            return true;
+        default:
+            return false;
+    }
 }
 
 }  // namespace
 
-std::string console_text(const std::string& text, const std::string& caption,
-                         const MessageContext& context) {
+std::string console_text(const Message& message, const std::string& archive) {
     std::string line;
-    if (archive_notice(text, caption, context, &line)) return line;
+    if (archive_notice(message, archive, &line)) return line;
+    const MessageText& m = message_text(message.id);
+    const std::string subject = escaped_name(message.subject);
     // "NON VA BENE" names a source that could not be read, or the archive itself.
-    if (caption == msg::kSourceNotOpened.caption) {
-        const bool archive = !context.archive.empty() && text == context.archive;
-        return with_outcome(with_reason(caption + ": " + text, context),
-                            archive ? "nothing added" : "skipped");
+    if (message.id == MessageId::source_not_opened) {
+        const bool is_archive = !archive.empty() && message.subject == archive;
+        return with_outcome(with_reason(std::string(m.caption) + ": " + subject, message.error),
+                            is_archive ? "nothing added" : "skipped");
     }
     for (const Style& style : kStyles) {
-        if (caption != style.caption) continue;
-        const std::string name = style.name == Name::stored ? native_form(text) : text;
-        line = (style.shown ? style.shown : caption) + (name.empty() ? "" : ": " + name);
-        if (style.reason) line = with_reason(line, context);
+        if (style.id != message.id) continue;
+        const std::string name = style.name == Name::stored ? escaped_name(native_form(message.subject)) : subject;
+        line = (style.shown ? style.shown : m.caption) + (name.empty() ? "" : ": " + name);
+        if (style.reason) line = with_reason(line, message.error);
         return with_outcome(line, style.outcome);
     }
-    return caption + (text.empty() ? "" : ": " + text);
+    const std::string text = m.text ? std::string(m.text) : subject;
+    return std::string(m.caption) + (text.empty() ? "" : ": " + text);
 }
 
 }  // namespace cli

@@ -1,22 +1,20 @@
 // How a message of the core reads on the console: "vellum: CAPTION: NAME: REASON
-// (OUTCOME)". The fixed texts and captions stay as the core gives them; this adds
-// what the console has and a message box lacks room for: the system's reason, the
-// archive concerned, and what became of the file or the command.
+// (OUTCOME)". The fixed texts and captions stay as the core words them for a
+// message box; this adds what the console has and a box lacks room for: the
+// system's reason, the archive concerned, and what became of the file or the
+// command. Each message is found by its id, never by its words.
 #pragma once
 
 #include <string>
 
+#include "archive/report.h"
+
 namespace vellum {
 namespace cli {
 
-struct MessageContext {
-    std::string archive;  // the archive the command works on, as shown to the user
-    int error = 0;        // errno when the message was raised
-};
-
-// The line without the "vellum: " prefix.
-std::string console_text(const std::string& text, const std::string& caption,
-                         const MessageContext& context);
+// The line without the "vellum: " prefix. `archive`: the archive the command
+// works on, as shown to the user.
+std::string console_text(const Message& message, const std::string& archive);
 
 }  // namespace cli
 }  // namespace vellum

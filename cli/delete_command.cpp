@@ -15,20 +15,16 @@ namespace vellum {
 namespace cli {
 namespace {
 
-bool is_message(const MessageText& m, const std::string& text, const std::string& caption) {
-    return text == m.text && caption == m.caption;
-}
-
 // The desktop program confirms a deletion in a box; here the success notices
 // become the command's summary on stdout and only failures reach stderr.
 class DeleteReporter : public Reporter {
 public:
     explicit DeleteReporter(Reporter& errors) : errors_(errors) {}
-    void message(const std::string& text, const std::string& caption, unsigned flags) override {
-        if (is_message(msg::kDeleted, text, caption) || is_message(msg::kArchiveDeleted, text, caption))
-            notice = text;
+    void message(const Message& message) override {
+        if (message.id == MessageId::deleted || message.id == MessageId::archive_deleted)
+            notice = message_text(message.id).text;
         else
-            errors_.message(text, caption, flags);
+            errors_.message(message);
     }
     bool stop_requested() override { return errors_.stop_requested(); }
     std::string notice;

@@ -22,8 +22,7 @@ std::string own_name(std::string path) {
 
 // A source that cannot be read, reported in its turn with the system's reason.
 void skip(Command& command, const std::string& path, int error, AddSummary& summary) {
-    errno = error;
-    report_in_turn(command, msg::kSourceNotOpened, path);
+    report_in_turn(command, msg::kSourceNotOpened, path, error);
     ++summary.skipped;
 }
 
@@ -79,7 +78,7 @@ void add_folder(Command& command, MetaAdd& meta, const std::string& path,
                 const std::string& stored, const PathStat& st, AddSummary& summary) {
     std::vector<platform::FolderItem> items;
     if (!platform::list_folder(path.c_str(), &items)) {
-        report_in_turn(command, msg::kSourceNotOpened, path);
+        report_in_turn(command, msg::kSourceNotOpened, path, errno);
         ++summary.skipped;
         return;
     }

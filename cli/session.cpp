@@ -1,6 +1,5 @@
 #include "cli/session.h"
 
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 
@@ -11,11 +10,8 @@
 namespace vellum {
 namespace cli {
 
-void ConsoleReporter::message(const std::string& text, const std::string& caption, unsigned) {
-    // The core reports right after the call that failed, so errno still tells why.
-    const MessageContext context{archive, errno};
-    display_.write(stderr, "vellum: " + console_text(text, caption, context));
-    errno = 0;
+void ConsoleReporter::message(const Message& message) {
+    display_.write(stderr, "vellum: " + console_text(message, archive));
 }
 
 void ConsoleReporter::progress(const ProgressEvent& event) { display_.event(event); }

@@ -18,11 +18,11 @@ constexpr int kExitPartial = 1;  // some files skipped, some entries damaged or 
 constexpr int kExitFatal = 2;    // the command could not do its work, or bad usage
 constexpr int kExitInterrupted = 130;  // stopped by an interrupt (Ctrl-C, SIGTERM)
 
-// A message box of the core becomes one line on stderr (console_text.h).
+// A message of the core becomes one line on stderr (console_text.h).
 class ConsoleReporter : public Reporter {
 public:
     explicit ConsoleReporter(ProgressDisplay& display) : display_(display) {}
-    void message(const std::string& text, const std::string& caption, unsigned flags) override;
+    void message(const Message& message) override;
     void progress(const ProgressEvent& event) override;
     // True once an interrupt has arrived.
     bool stop_requested() override;

@@ -27,9 +27,7 @@ public:
     const std::string& folder() const { return folder_; }
     bool failed() const { return failed_; }  // standard output could not be written
 
-    void message(const std::string& text, const std::string& caption, unsigned flags) override {
-        inner_.message(text, caption, flags);
-    }
+    void message(const Message& message) override { inner_.message(message); }
     void progress(const ProgressEvent& event) override;
     bool stop_requested() override { return inner_.stop_requested(); }
 

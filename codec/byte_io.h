@@ -6,6 +6,7 @@
 // entry holds, so a damaged entry cannot make the decoder read into the next one.
 #pragma once
 
+#include <cerrno>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -116,11 +117,16 @@ class FileSink : public OutputSink {
 public:
     explicit FileSink(std::FILE* file) : file_(file) {}
     bool write(const uint8_t* data, size_t size) override {
-        return std::fwrite(data, 1, size, file_) == size;
+        if (std::fwrite(data, 1, size, file_) == size) return true;
+        if (error_ == 0) error_ = errno;
+        return false;
     }
+    // The system's reason of the first failed write; 0 when none failed.
+    int error() const { return error_; }
 
 private:
     std::FILE* file_;
+    int error_ = 0;
 };
 
 class FileSource : public InputSource {

@@ -76,7 +76,7 @@ void check_nothing_escaped(const Harness& h) {
 class PathWatch : public Reporter {
 public:
     explicit PathWatch(const fs::path& out) : out_(out.string() + "/") {}
-    void message(const std::string&, const std::string&, unsigned) override {}
+    void message(const Message&) override {}
     void progress(const ProgressEvent& event) override {
         if (event.kind != ProgressKind::entry_extracted || !event.written) return;
         const std::string& p = event.name;

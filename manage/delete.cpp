@@ -1,6 +1,7 @@
 #include "manage/delete.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <memory>
 #include <new>
@@ -116,7 +117,7 @@ std::vector<RowRange> kept_ranges(const ArchiveListing& listing, const std::vect
 
 DeleteResult remove_whole_archive(FILE* archive, const std::string& path, Reporter& reporter) {
     if (!platform::remove_held_file(archive, path.c_str())) {
-        report(reporter, msg::kDeleteRemoveFailed, path);
+        report(reporter, msg::kDeleteRemoveFailed, path, errno);
         return DeleteResult::failed;
     }
     report(reporter, msg::kArchiveDeleted);
@@ -145,7 +146,7 @@ Filled fill_temp(TempArchive& temp, FILE* source, const std::string& path,
     header.solid = 0;
     header.buffer_setting = fresh.header.buffer_setting;
     if (!write_archive_header(temp.file, header)) {
-        report(reporter, msg::kDeleteWriteFailed, temp.path);
+        report(reporter, msg::kDeleteWriteFailed, temp.path, errno);
         return Filled::failed;
     }
     uint64_t largest = 0;
@@ -166,8 +167,8 @@ Filled fill_temp(TempArchive& temp, FILE* source, const std::string& path,
     switch (result) {
         case CopyResult::ok: return Filled::ok;
         case CopyResult::interrupted: return Filled::interrupted;
-        case CopyResult::read_failed: report(reporter, msg::kDeleteReadFailed, path); break;
-        case CopyResult::write_failed: report(reporter, msg::kDeleteWriteFailed, temp.path); break;
+        case CopyResult::read_failed: report(reporter, msg::kDeleteReadFailed, path, errno); break;
+        case CopyResult::write_failed: report(reporter, msg::kDeleteWriteFailed, temp.path, errno); break;
     }
     return Filled::failed;
 }
@@ -198,7 +199,7 @@ DeleteResult rebuild_archive(const DeleteRequest& request, FILE* archive,
     temp.file = create_delete_temp(path, &temp.path);
     if (temp.file == nullptr) {
         temp.handed_over = true;  // nothing of ours to remove
-        report(reporter, msg::kDeleteTempNotCreated, path);
+        report(reporter, msg::kDeleteTempNotCreated, path, errno);
         return DeleteResult::failed;
     }
     switch (fill_temp(temp, archive, path, fresh, kept, chunk, io, reporter)) {
@@ -212,7 +213,7 @@ DeleteResult rebuild_archive(const DeleteRequest& request, FILE* archive,
     uint64_t length = 0;
     if (!io.close(written) || !platform::file_size(temp.path.c_str(), &length) ||
         length != expected_length(kept)) {
-        report(reporter, msg::kDeleteWriteFailed, temp.path);
+        report(reporter, msg::kDeleteWriteFailed, temp.path, errno);
         return DeleteResult::failed;
     }
     if (reporter.stop_requested()) return DeleteResult::interrupted;
@@ -220,7 +221,7 @@ DeleteResult rebuild_archive(const DeleteRequest& request, FILE* archive,
     // new one is complete.
     held.file = nullptr;
     if (!platform::replace_held_file(archive, temp.path.c_str(), path.c_str())) {
-        report(reporter, msg::kDeleteReplaceFailed, path);
+        report(reporter, msg::kDeleteReplaceFailed, path, errno);
         return DeleteResult::failed;
     }
     temp.handed_over = true;
@@ -252,7 +253,7 @@ DeleteResult delete_entries(const DeleteRequest& request, const ArchiveListing& 
     FILE* archive = open_locked(path, "rb", true, reporter, &opened);
     if (archive == nullptr) {
         if (opened == LockedOpen::busy) return DeleteResult::refused;
-        report(reporter, msg::kDeleteSourceNotOpened, path);
+        report(reporter, msg::kDeleteSourceNotOpened, path, errno);
         return DeleteResult::failed;
     }
     // The lock is ours: no running delete owns a temporary of this archive.

@@ -1,5 +1,6 @@
 #include "manage/listing.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <vector>
 
@@ -151,7 +152,7 @@ ListStatus list_path(const std::string& path, Reporter& reporter, ArchiveListing
             listing->status = ListStatus::busy;
             return listing->status;
         }
-        if (report_unopened) report(reporter, msg::kListNotOpened, path);
+        if (report_unopened) report(reporter, msg::kListNotOpened, path, errno);
         listing->status = ListStatus::cannot_open;
         return listing->status;
     }

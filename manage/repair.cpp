@@ -1,5 +1,6 @@
 #include "manage/repair.h"
 
+#include <cerrno>
 #include <cstdio>
 
 #include "archive/archive_lock.h"
@@ -15,7 +16,7 @@ RepairResult repair_archive(const std::string& path, Reporter& reporter, RepairR
     FILE* file = open_locked(path, "rb+", true, reporter, &opened);
     if (file == nullptr) {
         if (opened == LockedOpen::busy) return RepairResult::busy;
-        report(reporter, msg::kRepairNotOpened, path);
+        report(reporter, msg::kRepairNotOpened, path, errno);
         return RepairResult::cannot_open;
     }
     struct Close {
@@ -37,7 +38,7 @@ RepairResult repair_archive(const std::string& path, Reporter& reporter, RepairR
         return RepairResult::damaged;
     }
     if (!platform::truncate_file(file, check.offset) || !platform::sync_file(file)) {
-        report(reporter, msg::kRepairFailed, path);
+        report(reporter, msg::kRepairFailed, path, errno);
         return RepairResult::failed;
     }
     out->removed_bytes = check.archive_length - check.offset;

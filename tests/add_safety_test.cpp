@@ -198,9 +198,7 @@ TEST_F(AddSafety, MessagesEscapeControlBytes) {
 // Messages and finished files in the one sequence the front end sees them.
 class SequenceReporter : public Reporter {
 public:
-    void message(const std::string& text, const std::string&, unsigned) override {
-        sequence.push_back("message " + text);
-    }
+    void message(const Message& message) override { sequence.push_back("message " + box_text(message).text); }
     void progress(const ProgressEvent& event) override {
         if (event.kind == ProgressKind::file_compressed) sequence.push_back("added " + event.name);
     }

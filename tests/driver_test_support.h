@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "archive/report.h"
+#include "archive/messages.h"
 
 namespace vellum::test {
 
@@ -23,10 +23,13 @@ struct Note {
     unsigned flags;
 };
 
+// Keeps every message as the described box shows it, and its id and reason.
 class RecordingReporter : public Reporter {
 public:
-    void message(const std::string& text, const std::string& caption, unsigned flags) override {
-        notes.push_back({text, caption, flags});
+    void message(const Message& message) override {
+        const BoxText box = box_text(message);
+        notes.push_back({box.text, box.caption, box.flags});
+        messages.push_back(message);
     }
     void progress(const ProgressEvent& event) override {
         if (event.kind == ProgressKind::file_compressed || event.kind == ProgressKind::entry_extracted) {
@@ -51,6 +54,7 @@ public:
     }
 
     std::vector<Note> notes;
+    std::vector<Message> messages;
     std::vector<std::string> finished;
     uint64_t last_done = 0;
     int ticks = 0;

@@ -68,7 +68,7 @@ public:
             alone_ = false;
         }
         if (board_.running.load() > 1) alone_ = false;
-        reporter->message(name + " run " + std::to_string(runs_), "", 0);
+        report(*reporter, msg::kLeftoverRemoved, name + " run " + std::to_string(runs_));
         --board_.running;
     }
     bool short_of_room() const override { return index_ == 0 && !alone_; }

@@ -46,7 +46,7 @@ unsigned long from_env(const char* name, unsigned long fallback) {
 class PathWatch : public Reporter {
 public:
     explicit PathWatch(const fs::path& out) : out_(out.string() + kNativeSeparator) {}
-    void message(const std::string&, const std::string&, unsigned) override {}
+    void message(const Message&) override {}
     void progress(const ProgressEvent& event) override {
         if (event.kind != ProgressKind::entry_extracted || !event.written) return;
         const std::string& p = event.name;
