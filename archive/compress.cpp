@@ -8,6 +8,8 @@
 #include "archive/messages.h"
 #include "archive/solid_run.h"
 #include "codec/code_span.h"
+#include "meta/checksum.h"
+#include "platform/file_info.h"
 #include "platform/platform.h"
 
 namespace vellum {
@@ -34,6 +36,7 @@ struct EntryWriter {
     int source_error = 0;             // the system's reason of a failed read
     bool stopped = false;             // the reporter asked to stop
     bool history_touched = false;     // the solid run's shared state has moved
+    Checksum sum;                     // of every byte read from the source
 
     EntryWriter(Command& c, FILE* src, OutputSink& sink, const std::string& name)
         : command(c), source(src), file_name(name), out(sink) {}
@@ -77,6 +80,7 @@ bool read_source(EntryWriter& e, uint8_t* to, size_t length) {
         e.source_error = std::ferror(e.source) ? errno : 0;
         return false;
     }
+    e.sum.update(to, length);
     return true;
 }
 
@@ -208,6 +212,7 @@ CodedRecord code_pass(Command& command, FILE* source, const RecordHead& head, Ou
     coded.source_error = entry.source_error;
     coded.history_touched = entry.history_touched;
     coded.record_length = entry.out.count();
+    coded.checksum = entry.sum.digest();
     coded.file_class = entry.file_class;
     return coded;
 }
@@ -252,13 +257,25 @@ CodedRecord code_best_record(Command& command, FILE* source, const RecordHead& h
 
 }  // namespace
 
-CodedRecord code_record(Command& command, FILE* source, const RecordHead& head, OutputSink& sink) {
-    if (command.best_class && !command.solid) return code_best_record(command, source, head, sink);
-    return code_pass(command, source, head, sink, -1, 0, 1);
+bool same_file_state(const platform::ItemInfo& a, const platform::ItemInfo& b) {
+    return a.size == b.size && a.seconds == b.seconds && a.nanoseconds == b.nanoseconds;
 }
 
-AddResult settle_record(Command& command, FILE* archive, uint64_t entry_start, const CodedRecord& coded,
+CodedRecord code_record(Command& command, FILE* source, const RecordHead& head, OutputSink& sink) {
+    // A file that moves while it is read (a log being written) is stored as read,
+    // at the size first seen, and said to have changed.
+    platform::ItemInfo before, after;
+    const bool known = platform::stream_info(source, &before);
+    CodedRecord coded = command.best_class && !command.solid ? code_best_record(command, source, head, sink)
+                                                             : code_pass(command, source, head, sink, -1, 0, 1);
+    coded.changed = known && platform::stream_info(source, &after) &&
+                    (!same_file_state(before, after) || before.size != head.original_size);
+    return coded;
+}
+
+AddedFile settle_record(Command& command, FILE* archive, uint64_t entry_start, const CodedRecord& coded,
                         int write_error, const std::string& source_path, const RecordHead& head) {
+    AddedFile added;
     Reporter& reporter = command.reporter;
     bool ok = coded.ok && write_error == 0;
     if (ok && !(std::fflush(archive) == 0 && write_record_length(archive, entry_start, coded.record_length) &&
@@ -270,33 +287,51 @@ AddResult settle_record(Command& command, FILE* archive, uint64_t entry_start, c
         // Cut the partial record off, so the archive ends with its last whole entry.
         platform::truncate_file(archive, entry_start);
         std::fflush(archive);
-        if (coded.stopped) return AddResult::interrupted;
+        if (coded.stopped) {
+            added.result = AddResult::interrupted;
+            return added;
+        }
         if (coded.source_failed) {
             report(reporter, msg::kSourceReadFailed, source_path, coded.source_error);
             // Normal entries are independent, so the command can go on; a solid
             // run cannot once the lost file has entered its shared history.
-            return command.solid && coded.history_touched ? AddResult::failed : AddResult::skipped;
+            added.result = command.solid && coded.history_touched ? AddResult::failed : AddResult::skipped;
+            return added;
         }
         report(reporter, msg::kArchiveWriteFailed, command.archive_path, write_error);
-        return AddResult::failed;
+        added.result = AddResult::failed;
+        return added;
     }
+    if (coded.changed) report(reporter, msg::kSourceChanged, source_path);
     command.totals.processed_total += head.original_size;
     command.totals.compressed_total += coded.record_length;
     ProgressEvent event{ProgressKind::file_compressed, head.file_name, command.totals};
     event.entry_done = event.entry_size = head.original_size;
     reporter.progress(event);
-    return AddResult::added;
+    added.result = AddResult::added;
+    added.size = head.original_size;
+    added.record_length = coded.record_length;
+    added.checksum = coded.checksum;
+    added.changed = coded.changed;
+    return added;
 }
 
 AddResult compress_file(Command& command, const std::string& source_path,
                         const std::string& folder_path, const std::string& file_name) {
+    return add_file(command, source_path, folder_path, file_name).result;
+}
+
+AddedFile add_file(Command& command, const std::string& source_path, const std::string& folder_path,
+                   const std::string& file_name) {
     Reporter& reporter = command.reporter;
     RecordHead head;
+    AddedFile added;
     FILE* source = open_source(reporter, source_path, folder_path, file_name, &head);
-    if (!source) return AddResult::skipped;
+    if (!source) return added;
     if (reporter.stop_requested()) {
         std::fclose(source);
-        return AddResult::interrupted;
+        added.result = AddResult::interrupted;
+        return added;
     }
     // The command's own stream when it holds the archive; else one for this entry.
     const bool held = command.archive != nullptr;
@@ -307,17 +342,18 @@ AddResult compress_file(Command& command, const std::string& source_path,
         if (archive && !held) std::fclose(archive);
         std::fclose(source);
         report(reporter, msg::kArchiveNotCreated, command.archive_path, error);
-        return AddResult::failed;
+        added.result = AddResult::failed;
+        return added;
     }
     FileSink sink(archive);
     const CodedRecord coded = code_record(command, source, head, sink);
     std::fclose(source);
-    AddResult result = settle_record(command, archive, entry_start, coded, sink.error(), source_path, head);
-    if (!held && std::fclose(archive) != 0 && result == AddResult::added) {
+    added = settle_record(command, archive, entry_start, coded, sink.error(), source_path, head);
+    if (!held && std::fclose(archive) != 0 && added.result == AddResult::added) {
         report(reporter, msg::kArchiveWriteFailed, command.archive_path, errno);
-        result = AddResult::failed;
+        added.result = AddResult::failed;
     }
-    return result;
+    return added;
 }
 
 }  // namespace vellum

@@ -21,6 +21,15 @@ enum class AddResult {
                   // earlier entry intact; the command ends
 };
 
+// How one file's add ended.
+struct AddedFile {
+    AddResult result = AddResult::skipped;
+    uint64_t size = 0;           // the bytes stored
+    uint64_t record_length = 0;
+    uint64_t checksum = 0;       // of exactly the bytes stored
+    bool changed = false;        // the file changed while it was read (reported)
+};
+
 // Appends the entry for source_path to command.archive_path. folder_path is "" for
 // a file added on its own, or the archive folder path with its trailing backslash
 // (docs\sub\); file_name is the name stored. The caller counts files processed;
@@ -29,6 +38,9 @@ enum class AddResult {
 // archive by name for this one entry.
 AddResult compress_file(Command& command, const std::string& source_path,
                         const std::string& folder_path, const std::string& file_name);
+// The same, with what was stored.
+AddedFile add_file(Command& command, const std::string& source_path, const std::string& folder_path,
+                   const std::string& file_name);
 
 // The three steps of compress_file, for adds that code files on worker threads.
 
@@ -39,6 +51,8 @@ FILE* open_source(Reporter& reporter, const std::string& source_path, const std:
 
 struct CodedRecord {
     bool ok = false;              // every byte of the record reached the sink
+    uint64_t checksum = 0;        // of exactly the file's bytes coded (meta/checksum.h)
+    bool changed = false;         // the file's size or time moved while it was read
     bool stopped = false;         // the reporter asked to stop
     bool source_failed = false;   // the source could not be read to its size
     int source_error = 0;         // the system's reason, when it gave one
@@ -57,7 +71,7 @@ CodedRecord code_record(Command& command, FILE* source, const RecordHead& head, 
 // of them; else the system's reason they did not): writes the record length, or
 // cuts the record off and reports why, as the result says. A record added
 // counts in the totals and is announced.
-AddResult settle_record(Command& command, FILE* archive, uint64_t entry_start, const CodedRecord& coded,
+AddedFile settle_record(Command& command, FILE* archive, uint64_t entry_start, const CodedRecord& coded,
                         int write_error, const std::string& source_path, const RecordHead& head);
 
 }  // namespace vellum

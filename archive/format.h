@@ -103,6 +103,16 @@ bool write_record_length(FILE* file, uint64_t record_offset, uint64_t record_len
 // Length of an open stream; leaves the position at the end.
 bool stream_length(FILE* file, uint64_t* length);
 
+// One whole record of an archive, as a walk finds it.
+struct ListingEntry {
+    uint64_t offset = 0;
+    uint64_t record_length = 0;
+    uint64_t original_size = 0;
+    std::string folder_path;  // empty, or folder names each ending in a backslash
+    std::string file_name;
+    uint16_t file_class = 0;
+};
+
 // --- walking the records --------------------------------------------------------
 
 enum class WalkStep {

@@ -42,19 +42,18 @@ public:
 
     bool settle() override {
         reporter->replay(main_.reporter, main_.totals, [] {});
-        AddResult result = AddResult::skipped;
+        AddedFile added;
         if (!skipped_) {
             write_out();
             if (!started_ && !start_record()) {
                 report(main_.reporter, msg::kArchiveNotCreated, main_.archive_path, errno);
-                result = AddResult::failed;
+                added.result = AddResult::failed;
             } else {
-                result = settle_record(main_, main_.archive, entry_start_, coded_, write_error_, source_path_,
-                                       head_);
+                added = settle_record(main_, main_.archive, entry_start_, coded_, write_error_, source_path_, head_);
             }
         }
-        done_(result, head_.original_size, coded_.record_length);
-        return result == AddResult::added || result == AddResult::skipped;
+        done_(added);
+        return added.result == AddResult::added || added.result == AddResult::skipped;
     }
 
     // What the oldest record already wrote is cut off again.
@@ -62,7 +61,9 @@ public:
         CodedRecord stopped;
         stopped.stopped = true;
         if (started_) settle_record(main_, main_.archive, entry_start_, stopped, 0, source_path_, head_);
-        done_(AddResult::interrupted, head_.original_size, 0);
+        AddedFile added;
+        added.result = AddResult::interrupted;
+        done_(added);
     }
 
 private:

@@ -24,9 +24,8 @@ namespace vellum {
 
 class ParallelAdd {
 public:
-    // How an entry ended, on the command's thread, in the order the files came:
-    // the result, the file's size and the record's length.
-    using Done = std::function<void(AddResult result, uint64_t size, uint64_t record_length)>;
+    // How an entry ended, on the command's thread, in the order the files came.
+    using Done = std::function<void(const AddedFile& added)>;
 
     // Starts the workers when the command asks for more than one thread and adds
     // to a normal archive, and sets command.parallel_add; otherwise does nothing

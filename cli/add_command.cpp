@@ -10,7 +10,7 @@
 #include "archive/parallel_add.h"
 #include "cli/archive_file.h"
 #include "cli/commands.h"
-#include "cli/meta_add.h"
+#include "meta/meta_add.h"
 #include "cli/pattern.h"
 #include "cli/summary.h"
 #include "platform/platform.h"
@@ -84,24 +84,26 @@ int run_add(Session& session, const Options& options) {
     session.progress.start(session.live_progress,
                    session.live_progress ? bytes_to_add(sources) : 0);
     AddSummary summary;
-    MetaAdd meta;
-    meta.archive_known = platform::file_id(command.archive_path.c_str(), &meta.archive);
+    MetaRecorder recorder(command, summary);
     {
         ParallelAdd parallel(command);
         for (const std::string& path : sources) {
             if (options.meta)
-                meta_add_path(command, meta, path, summary);
+                meta_add_path(recorder, command, path);
             else
                 add_path(command, path, summary);
             if (summary.failed) break;
         }
         parallel.finish();
     }
-    drop_unadded_lines(meta);
-    // Links and folders alone are worth a metadata entry too.
-    bool meta_written = false;
-    if (options.meta && !summary.failed && !meta.lines.empty())
-        meta_written = write_meta_entry(session, command.archive_path, meta.lines);
+    const MetaLines lines = recorder.finish();
+    // Links and folders alone are worth a metadata entry too. Not recording
+    // what was asked is a failure of the command.
+    bool meta_written = false, meta_failed = false;
+    if (options.meta && !summary.failed && !lines.empty()) {
+        meta_written = write_meta_entry(command, lines);
+        meta_failed = !meta_written;
+    }
     const CommandTotals totals = command.totals;
     end_command(command);
     session.progress.finish();
@@ -116,8 +118,8 @@ int run_add(Session& session, const Options& options) {
                              command.archive_path, totals.elapsed_seconds(), FileCount::singular_one),
                true);
     if (summary.interrupted) return report_interrupted(session);
-    if (summary.failed) return kExitFatal;
-    return summary.skipped > 0 ? kExitPartial : kExitOk;
+    if (summary.failed || meta_failed) return kExitFatal;
+    return summary.skipped > 0 || summary.changed > 0 ? kExitPartial : kExitOk;
 }
 
 }  // namespace cli

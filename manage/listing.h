@@ -39,16 +39,6 @@ struct ListingRow {
 // Column text of a row; column 4 is always empty.
 std::string listing_cell(const ListingRow& row, int column);
 
-// One record of the archive.
-struct ListingEntry {
-    uint64_t offset = 0;
-    uint64_t record_length = 0;
-    uint64_t original_size = 0;
-    std::string folder_path;  // empty, or folder names each ending in a backslash
-    std::string file_name;
-    uint16_t file_class = 0;
-};
-
 enum class ListStatus {
     complete,     // every record up to the end of the file listed
     incomplete,   // the walk stopped at a damaged record (reported); rows before it stand

@@ -1,0 +1,92 @@
+#include "meta/archive_meta.h"
+
+#include "archive/file_class.h"
+#include "archive/messages.h"
+#include "platform/platform.h"
+
+namespace vellum {
+namespace {
+
+// Metadata is small text; anything larger is not ours.
+constexpr uint64_t kMaxMetaBytes = uint64_t{256} << 20;
+
+bool read_meta_data(FILE* archive, const ListingEntry& entry, std::string* data) {
+    const uint64_t head = record_head_size(entry.folder_path.size(), entry.file_name.size());
+    if (entry.file_class != kStoredClass || entry.original_size > kMaxMetaBytes || entry.record_length < head ||
+        entry.record_length - head != entry.original_size)
+        return false;
+    data->assign(static_cast<size_t>(entry.original_size), '\0');
+    return platform::seek_to(archive, entry.offset + head) &&
+           std::fread(&(*data)[0], 1, data->size(), archive) == data->size();
+}
+
+bool describes(const ListingEntry& e, const MetaLines& text, const MetaLine& m) {
+    return e.original_size == m.size && e.record_length == m.record_length &&
+           e.folder_path.size() + e.file_name.size() == m.path_size && e.folder_path + e.file_name == text.path(m);
+}
+
+}  // namespace
+
+bool is_meta_entry(const ListingEntry& entry) {
+    return entry.folder_path == kMetaFolder && entry.file_name == kMetaName;
+}
+
+size_t ArchiveMeta::file_entries() const {
+    size_t count = 0;
+    for (bool r : reserved) count += r ? 0 : 1;
+    return count;
+}
+
+// Walks back from the metadata entry, pairing its F lines, last first, with the
+// records before it: a line whose record is gone (deleted) is passed over.
+void pair_lines(const std::vector<ListingEntry>& entries, size_t at, uint32_t text, ArchiveMeta* meta) {
+    const MetaLines& lines = meta->texts[text];
+    size_t entry = at;
+    size_t line = lines.lines().size();
+    while (line > 0 && entry > 0) {
+        const MetaLine& m = lines.lines()[line - 1];
+        if (m.kind != MetaKind::file) {
+            --line;
+            continue;
+        }
+        if (meta->reserved[entry - 1]) break;  // an earlier command's metadata
+        if (describes(entries[entry - 1], lines, m)) {
+            meta->of_entry[entry - 1] = MetaRef{text, static_cast<uint32_t>(line - 1)};
+            --entry;
+        }
+        --line;
+    }
+}
+
+void read_archive_meta(FILE* archive, const std::string& archive_path, const std::vector<ListingEntry>& entries,
+                       Reporter& reporter, ArchiveMeta* meta) {
+    *meta = ArchiveMeta();
+    const size_t count = entries.size();
+    meta->reserved.assign(count, false);
+    meta->of_entry.assign(count, MetaRef{});
+    for (size_t i = 0; i < count; ++i) {
+        if (!is_meta_entry(entries[i])) continue;
+        meta->reserved[i] = true;
+        std::string data;
+        MetaLines lines;
+        const MetaParse parsed = read_meta_data(archive, entries[i], &data) ? decode_meta(data, &lines)
+                                                                            : MetaParse::damaged;
+        if (parsed != MetaParse::ok) {
+            report(reporter, msg::kMetaUnreadable,
+                   archive_path + " @ " + std::to_string(entries[i].offset) +
+                       (parsed == MetaParse::newer_version ? " (a newer version)" : ""));
+            continue;
+        }
+        meta->present = true;
+        const uint32_t text = static_cast<uint32_t>(meta->texts.size());
+        meta->texts.push_back(std::move(lines));
+        pair_lines(entries, i, text, meta);
+        const std::vector<MetaLine>& all = meta->texts[text].lines();
+        for (uint32_t k = 0; k < all.size(); ++k) {
+            if (all[k].kind == MetaKind::folder) meta->folders.push_back(MetaRef{text, k});
+            if (all[k].kind == MetaKind::link) meta->links.push_back(MetaRef{text, k});
+        }
+    }
+}
+
+}  // namespace vellum

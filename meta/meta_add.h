@@ -1,0 +1,46 @@
+// An add that records what the archive format cannot hold: every file's mode,
+// time and checksum (of exactly the bytes stored), every folder (empty ones
+// included) and every link as a link, never followed. It takes the one walk of
+// every add, and ends the command with one metadata entry (meta_format.h).
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "archive/command.h"
+#include "archive/folder_walk.h"
+#include "meta/meta_format.h"
+
+namespace vellum {
+
+// Lives until the command's ParallelAdd has finished: settled files fill their lines.
+class MetaRecorder : public AddVisitor {
+public:
+    MetaRecorder(Command& command, AddSummary& summary) : AddVisitor(command, summary) {}
+    void file(const std::string& path, const std::string& folder_path, const std::string& name,
+              const platform::ItemInfo& info) override;
+    void folder(const std::string& path, const std::string& stored, const platform::ItemInfo& info) override;
+    void link(const std::string& path, const std::string& stored, const std::string& target,
+              const platform::ItemInfo& info) override;
+
+    // The lines gathered, once every queued file has settled: the lines of files
+    // that were not added after all are gone.
+    MetaLines finish();
+
+private:
+    MetaLines lines_;
+    std::vector<size_t> dropped_;  // lines of files not added
+};
+
+// The walk of an add with metadata: links recorded, attributes read.
+WalkOptions meta_walk_options(const Command& command);
+
+// Adds one source, a file or a folder, recording its metadata.
+void meta_add_path(MetaRecorder& recorder, Command& command, const std::string& path);
+
+// Appends the metadata entry for `lines` through the command's archive stream.
+// False (reported) when it could not be written: the archive then ends with the
+// command's files, and the command has failed to record what was asked.
+bool write_meta_entry(Command& command, const MetaLines& lines);
+
+}  // namespace vellum
