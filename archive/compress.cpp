@@ -8,7 +8,7 @@
 #include "archive/messages.h"
 #include "archive/solid_run.h"
 #include "codec/code_span.h"
-#include "meta/checksum.h"
+#include "archive/checksum.h"
 #include "platform/file_info.h"
 #include "platform/platform.h"
 

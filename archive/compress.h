@@ -51,7 +51,7 @@ FILE* open_source(Reporter& reporter, const std::string& source_path, const std:
 
 struct CodedRecord {
     bool ok = false;              // every byte of the record reached the sink
-    uint64_t checksum = 0;        // of exactly the file's bytes coded (meta/checksum.h)
+    uint64_t checksum = 0;        // of exactly the file's bytes coded (archive/checksum.h)
     bool changed = false;         // the file's size or time moved while it was read
     bool stopped = false;         // the reporter asked to stop
     bool source_failed = false;   // the source could not be read to its size

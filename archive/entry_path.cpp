@@ -31,6 +31,8 @@ std::string native_form(const std::string& archive) {
 }
 
 PathCheck check_entry_path(const std::string& folder_path, const std::string& file_name) {
+    if (folder_path.find('\0') != std::string::npos || file_name.find('\0') != std::string::npos)
+        return PathCheck::damaged;
     if (!is_safe_component(file_name)) return PathCheck::unsafe;
     for (char c : file_name)
         if (is_separator(c)) return PathCheck::unsafe;
@@ -54,6 +56,21 @@ PathCheck check_entry_path(const std::string& folder_path, const std::string& fi
         (folder_path.find(':') != std::string::npos || file_name.find(':') != std::string::npos))
         return PathCheck::stream_name;
     return PathCheck::safe;
+}
+
+std::vector<std::string> folder_parts(const std::string& folder_path) {
+    std::vector<std::string> parts;
+    std::string part;
+    for (char c : folder_path) {
+        if (!is_separator(c)) {
+            part += c;
+            continue;
+        }
+        if (!part.empty()) parts.push_back(part);
+        part.clear();
+    }
+    if (!part.empty()) parts.push_back(part);
+    return parts;
 }
 
 bool name_comes_back(const std::string& folder_path, const std::string& name, bool folder) {

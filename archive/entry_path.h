@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace vellum {
 
@@ -21,6 +22,7 @@ enum class PathCheck {
     safe,
     unsafe,       // absolute, a leading drive, "." or "..", an empty component
     stream_name,  // a ':' inside a name, which Windows reads as a stream name
+    damaged,      // a NUL byte: no writer stores one, and a system call would cut the name there
 };
 
 // Whether an entry may be written below the destination: no absolute folder
@@ -32,6 +34,10 @@ PathCheck check_entry_path(const std::string& folder_path, const std::string& fi
 inline bool is_safe_entry_path(const std::string& folder_path, const std::string& file_name) {
     return check_entry_path(folder_path, file_name) == PathCheck::safe;
 }
+
+// The folder names of a stored folder path (docs\sub\ gives docs, sub), each in
+// the form this system writes it. Only for paths check_entry_path finds safe.
+std::vector<std::string> folder_parts(const std::string& folder_path);
 
 // Adding: true when a name found on disk, stored under `folder_path` (archive
 // form), extracts again as the same name: it holds no backslash (which reads back

@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <string>
 
-#include "meta/checksum.h"
+#include "archive/checksum.h"
 
 namespace vellum {
 namespace cli {

@@ -7,7 +7,7 @@
 //   D MODE SEC NSEC PATH                            a folder (empty ones included)
 //   L SEC NSEC PATH TARGET                          a symbolic link, not followed
 // MODE is octal (permission bits), SEC NSEC the modification time since 1970,
-// XXH64 the checksum of the file's bytes (meta/checksum.h) in 16 hex digits,
+// XXH64 the checksum of the file's bytes (archive/checksum.h) in 16 hex digits,
 // RECORDLEN the entry record's length, PATH the stored path (docs\sub\b.txt) and
 // TARGET the link's text, both with every byte below 0x21, 0x7F and '%' written
 // as %XX. F lines follow the order of the command's entries, which stand right

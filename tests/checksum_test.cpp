@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "meta/checksum.h"
+#include "archive/checksum.h"
 
 namespace vellum {
 namespace {

@@ -1,4 +1,4 @@
-#include "meta/checksum.h"
+#include "archive/checksum.h"
 
 #include <cstring>
 
