@@ -54,6 +54,8 @@ public:
     std::string path(const MetaLine& line) const { return store_.substr(line.path_at, line.path_size); }
     std::string target(const MetaLine& line) const { return store_.substr(line.target_at, line.target_size); }
     bool empty() const { return lines_.empty(); }
+    // Bytes the texts take.
+    size_t store_capacity() const { return store_.capacity(); }
     // Removes the lines whose indexes are given (in any order).
     void remove(std::vector<size_t> indexes);
 

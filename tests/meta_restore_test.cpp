@@ -71,6 +71,19 @@ TEST(MetaFormatTest, DamagedLinesPassTheWholeEntryOver) {
     EXPECT_EQ(decode_meta("hello\n", &lines), MetaParse::not_meta);
 }
 
+// Catches a reader whose memory per line is far above the line's own size: a
+// metadata entry of 200,000 short lines must cost a small multiple of its text.
+TEST(MetaFormatTest, ManyShortLinesCostASmallMultipleOfTheirText) {
+    std::string text = "vellum-meta 1\n";
+    for (int i = 0; i < 200000; ++i)
+        text += "F 644 1700000000 5 3 00000000000000ff 30 d\\" + std::to_string(i % 1000) + "\n";
+    MetaLines lines;
+    ASSERT_EQ(decode_meta(text, &lines), MetaParse::ok);
+    ASSERT_EQ(lines.lines().size(), 200000u);
+    const size_t held = lines.lines().capacity() * sizeof(MetaLine) + lines.store_capacity();
+    EXPECT_LE(held, 3 * text.size()) << held << " bytes held for " << text.size() << " bytes of text";
+}
+
 // --- pairing ---------------------------------------------------------------------
 
 ListingEntry entry(uint64_t offset, const std::string& folder, const std::string& name, uint64_t size,
