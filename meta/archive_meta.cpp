@@ -80,6 +80,7 @@ void read_archive_meta(FILE* archive, const std::string& archive_path, const std
         meta->present = true;
         const uint32_t text = static_cast<uint32_t>(meta->texts.size());
         meta->texts.push_back(std::move(lines));
+        meta->text_entry.push_back(i);
         pair_lines(entries, i, text, meta);
         const std::vector<MetaLine>& all = meta->texts[text].lines();
         for (uint32_t k = 0; k < all.size(); ++k) {

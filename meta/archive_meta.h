@@ -27,6 +27,7 @@ struct MetaRef {
 struct ArchiveMeta {
     bool present = false;           // at least one metadata entry was read
     std::vector<MetaLines> texts;   // one per metadata entry read
+    std::vector<size_t> text_entry; // per text: the record it was read from
     std::vector<bool> reserved;     // per record: a metadata entry itself
     std::vector<MetaRef> of_entry;  // per record: its F line, or none
     std::vector<MetaRef> folders;   // D lines, in archive order

@@ -12,6 +12,7 @@
 #include "archive/file_sink.h"
 #include "driver_test_support.h"
 #include "meta/archive_meta.h"
+#include "meta/meta_delete.h"
 #include "meta/meta_format.h"
 #include "meta/meta_restore.h"
 
@@ -134,6 +135,28 @@ TEST(MetaPairingTest, EachRecordGetsTheLineOfItsOwnCommand) {
     meta.of_entry.assign(entries.size(), MetaRef{});
     pair_lines(entries, 1, 0, &meta);
     EXPECT_EQ(meta.file_line(0)->size, 1u);
+}
+
+// Two commands with metadata; deleting every file of the first takes its
+// metadata entry along, the second's stays while one of its files stays.
+TEST(MetaDeleteTest, MetadataGoesWithTheLastOfItsFiles) {
+    const std::vector<ListingEntry> entries = {entry(12, "", "a", 5, 40), entry(52, "", "b", 1, 30),
+                                               entry(82, kMetaFolder, kMetaName, 10, 50), entry(132, "", "c", 2, 31),
+                                               entry(163, "", "d", 3, 32), entry(195, kMetaFolder, kMetaName, 10, 50)};
+    ArchiveMeta meta;
+    meta.reserved = {false, false, true, false, false, true};
+    meta.of_entry = {MetaRef{0, 0}, MetaRef{0, 1}, MetaRef{}, MetaRef{1, 0}, MetaRef{1, 1}, MetaRef{}};
+    meta.texts.resize(2);
+    meta.text_entry = {2, 5};
+    std::vector<bool> gone = {true, true, false, true, false, false};
+    metadata_goes_with_its_files(entries, meta, &gone);
+    EXPECT_EQ(gone, std::vector<bool>({true, true, true, true, false, false}));
+    gone = {false, false, false, true, true, false};
+    metadata_goes_with_its_files(entries, meta, &gone);
+    EXPECT_EQ(gone, std::vector<bool>({false, false, false, true, true, true}));
+    gone = {true, true, false, true, true, false};  // every file
+    metadata_goes_with_its_files(entries, meta, &gone);
+    EXPECT_EQ(gone, std::vector<bool>(6, true));
 }
 
 // --- link targets ----------------------------------------------------------------
