@@ -194,10 +194,20 @@ bool pattern_selects(const std::string& pattern, const std::string& path) {
     return pattern_selects(parse_pattern(pattern), path);
 }
 
-bool excluded(const std::vector<std::string>& patterns, const std::string& path) {
-    for (const std::string& pattern : patterns)
+std::vector<Pattern> parse_patterns(const std::vector<std::string>& texts) {
+    std::vector<Pattern> patterns;
+    for (const std::string& text : texts) patterns.push_back(parse_pattern(text));
+    return patterns;
+}
+
+bool any_selects(const std::vector<Pattern>& patterns, const std::string& path) {
+    for (const Pattern& pattern : patterns)
         if (pattern_selects(pattern, path)) return true;
     return false;
+}
+
+bool excluded(const std::vector<std::string>& patterns, const std::string& path) {
+    return any_selects(parse_patterns(patterns), path);
 }
 
 }  // namespace cli

@@ -53,8 +53,11 @@ bool pattern_matches(const std::string& pattern, const std::string& path);
 bool pattern_selects(const Pattern& pattern, const std::string& path, uint64_t* steps = nullptr);
 bool pattern_selects(const std::string& pattern, const std::string& path);
 
-// --exclude: true when one of the patterns selects the path.
+// --exclude: true when one of the patterns selects the path. A caller that asks
+// about many paths reads the patterns once (parse_patterns) and asks any_selects.
 bool excluded(const std::vector<std::string>& patterns, const std::string& path);
+std::vector<Pattern> parse_patterns(const std::vector<std::string>& texts);
+bool any_selects(const std::vector<Pattern>& patterns, const std::string& path);
 
 }  // namespace cli
 }  // namespace vellum
