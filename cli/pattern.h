@@ -6,9 +6,10 @@
 //
 // A pattern is read once into a row of elements and run over a path as a set of
 // states (one per element, plus the end), all advanced together by each byte of
-// the path. A run costs (elements + 1) state visits per byte: linear in the path
-// for a given pattern, whatever its stars, and it reports a match at every part
-// boundary of the path in the same pass.
+// the path; nothing is ever tried again. Each byte costs a fixed number of passes
+// over the elements + 1 states, so a selection is linear in the path for a given
+// pattern, whatever its stars, and the same pass reports a match at every folder
+// boundary and every part of the path.
 #pragma once
 
 #include <bitset>
