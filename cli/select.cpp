@@ -14,11 +14,25 @@ std::string archive_key(const std::string& name) {
     return key;
 }
 
-bool entry_matches(const ListingEntry& entry, const std::string& key, bool folder_only) {
-    if (key.empty()) return false;
-    if (!folder_only && entry.folder_path + entry.file_name == key) return true;
-    const std::string folder = key + '\\';
-    return entry.folder_path.compare(0, folder.size(), folder) == 0;
+bool starts_with(const std::string& text, const std::string& head) {
+    return text.compare(0, head.size(), head) == 0;
+}
+
+// A plain name as select_entries compares it with every entry: each comparison
+// reads the name and the entry's path once, joining nothing.
+struct PlainName {
+    std::string key;         // archive spelling, no trailing separator
+    std::string folder_key;  // key + '\': what every entry below that folder starts with
+    bool folder_only = false;
+};
+
+bool entry_matches(const ListingEntry& entry, const PlainName& name) {
+    if (name.key.empty()) return false;
+    const std::string& folder = entry.folder_path;
+    if (!name.folder_only && folder.size() + entry.file_name.size() == name.key.size() &&
+        starts_with(name.key, folder) && name.key.compare(folder.size(), std::string::npos, entry.file_name) == 0)
+        return true;
+    return starts_with(folder, name.folder_key);
 }
 
 void take_entry(const ArchiveListing& listing, size_t index, Selection& selection) {
@@ -30,8 +44,9 @@ void take_entry(const ArchiveListing& listing, size_t index, Selection& selectio
 bool select_name(const ArchiveListing& listing, const std::string& name, Selection& selection) {
     bool found = false;
     if (is_pattern(name)) {
+        const Pattern pattern = parse_pattern(name);
         for (size_t i = 0; i < listing.entries.size(); ++i) {
-            if (!pattern_selects(name, entry_display_path(listing.entries[i]))) continue;
+            if (!pattern_selects(pattern, entry_display_path(listing.entries[i]))) continue;
             take_entry(listing, i, selection);
             found = true;
         }
@@ -43,10 +58,12 @@ bool select_name(const ArchiveListing& listing, const std::string& name, Selecti
         selection.rows.push_back(row);
         found = true;
     }
-    const std::string key = archive_key(name);
-    const bool folder_only = archive_form(name).back() == '\\';
+    PlainName plain;
+    plain.key = archive_key(name);
+    plain.folder_key = plain.key + '\\';
+    plain.folder_only = archive_form(name).back() == '\\';
     for (size_t i = 0; i < listing.entries.size(); ++i) {
-        if (!entry_matches(listing.entries[i], key, folder_only)) continue;
+        if (!entry_matches(listing.entries[i], plain)) continue;
         take_entry(listing, i, selection);
         found = true;
     }
@@ -65,8 +82,7 @@ bool names_take_path(const std::vector<std::string>& names, const std::vector<st
             continue;
         }
         const std::string key = archive_key(name);
-        if (!key.empty() && (stored_path == key || stored_path.compare(0, key.size() + 1, key + '\\') == 0))
-            return true;
+        if (!key.empty() && (stored_path == key || starts_with(stored_path, key + '\\'))) return true;
     }
     return false;
 }
@@ -91,9 +107,10 @@ std::vector<size_t> selected_entries(const ArchiveListing& listing, const Select
 
 std::vector<size_t> without_excluded(const ArchiveListing& listing, const std::vector<size_t>& entries,
                                      const std::vector<std::string>& excludes) {
+    const std::vector<Pattern> patterns = parse_patterns(excludes);
     std::vector<size_t> kept;
     for (size_t i : entries)
-        if (!excluded(excludes, entry_display_path(listing.entries[i]))) kept.push_back(i);
+        if (!any_selects(patterns, entry_display_path(listing.entries[i]))) kept.push_back(i);
     return kept;
 }
 

@@ -1,6 +1,7 @@
 // The command line, the texts vellum prints and the way names select entries.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <set>
 
 #include "cli/args.h"
@@ -144,6 +145,171 @@ TEST(PatternTest, ShellStyleMatchingOverEntryPaths) {
     EXPECT_TRUE(excluded({"build"}, "proj/build/out.txt"));
     EXPECT_FALSE(excluded({"src/*.o"}, "lib/src/x.o"));
     EXPECT_FALSE(excluded({"*.o", "*.a"}, "src/x.c"));
+}
+
+// Catches the edges of the rules: "**/" that matches no folder but cannot take
+// bytes and then skip its '/', runs of stars, classes (a leading ']', a trailing
+// '-', an empty range, a '[' without its ']', never a '/'), '\' read as '/' on
+// either side, and selection by folder prefix (from the path's start only) and
+// by single part (patterns without '/' only, never a run of parts).
+TEST(PatternTest, EdgesOfTheRules) {
+    const struct {
+        const char* pattern;
+        const char* path;
+        bool matches, selects;
+    } cases[] = {
+        {"**/a.txt", "a.txt", true, true},      {"**/a.txt", "x/y/a.txt", true, true},
+        {"x**/y", "xy", true, true},            {"x**/y", "xay", false, false},
+        {"x**/y", "xa/b/y", true, true},        {"**/", "abc", false, false},
+        {"**/", "a/", true, true},              {"a/**", "a", false, false},
+        {"a/**", "a/", true, true},             {"***/x", "x", false, false},
+        {"***/x", "a/b/x", true, true},         {"****", "a/b", true, true},
+        {"*a*a*a*a*a*b", "aaaaaaaaaaaaab", true, true}, {"*a*a*a*a*a*b", "aaaaaaaaaaaaaa", false, false},
+        {"[]a]", "]", true, true},              {"[!]a]", "]", false, false},
+        {"[!]a]", "b", true, true},             {"[a-]", "-", true, true},
+        {"[^a]", "b", true, true},              {"[z-a]", "m", false, false},
+        {"[ab", "[ab", true, true},             {"[ab", "a", false, false},
+        {"[!a]", "/", false, false},            {"[!a]", "\\", false, false},
+        {"a[/]b", "a/b", false, false},         {"[\\]", "\\", false, false},
+        {"docs/*.txt", "docs\\a.txt", true, true}, {"*", "a\\b", false, true},
+        {"a/**/b", "a\\x\\b", true, true},      {"?", "\\", false, false},
+        {"*/sub", "docs/sub/b.txt", false, true}, {"sub/b.txt", "docs/sub/b.txt", false, false},
+        {"ocs", "docs/a", false, false},        {"s?b", "docs/sub/b.txt", false, true},
+        {"d**x", "docs/x/a.txt", false, true},  {"o**x", "docs/x/y", false, false},
+        {"*", "/a", false, true},               {"b", "a//b/", false, true},
+        {"x", "a//b/", false, false},           {"", "a/b", false, false},
+        {"?", "a\\b", false, true},            {"", "/a", false, true},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.matches, pattern_matches(c.pattern, c.path)) << c.pattern << " " << c.path;
+        EXPECT_EQ(c.selects, pattern_selects(c.pattern, c.path)) << c.pattern << " " << c.path;
+    }
+}
+
+// The rules read literally, by backtracking over every way a star can end:
+// exponential on purpose-built patterns, fine on the short ones below.
+bool literal_match(const std::string& p, size_t i, const std::string& s, size_t k) {
+    const auto slash = [](char c) { return c == '\\' ? '/' : c; };
+    if (i == p.size()) return k == s.size();
+    if (p[i] == '*' && i + 1 < p.size() && p[i + 1] == '*') {
+        if (i + 2 < p.size() && slash(p[i + 2]) == '/' && literal_match(p, i + 3, s, k)) return true;
+        for (size_t at = k; at <= s.size(); ++at)
+            if (literal_match(p, i + 2, s, at)) return true;
+        return false;
+    }
+    if (p[i] == '*') {
+        for (size_t at = k; at <= s.size() && (at == k || slash(s[at - 1]) != '/'); ++at)
+            if (literal_match(p, i + 1, s, at)) return true;
+        return false;
+    }
+    if (k == s.size()) return false;
+    const char c = slash(s[k]);
+    if (p[i] == '[') {  // a class runs to the first ']' after its first member
+        size_t j = i + 1 + (i + 1 < p.size() && (p[i + 1] == '!' || p[i + 1] == '^'));
+        const bool negated = j > i + 1;
+        bool in = false;
+        for (const size_t first = j; j < p.size() && (p[j] != ']' || j == first); ++j) {
+            const bool range = j + 2 < p.size() && p[j + 1] == '-' && p[j + 2] != ']';
+            in = in || (range ? c >= p[j] && c <= p[j + 2] : c == p[j]);
+            if (range) j += 2;
+        }
+        if (j < p.size()) return c != '/' && in != negated && literal_match(p, j + 1, s, k + 1);
+    }
+    const bool one = p[i] == '?' ? c != '/' : slash(p[i]) == c;
+    return one && literal_match(p, i + 1, s, k + 1);
+}
+
+bool literal_selects(const std::string& p, const std::string& s) {
+    const auto slash = [](char c) { return c == '/' || c == '\\'; };
+    const bool one_part = p.find_first_of("/\\") == std::string::npos;
+    size_t part = 0;
+    for (size_t at = 0; at <= s.size(); ++at) {
+        if (at < s.size() && !slash(s[at])) continue;
+        if (literal_match(p, 0, s.substr(0, at), 0)) return true;
+        if (one_part && literal_match(p, 0, s.substr(part, at - part), 0)) return true;
+        part = at + 1;
+    }
+    return false;
+}
+
+// Catches the one-pass run parting from the rules read literally, on random short
+// patterns and paths over the characters that mean something.
+TEST(PatternTest, OnePassRunAgreesWithTheRulesReadLiterally) {
+    std::mt19937 rng(7);
+    const std::string pattern_chars = "ab/\\*?[]!^-*a\xe9z";
+    const std::string path_chars = "ab/\\-][!\xe9" "c";
+    int selected = 0;
+    for (int trial = 0; trial < 200000; ++trial) {
+        std::string pattern, path;
+        for (size_t n = rng() % 11; n > 0; --n) pattern += pattern_chars[rng() % pattern_chars.size()];
+        for (size_t n = rng() % 12; n > 0; --n) path += path_chars[rng() % path_chars.size()];
+        const bool selects = literal_selects(pattern, path);
+        selected += selects;
+        ASSERT_EQ(literal_match(pattern, 0, path, 0), pattern_matches(pattern, path)) << pattern << " " << path;
+        ASSERT_EQ(selects, pattern_selects(pattern, path)) << pattern << " " << path;
+    }
+    EXPECT_GT(selected, 5000);  // the draw reaches both answers
+}
+
+// Catches a selection whose work grows faster than the path: the steps of a run
+// over a 64,000-byte path may be at most 64 times those over 1,000 bytes (every
+// prefix run anew would be 4,096 times, a backtracking star far more), for
+// patterns that try every folder, a run of stars against a long part, and many
+// "**"; and a 65,534-byte folder path selected right by names and patterns.
+TEST(PatternTest, WorkGrowsLinearlyWithThePath) {
+    // Exactly `bytes` long: the units, the first one stretched by 'a's before its
+    // last character, then the tail.
+    const auto path_of = [](const std::string& unit, const std::string& tail, size_t bytes) {
+        std::string path;
+        while (path.size() + unit.size() + tail.size() <= bytes) path += unit;
+        path.insert(unit.size() - 1, bytes - path.size() - tail.size(), 'a');
+        return path + tail;
+    };
+    const struct {
+        const char* pattern;
+        const char* unit;  // the path repeats it, then ends in the tail
+        const char* tail;
+        bool selects;
+    } cases[] = {
+        {"**/zz", "a/", "", false},           {"**z", "ab/", "", false},
+        {"**/**/**/zz", "a/", "", false},     {"*a*a*a*a*a*b", "a", "", false},
+        {"*a*a*a*a*a*b", "a/", "", false},    {"[!b]*x?", "ab/", "axy", true},
+        {"**/**/a.txt", "b/", "a.txt", true}, {"*.txt", "d123456789/", "f.txt", true},
+        {"d1*/**/f.txt", "d123456789/", "f.txt", true},
+    };
+    for (const auto& c : cases) {
+        const Pattern pattern = parse_pattern(c.pattern);
+        uint64_t small = 0, big = 0;
+        EXPECT_EQ(c.selects, pattern_selects(pattern, path_of(c.unit, c.tail, 1000), &small)) << c.pattern;
+        EXPECT_EQ(c.selects, pattern_selects(pattern, path_of(c.unit, c.tail, 64000), &big)) << c.pattern;
+        EXPECT_GE(small, 1000u);  // the run reads the whole path
+        EXPECT_LE(big, 64 * small + 64) << c.pattern << " " << c.unit;
+    }
+    // The longest folder path a record holds, below it one file.
+    std::string folder = std::string(32000, 'a') + "\\";
+    while (folder.size() + 11 <= 65534) folder += "d123456789\\";
+    folder.insert(folder.size() - 1, std::string(65534 - folder.size(), 'x'));
+    ASSERT_EQ(65534u, folder.size());
+    ArchiveListing listing;
+    listing.entries.push_back(ListingEntry{12, 40, 0, folder, "f.txt", 0});
+    listing.entries.push_back(ListingEntry{52, 40, 0, "", "top.txt", 0});
+    const std::string path = entry_display_path(listing.entries[0]);
+    const std::vector<std::pair<std::string, std::set<size_t>>> selections = {
+        {"*.txt", {0, 1}},      {"f.txt", {}},          {"d12345678?", {0}},       {"**/zz", {}},
+        {"*a*a*a*a*a*b", {}},   {"**/**/**/f.txt", {0}}, {"a*/d1*/**/*x/f.txt", {0}}, {"*/*/zz*", {}},
+        {folder.substr(0, 32001), {0}}, {folder.substr(0, 32000), {0}}, {folder.substr(0, 31999), {}},
+    };
+    for (const auto& [name, entries] : selections) {
+        const Selection selection = select_entries(listing, {name});
+        EXPECT_EQ(entries, std::set<size_t>(selection.entries.begin(), selection.entries.end())) << name.substr(0, 40);
+    }
+    const std::string stored = folder + "f.txt";
+    EXPECT_TRUE(names_take_path({folder.substr(0, 32000)}, {}, stored));
+    EXPECT_TRUE(names_take_path({"**/d123456789"}, {}, stored));
+    EXPECT_FALSE(names_take_path({"**/zz", "zz"}, {}, stored));
+    EXPECT_FALSE(names_take_path({}, {"**/**/*.txt"}, stored));
+    EXPECT_TRUE(names_take_path({}, {"**/**/zz", "*a*a*a*a*a*b"}, stored));
+    EXPECT_TRUE(excluded({"d123456789"}, path));
 }
 
 // Catches a metadata line that does not read back as written (names with blanks,

@@ -1,5 +1,7 @@
 // Choosing entries: names, shell-style patterns, exclusions, files kept, and
 // entries written to standard output.
+#include <algorithm>
+
 #include "cli_test_support.h"
 
 namespace vellum {
@@ -64,6 +66,50 @@ TEST_F(SelectionTest, PatternsSelectForListAndExtract) {
     EXPECT_EQ(1, missing.status);
     EXPECT_TRUE(has(missing.err, "no entry or row named zz*") && has(missing.err, "no entry or row named [q]"))
         << missing.err;
+}
+
+// Catches a list whose work grows with the square of a long path, or a star that
+// backtracks, as a hang (each run is cut at 60 s) rather than a slow answer: an
+// entry moved below a 65,534-byte folder path (a run of 32,000 letters, then
+// thousands of short folders) answers every pattern, rightly.
+TEST_F(SelectionTest, PatternsOverTheLongestFolderPathAnswer) {
+    write_file(path("f.txt"), "below the longest folder");
+    write_file(path("top.txt"), "at the top");
+    ASSERT_EQ(0, vellum({"add", "arc", "f.txt", "top.txt"}).status);
+    const Bytes archive = read_file(path("arc.vlm"));
+    const std::vector<Record> records = records_of(archive);
+    ASSERT_EQ(2u, records.size());
+    ASSERT_EQ("", records[0].folder_path);
+    std::string folder = std::string(32000, 'a') + "\\";
+    while (folder.size() + 11 <= 65534) folder += "d123456789\\";
+    folder.insert(0, 65534 - folder.size(), 'a');
+    ASSERT_EQ(65534u, folder.size());
+    // Record length, original size and reserved field, then the folder path
+    // where an empty one stood: the record grows by the folder's bytes.
+    const uint64_t at = records[0].offset, length = records[0].length;
+    const Bytes moved = le(length + folder.size(), 8) + archive.substr(at + 8, 10) + le(folder.size(), 2) +
+                        folder + archive.substr(at + 20, length - 20);
+    write_file(path("arc.vlm"), archive.substr(0, at) + moved + archive.substr(at + length));
+    std::string shown = folder + "f.txt";
+    std::replace(shown.begin(), shown.end(), '\\', '/');
+
+    const struct {
+        const char* pattern;
+        bool deep, top;
+    } cases[] = {
+        {"*.txt", true, true},          {"**/**/**/f.txt", true, false}, {"d12345678?", true, false},
+        {"a*/**/*9/f.txt", true, false}, {"**/**/**/zz", false, false},   {"*a*a*a*a*a*b", false, false},
+        {"**z", false, false},          {"[!a]*", true, true},
+    };
+    for (const auto& c : cases) {
+        const Result l = run_vellum({"list", "arc", c.pattern}, dir_, false, 60);
+        const size_t count = c.deep + c.top;
+        EXPECT_EQ(count ? 0 : 1, l.status) << c.pattern << l.err;
+        EXPECT_EQ(c.deep, has(l.out, "  " + shown + "\n")) << c.pattern;
+        EXPECT_EQ(c.top, has(l.out, "  top.txt\n")) << c.pattern;
+        EXPECT_TRUE(has(l.out, std::to_string(count) + (count == 1 ? " entry" : " entries") + " selected"))
+            << c.pattern << l.out.substr(0, 200);
+    }
 }
 
 // Catches a delete inside a folder's run that drops or changes a kept record,
