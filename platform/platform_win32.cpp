@@ -7,6 +7,8 @@
 
 #include <windows.h>
 
+#include "platform/wide_text.h"
+
 #include <fcntl.h>
 #include <io.h>
 
@@ -17,23 +19,8 @@ namespace vellum {
 namespace platform {
 namespace {
 
-std::wstring wide(const char* text) {
-    const int length = MultiByteToWideChar(CP_UTF8, 0, text, -1, nullptr, 0);
-    if (length <= 0) return std::wstring();
-    std::wstring out(static_cast<size_t>(length), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text, -1, &out[0], length);
-    out.resize(static_cast<size_t>(length) - 1);
-    return out;
-}
-
-std::string narrow(const wchar_t* text) {
-    const int length = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    if (length <= 0) return std::string();
-    std::string out(static_cast<size_t>(length), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text, -1, &out[0], length, nullptr, nullptr);
-    out.resize(static_cast<size_t>(length) - 1);
-    return out;
-}
+std::wstring wide(const char* text) { return utf8_to_wide(text); }
+std::string narrow(const wchar_t* text) { return wide_to_utf8(text); }
 
 // The absolute form of a wide path: "." and ".." resolved, slashes made
 // backslashes, against the current folder when relative. Empty on failure.

@@ -5,59 +5,60 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/wide_text.h"
+
 namespace apptest {
 namespace {
 
 std::string g_start_folder;
 
-std::string FilterBytes(LPCSTR filter) {
-    std::string bytes;
-    if (!filter) return bytes;
+std::string FilterBytes(LPCWSTR filter) {
+    if (!filter) return std::string();
     // Up to and including the list's closing double zero.
-    for (size_t i = 0;; ++i) {
-        bytes += filter[i];
-        if (filter[i] == '\0' && i > 0 && filter[i - 1] == '\0') break;
-    }
-    return bytes;
+    size_t length = 0;
+    for (;; ++length)
+        if (filter[length] == L'\0' && length > 0 && filter[length - 1] == L'\0') break;
+    return vellum::wide_to_utf8(filter, static_cast<int>(length + 1));
 }
 
-BOOL AnswerFileDialog(LPOPENFILENAMEA dialog, bool save) {
+BOOL AnswerFileDialog(LPOPENFILENAMEW dialog, bool save) {
     DialogScript& s = Script();
     s.file_dialogs.push_back({save, dialog->lStructSize, dialog->hwndOwner,
                               FilterBytes(dialog->lpstrFilter), dialog->nMaxFile,
-                              dialog->lpstrDefExt ? dialog->lpstrDefExt : "",
+                              dialog->lpstrDefExt ? vellum::wide_to_utf8(dialog->lpstrDefExt) : "",
                               dialog->lpstrDefExt != nullptr, dialog->Flags,
-                              dialog->lpstrFile && dialog->lpstrFile[0] == '\0'});
+                              dialog->lpstrFile && dialog->lpstrFile[0] == L'\0'});
     if (s.files.empty()) return FALSE;
-    std::string answer = s.files.front();
+    const std::wstring answer = vellum::utf8_to_wide(s.files.front());
     s.files.pop_front();
     if (answer.empty()) return FALSE;
     if (answer.size() + 1 > dialog->nMaxFile) return FALSE;
-    std::memcpy(dialog->lpstrFile, answer.c_str(), answer.size() + 1);
-    const size_t slash = answer.find_last_of('\\');
-    if (slash != std::string::npos && !(dialog->Flags & OFN_NOCHANGEDIR))
-        SetCurrentDirectoryA(answer.substr(0, slash).c_str());
+    std::memcpy(dialog->lpstrFile, answer.c_str(), (answer.size() + 1) * sizeof(wchar_t));
+    const size_t slash = answer.find_last_of(L'\\');
+    if (slash != std::wstring::npos && !(dialog->Flags & OFN_NOCHANGEDIR))
+        SetCurrentDirectoryW(answer.substr(0, slash).c_str());
     return TRUE;
 }
 
-BOOL WINAPI ScriptedOpen(LPOPENFILENAMEA dialog) { return AnswerFileDialog(dialog, false); }
-BOOL WINAPI ScriptedSave(LPOPENFILENAMEA dialog) { return AnswerFileDialog(dialog, true); }
+BOOL WINAPI ScriptedOpen(LPOPENFILENAMEW dialog) { return AnswerFileDialog(dialog, false); }
+BOOL WINAPI ScriptedSave(LPOPENFILENAMEW dialog) { return AnswerFileDialog(dialog, true); }
 
-PIDLIST_ABSOLUTE WINAPI ScriptedChooser(LPBROWSEINFOA info) {
+PIDLIST_ABSOLUTE WINAPI ScriptedChooser(LPBROWSEINFOW info) {
     DialogScript& s = Script();
     s.choosers.push_back({info->hwndOwner, info->pidlRoot != nullptr,
-                          info->lpszTitle ? info->lpszTitle : "", info->ulFlags,
+                          info->lpszTitle ? vellum::wide_to_utf8(info->lpszTitle) : "", info->ulFlags,
                           info->lpfn != nullptr, info->pszDisplayName != nullptr});
     if (s.folders.empty()) return nullptr;
     std::string answer = s.folders.front();
     s.folders.pop_front();
     if (answer.empty()) return nullptr;
-    return ILCreateFromPathA(answer.c_str());
+    return ILCreateFromPathW(vellum::utf8_to_wide(answer).c_str());
 }
 
-int WINAPI RecordedMessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT flags) {
-    Script().boxes.push_back({owner, text ? text : "", caption ? caption : "", flags});
-    if (Script().real_message_boxes) return MessageBoxA(owner, text, caption, flags);
+int WINAPI RecordedMessageBox(HWND owner, LPCWSTR text, LPCWSTR caption, UINT flags) {
+    Script().boxes.push_back({owner, text ? vellum::wide_to_utf8(text) : "",
+                              caption ? vellum::wide_to_utf8(caption) : "", flags});
+    if (Script().real_message_boxes) return MessageBoxW(owner, text, caption, flags);
     return IDOK;
 }
 
@@ -118,10 +119,10 @@ void InstallScriptedDialogs() {
 
 void Pump() {
     MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
         if (msg.message == WM_QUIT) continue;
         TranslateMessage(&msg);
-        DispatchMessageA(&msg);
+        DispatchMessageW(&msg);
     }
 }
 
