@@ -2,6 +2,7 @@
 
 #include <objbase.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -146,13 +147,21 @@ std::string ScratchRoot() {
     return folder;
 }
 
+// Paths are UTF-8, as the program's; the system is asked in UTF-16, paths of
+// any length in the \\?\ form.
+std::wstring Wide(const std::string& path) {
+    std::wstring w = vellum::utf8_to_wide(path);
+    if (w.size() >= 248 && w.compare(0, 4, L"\\\\?\\") != 0 && w.size() > 2 && w[1] == L':') w = L"\\\\?\\" + w;
+    return w;
+}
+
 std::string MakeFolder(const std::string& path) {
-    CreateDirectoryA(path.c_str(), nullptr);
+    CreateDirectoryW(Wide(path).c_str(), nullptr);
     return path;
 }
 
 void WriteFile(const std::string& path, const std::string& bytes) {
-    FILE* f = std::fopen(path.c_str(), "wb");
+    FILE* f = _wfopen(Wide(path).c_str(), L"wb");
     ASSERT_NE(f, nullptr) << path;
     std::fwrite(bytes.data(), 1, bytes.size(), f);
     std::fclose(f);
@@ -160,7 +169,7 @@ void WriteFile(const std::string& path, const std::string& bytes) {
 
 std::string ReadFile(const std::string& path) {
     std::string bytes;
-    FILE* f = std::fopen(path.c_str(), "rb");
+    FILE* f = _wfopen(Wide(path).c_str(), L"rb");
     if (!f) return "<missing " + path + ">";
     char buffer[65536];
     size_t n;
@@ -170,23 +179,37 @@ std::string ReadFile(const std::string& path) {
 }
 
 bool FileExists(const std::string& path) {
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    return GetFileAttributesW(Wide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 void RemoveTree(const std::string& path) {
-    WIN32_FIND_DATAA found;
-    HANDLE h = FindFirstFileA((path + "\\*").c_str(), &found);
+    WIN32_FIND_DATAW found;
+    HANDLE h = FindFirstFileW((Wide(path) + L"\\*").c_str(), &found);
     if (h != INVALID_HANDLE_VALUE) {
         do {
-            const std::string name = found.cFileName;
+            const std::string name = vellum::wide_to_utf8(found.cFileName);
             if (name == "." || name == "..") continue;
             const std::string child = path + "\\" + name;
             if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveTree(child);
-            else DeleteFileA(child.c_str());
-        } while (FindNextFileA(h, &found));
+            else DeleteFileW(Wide(child).c_str());
+        } while (FindNextFileW(h, &found));
         FindClose(h);
     }
-    RemoveDirectoryA(path.c_str());
+    RemoveDirectoryW(Wide(path).c_str());
+}
+
+std::vector<std::string> NamesIn(const std::string& folder) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAW found;
+    HANDLE h = FindFirstFileW((Wide(folder) + L"\\*").c_str(), &found);
+    if (h == INVALID_HANDLE_VALUE) return names;
+    do {
+        const std::string name = vellum::wide_to_utf8(found.cFileName);
+        if (name != "." && name != "..") names.push_back(name);
+    } while (FindNextFileW(h, &found));
+    FindClose(h);
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 std::string SampleBytes(size_t size, unsigned seed) {

@@ -417,6 +417,28 @@ TEST_F(ProgressWindowTest, LinesAtTheirPlacesSurviveCoveringAndUncovering) {
     EXPECT_EQ(Ui().Progress().lines.size(), 3u);
 }
 
+// The FILE line after a long name: the label and a shorter name show exactly
+// themselves, nothing of the longer name's tail, also after a full repaint.
+TEST_F(ProgressWindowTest, AShorterNameAfterALongerOneShowsOnlyItself) {
+    Open();
+    const std::string label = "FILE:" + std::string(47, ' ');
+    Ui().DrawProgressLine(10, 30, label);
+    Ui().DrawProgressLine(60, 30, "Z:\\data\\docs\\sub1\\html\\a-rather-long-name-of-a-page.txt");
+    Ui().DrawProgressLine(10, 30, label);
+    Ui().DrawProgressLine(60, 30, "a.txt");
+    Pump();
+    SIZE name{};
+    HDC dc = GetDC(Progress());
+    SelectObject(dc, GetStockObject(SYSTEM_FONT));
+    GetTextExtentPoint32A(dc, "a.txt", 5, &name);
+    ReleaseDC(Progress(), dc);
+    EXPECT_GT(DarkPixels(60, 30, 60 + name.cx, 46), 0);
+    EXPECT_EQ(DarkPixels(60 + name.cx, 30, 580, 46), 0);
+    RedrawWindow(Progress(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+    EXPECT_EQ(DarkPixels(60 + name.cx, 30, 580, 46), 0);
+    EXPECT_GT(DarkPixels(10, 30, 50, 46), 0);  // "FILE:" stays
+}
+
 TEST_F(ProgressWindowTest, BarAndStop) {
     Open();
     HWND bar = GetDlgItem(Progress(), vellum::app::kProgressBarId);
