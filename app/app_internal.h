@@ -64,9 +64,9 @@ void ShowSolidImage(AppContext& context);
 void ShowBufferImage(AppContext& context);
 
 // --- running a command (progress.cpp) ------------------------------------------------------
-// A message the core raised about one entry (a source that could not be read, an
-// output that could not be written, a damaged entry, ...), kept until the command
-// ends.
+// A message the core raised while a command ran (a source that could not be
+// read, an output that could not be written, a damaged entry, ...), kept until
+// the command ends.
 struct EntryNotice {
     std::string text, caption;
     unsigned flags = 0;
@@ -74,9 +74,9 @@ struct EntryNotice {
 
 // The core's reporter for one command: messages become boxes, progress events
 // become the status lines and the bar, and Stop ends the command at a safe point.
-// While a compress or extract command runs, a message about one entry is kept
-// instead of shown (ShowEntryNotices shows them after the command's summary is
-// made); the time any other box stays up is left out of the command's time.
+// While a compress or extract command runs, its messages are kept instead of
+// shown (ShowEntryNotices shows them after the command's summary is made), so
+// no box stops the command and the time boxes stay up is not the command's.
 class CommandReporter : public Reporter {
 public:
     CommandReporter(AppContext& context, bool extracting) : context_(context), extracting_(extracting) {}
@@ -108,15 +108,12 @@ private:
     std::vector<EntryNotice> notices_;
 };
 
-// True for the messages the core raises about one entry (archive/messages.h).
-bool IsEntryNotice(const std::string& caption);
-
 // What happened beside the described summary: "" when every file went as asked;
 // else lines saying the command was stopped and how many entries failed, with
 // the first reason.
 std::string SummaryAddition(bool stopped, size_t failed, const std::vector<EntryNotice>& notices);
 
-// Seconds since the command's start, without the time boxes it opened stayed up.
+// Seconds since the command's start.
 double ElapsedSeconds(AppContext& context);
 CodecState& Codec(AppContext& context);
 

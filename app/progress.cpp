@@ -23,16 +23,6 @@ std::string Formatted(const char* format, Args... args) {
     return text;
 }
 
-// The captions of the core's messages about one entry.
-const MessageText* const kEntryNotices[] = {
-    &msg::kSourceNotOpened,   &msg::kArchiveWriteFailed, &msg::kSourceReadFailed,
-    &msg::kArchiveItself,     &msg::kNameTooLong,        &msg::kNotRegularFile,
-    &msg::kNameWouldNotComeBack, &msg::kOutputNotCreated, &msg::kOutputWriteFailed,
-    &msg::kDamagedEntry,      &msg::kUnsafePath,         &msg::kColonInName,
-    &msg::kLinkInPath,        &msg::kOutputIsArchive,    &msg::kExtractArchiveFailed,
-    &msg::kExtractRangeFailed, &msg::kSolidRunBroken,    &msg::kArchiveWalkStopped,
-};
-
 std::string NoticeLine(const EntryNotice& notice) {
     return notice.text.empty() ? notice.caption : notice.caption + ": " + notice.text;
 }
@@ -46,12 +36,6 @@ double ElapsedSeconds(AppContext& context) {
 CodecState& Codec(AppContext& context) {
     if (!context.codec) context.codec = std::make_unique<CodecState>();
     return *context.codec;
-}
-
-bool IsEntryNotice(const std::string& caption) {
-    for (const MessageText* m : kEntryNotices)
-        if (caption == m->caption) return true;
-    return false;
 }
 
 std::string SummaryAddition(bool stopped, size_t failed, const std::vector<EntryNotice>& notices) {

@@ -90,8 +90,10 @@ TEST_F(Conveniences, ACancelledChooserKeepsTheView) {
 // as its Unicode name.
 TEST_F(Conveniences, NamesInAnyScript) {
     const fs::path src = dir / "src";
-    WriteBytes(src / kGreekUpper, "alpha");
-    WriteBytes(src / kJapanese, "nihongo");
+    // Paths made from UTF-8 text as such (on Windows a plain char text would be
+    // read in the code page of the test program).
+    WriteBytes(src / fs::u8path(kGreekUpper), "alpha");
+    WriteBytes(src / fs::u8path(kJapanese), "nihongo");
     ShowFolder(src);
     EXPECT_GE(RowNamed(kGreekUpper), 1);
     EXPECT_GE(RowNamed(kJapanese), 1);
@@ -105,8 +107,8 @@ TEST_F(Conveniences, NamesInAnyScript) {
     RunMenuCommand(*context, kCmdSelectAll);
     ui.folder_answers.push_back(Path("out"));
     PressButton(*context, ToolbarButton::extract);
-    EXPECT_EQ(ReadBytes(dir / "out" / kJapanese), "nihongo");
-    EXPECT_EQ(ReadBytes(dir / "out" / kGreekUpper), "alpha");
+    EXPECT_EQ(ReadBytes(dir / "out" / fs::u8path(kJapanese)), "nihongo");
+    EXPECT_EQ(ReadBytes(dir / "out" / fs::u8path(kGreekUpper)), "alpha");
 
     {
         vellum::test::ArchiveWriter w(dir / "old.vlm");
