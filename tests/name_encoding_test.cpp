@@ -15,6 +15,7 @@
 #include "archive/open_archive.h"
 #include "driver_test_support.h"
 #include "platform/platform.h"
+#include "platform/wide_text.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -72,6 +73,20 @@ TEST(NameEncoding, StoredNamesBecomeUtf8NameByName) {
     EXPECT_EQ(native_form("docs\\sub\\"), "docs" + sep + "sub" + sep);
     EXPECT_EQ(native_form("caf\xe9 \xe9.txt"), kCafe);
 }
+
+#ifdef _WIN32
+// The one conversion between the programs' UTF-8 and the system's UTF-16: every
+// character there and back, emoji as surrogate pairs; a byte that is no UTF-8
+// becomes U+FFFD rather than vanish.
+TEST(NameEncoding, Utf8AndUtf16BothWays) {
+    for (const char* name : {kGreek, kJapanese, kCafe, "plain.txt", ""})
+        EXPECT_EQ(wide_to_utf8(utf8_to_wide(name)), name);
+    EXPECT_EQ(utf8_to_wide(kJapanese), L"\u65e5\u672c\u8a9e \xd83d\xde00.txt");
+    EXPECT_EQ(wide_to_utf8(L"\u03b1\xd83d\xde00"), "\xce\xb1\xf0\x9f\x98\x80");
+    EXPECT_EQ(utf8_to_wide(std::string("caf\xe9")), L"caf\xfffd");
+    EXPECT_EQ(utf8_to_wide(std::string("a\0b", 3)), std::wstring(L"a\0b", 3));  // a length, not a terminator
+}
+#endif
 
 // Platform calls with names as UTF-8 text.
 std::string join(const std::string& folder, const std::string& name) {
