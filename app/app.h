@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/app_state.h"
 #include "app/ui.h"
@@ -27,6 +28,11 @@ constexpr int kCmdArchiveInfo = IDM_ARCHIVE_INFO;
 constexpr int kCmdExtractHere = IDM_EXTRACT_HERE;
 constexpr int kCmdCompressFile = IDM_COMPRESS_FILE;
 constexpr int kCmdCompressFolder = IDM_COMPRESS_FOLDER;
+// Keys without a menu item.
+constexpr int kCmdOpenFocused = IDK_OPEN_FOCUSED;
+constexpr int kCmdParentFolder = IDK_PARENT_FOLDER;
+constexpr int kCmdDeleteKey = IDK_DELETE;
+constexpr int kCmdListAgain = IDK_LIST_AGAIN;
 
 // Everything a command works with: the state record, the window system, and the
 // codec tables (about 24 MiB, made at the first command that codes and kept for
@@ -40,6 +46,8 @@ struct AppContext {
     std::unique_ptr<CodecState> codec;
     // The archive view's listing the row tables were filled from; delete needs it.
     ArchiveListing listing;
+    // The title last given to the window.
+    std::string shown_title;
     // 1 while a compress or extract command runs: the window side keeps the
     // message loop turning, and every main-window command arriving meanwhile is
     // refused (Exit asks the command to stop instead).
@@ -47,9 +55,9 @@ struct AppContext {
     bool stop_requested = false;
 };
 
-// The grid's five columns, the bold header font, no grid lines, Refresh: for
-// WM_CREATE right after the grid's Create.
-void SetUpGrid(CDataGrid& grid);
+// The grid's five columns (their widths for dpi), the bold header font, no grid
+// lines, Refresh: for WM_CREATE right after the grid's Create.
+void SetUpGrid(CDataGrid& grid, int dpi = 96);
 
 // The archive named by the start-up argument, or the folder view of a folder
 // chosen in the folder chooser. command_line is GetCommandLineA's text.
@@ -64,6 +72,14 @@ void PressButton(AppContext& context, ToolbarButton button);
 
 // A grid notification (the high word of WM_COMMAND's wParam).
 void OnGridNotification(AppContext& context, int code);
+
+// Files and folders dropped on the window: one archive opens; on the view of a
+// normal archive they are added to it; anywhere else a box says what can be done.
+void DropPaths(AppContext& context, const std::vector<std::string>& paths);
+
+// "Vellum - C:\Data" in the folder view, "Vellum - backup.vlm" in the archive
+// view, the title alone before anything is shown.
+std::string WindowTitle(const AppState& state);
 
 // A menu or accelerator id. False for ids that are no command (the window
 // procedure passes those to DefWindowProcA).

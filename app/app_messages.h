@@ -26,6 +26,16 @@ constexpr AppText kFolderSource = {nullptr, "source", kFlagsNone};
 constexpr AppText kPathTooLong = {nullptr, "Path too long (at most 1023 characters)",
                                       kIconWarning};
 
+// Files dropped where they cannot go.
+constexpr AppText kDropHowTo = {
+    "Drop one .vlm archive here to open it. To add files and folders to an archive, open a "
+    "normal archive first and drop them on its view.",
+    "Vellum", kIconInformation};
+constexpr AppText kDropOnSolid = {
+    "Files cannot be added to a solid archive: it is written by one command. Drop one .vlm "
+    "archive here to open it.",
+    "Vellum", kIconInformation};
+
 constexpr const char* kAddedCaption = "NOTICE";
 constexpr const char* kExtractedCaption = "DECOMPRESSION COMPLETED";
 

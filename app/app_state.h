@@ -43,6 +43,10 @@ struct AppState {
     void* progress_window = nullptr;
     void* progress_dc = nullptr;
 
+    // The display's dots per inch: every position and width is given for 96 and
+    // scales with it (Scaled).
+    int32_t dpi = 96;
+
     uint8_t archive_view = 0;  // 1 while the grid shows the archive's entries
     uint8_t solid = 0;         // the program's mode: 0 normal, 1 solid
     uint8_t buffer_setting = 4;  // 0..6: block size 8 MiB << setting
@@ -64,6 +68,13 @@ struct AppState {
     // row offsets[listed rows] the end of the last row's records, so row r covers
     // [row_offsets[r], row_offsets[r + 1]).
     uint64_t row_offsets[kRowCapacity + 1] = {};
+    // Beside the described tables, so that they follow the rows through sorting:
+    // the end of row r's records (row_offsets[r + 1] until the rows are sorted),
+    // and the row's place in the listing it came from.
+    uint64_t row_ends[kRowCapacity] = {};
+    uint32_t row_source[kRowCapacity] = {};
+    int32_t sort_column = -1;     // the column the rows were last sorted by; -1: as listed
+    uint8_t sort_descending = 0;  // 1 after a second click on the same column
     uint64_t entry_count = 0;  // records counted by the last listing
     uint32_t double_click_row = 0;
 
@@ -73,6 +84,12 @@ struct AppState {
     uint64_t processed_total = 0;
     uint64_t compressed_total = 0;
 };
+
+// A position or width given for 96 dots per inch, at dpi (rounded).
+inline int ScaledFor(int dpi, int pixels) {
+    return dpi == 96 ? pixels : (pixels * dpi + (pixels >= 0 ? 48 : -48)) / 96;
+}
+inline int Scaled(const AppState& state, int pixels) { return ScaledFor(state.dpi, pixels); }
 
 }  // namespace app
 }  // namespace vellum

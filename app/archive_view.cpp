@@ -1,7 +1,10 @@
 // The archive view: the core's listing put into the grid and the row tables,
 // the entry count, and deleting the marked rows' entries.
+#include <algorithm>
+
 #include "app/app_internal.h"
 #include "app/paths.h"
+#include "archive/name_encoding.h"
 #include "manage/delete.h"
 #include "manage/info.h"
 
@@ -18,17 +21,23 @@ void FillGrid(AppContext& context, const ArchiveListing& listing) {
         if (s.listed_rows >= static_cast<uint32_t>(kRowCapacity)) break;
         const int r = s.grid.GetRowCount();
         if (!s.grid.AddRow(row.marker.c_str(), 0)) break;
-        for (int column = 1; column <= 4; ++column)
-            s.grid.SetCell(r, column, listing_cell(row, column).c_str(), 0, 0);
+        for (int column = 1; column <= 4; ++column) {
+            // Names as they extract: a name an older writer stored in its 8-bit
+            // code page shows as its Unicode name.
+            const std::string cell = listing_cell(row, column);
+            s.grid.SetCell(r, column, (column == 1 ? native_form(cell) : cell).c_str(), 0, 0);
+        }
         if (row.kind == kRowKindFolder) s.grid.SetRowColor(r, kColourFolder);
         s.row_kind[s.listed_rows] = row.kind == kRowKindFolder ? kRowFolder : kRowFile;
         s.row_marks[s.listed_rows] = 0;
         s.row_offsets[s.listed_rows] = row.offset;
+        s.row_source[s.listed_rows] = s.listed_rows;
         s.listed_rows += 1;
     }
     s.row_offsets[s.listed_rows] = listing.row_offsets.size() > s.listed_rows
                                        ? listing.row_offsets[s.listed_rows]
                                        : listing.archive_length;
+    for (uint32_t r = 0; r < s.listed_rows; ++r) s.row_ends[r] = s.row_offsets[r + 1];
     s.entry_count = listing.entry_count;
 }
 
@@ -70,14 +79,23 @@ void OpenArchiveIntoGrid(AppContext& context, const std::string& path) {
     ClearRows(context);
     s.grid.Refresh();
     AdoptHeader(context, listing.header);
-    s.grid.SetColumn(1, "Name in Archive", 494, 1);
-    s.grid.SetColumn(2, "Packed Size", 200, 1);
-    s.grid.SetColumn(3, "Size", 200, 1);
+    s.grid.SetColumn(1, "Name in Archive", Scaled(s, 494), 1);
+    s.grid.SetColumn(2, "Packed Size", Scaled(s, 200), 1);
+    s.grid.SetColumn(3, "Size", Scaled(s, 200), 1);
     s.grid.Refresh();
     FillGrid(context, listing);
     context.listing = std::move(listing);
     s.grid.Refresh();
     s.archive_view = 1;
+}
+
+void OpenArchivePath(AppContext& context, const std::string& path) {
+    AppState& s = context.state;
+    CopyText(s.saved_archive_path, s.archive_path);
+    if (!StorePath(context, s.archive_path, path)) return;
+    OpenArchiveIntoGrid(context, s.archive_path);
+    // Not opened from the folder view: the folder view stays, with its archive.
+    if (!s.archive_view) CopyText(s.archive_path, s.saved_archive_path);
 }
 
 void ShowArchiveInfo(AppContext& context) {
@@ -87,10 +105,10 @@ void ShowArchiveInfo(AppContext& context) {
         return;
     }
     ClearRows(context);
-    s.grid.SetColumn(0, "  ", 40, 1);
-    s.grid.SetColumn(1, "ARCHIVE FILE", 494, 1);
-    s.grid.SetColumn(2, "COMPRESSED", 200, 1);
-    s.grid.SetColumn(3, "ORIGINAL", 200, 1);
+    s.grid.SetColumn(0, "  ", Scaled(s, 40), 1);
+    s.grid.SetColumn(1, "ARCHIVE FILE", Scaled(s, 494), 1);
+    s.grid.SetColumn(2, "COMPRESSED", Scaled(s, 200), 1);
+    s.grid.SetColumn(3, "ORIGINAL", Scaled(s, 200), 1);
     s.grid.Refresh();
     CommandReporter reporter(context, false);
     ArchiveListing listing;
@@ -109,13 +127,15 @@ void DeleteMarkedEntries(AppContext& context) {
     request.archive_view = s.archive_view != 0;
     request.archive_path = s.archive_path;
     request.solid = s.solid;
+    // By the rows of the listing, whatever order the grid shows them in.
     for (uint32_t r = 0; r < s.listed_rows; ++r)
-        if (s.row_marks[r]) request.marked.push_back(r);
+        if (s.row_marks[r]) request.marked.push_back(s.row_source[r]);
+    std::sort(request.marked.begin(), request.marked.end());
     CommandReporter reporter(context, false);
+    // The core says "DELETED" itself, once the rebuilt archive stands under the
+    // archive's name: one box.
     switch (delete_entries(request, context.listing, reporter)) {
         case DeleteResult::deleted:
-            // Shown once the rebuilt archive stands under the archive's name.
-            Show(context, msg::kDeleted);
             ResetMarks(context);
             OpenArchiveIntoGrid(context, s.archive_path);
             break;

@@ -5,6 +5,7 @@
 #include "app/app_internal.h"
 #include "app/paths.h"
 #include "codec/codec_state.h"
+#include "platform/platform.h"
 
 namespace vellum {
 namespace app {
@@ -12,12 +13,12 @@ namespace app {
 AppContext::AppContext(AppState& state_, Ui& ui_) : state(state_), ui(ui_) {}
 AppContext::~AppContext() = default;
 
-void SetUpGrid(CDataGrid& grid) {
-    grid.SetColumn(0, " OFF", 40, 1);
-    grid.SetColumn(1, "Name", 350, 0);
-    grid.SetColumn(2, "Size", 200, 1);
-    grid.SetColumn(3, "Modified", 200, 1);
-    grid.SetColumn(4, "Other", 800, 1);
+void SetUpGrid(CDataGrid& grid, int dpi) {
+    grid.SetColumn(0, " OFF", ScaledFor(dpi, 40), 1);
+    grid.SetColumn(1, "Name", ScaledFor(dpi, 350), 0);
+    grid.SetColumn(2, "Size", ScaledFor(dpi, 200), 1);
+    grid.SetColumn(3, "Modified", ScaledFor(dpi, 200), 1);
+    grid.SetColumn(4, "Other", ScaledFor(dpi, 800), 1);
     GridLogFont font;
     grid.GetHeaderFont(&font);
     font.lfWeight = 700;
@@ -42,6 +43,29 @@ bool StartUpArgument(const char* command_line, std::string* argument) {
     return !argument->empty();
 }
 
+std::string WindowTitle(const AppState& s) {
+    const std::string title = s.title;
+    if (s.archive_view && s.archive_path[0] != '\0') {
+        const std::string path = s.archive_path;
+        const size_t last = path.find_last_of("\\/");
+        return title + " - " + (last == std::string::npos ? path : path.substr(last + 1));
+    }
+    if (!s.archive_view && s.current_folder[0] != '\0') return title + " - " + s.current_folder;
+    return title;
+}
+
+namespace {
+
+// After every command: the title names what the window shows.
+void UpdateTitle(AppContext& context) {
+    const std::string title = WindowTitle(context.state);
+    if (title == context.shown_title) return;
+    context.shown_title = title;
+    context.ui.SetTitle(title);
+}
+
+}  // namespace
+
 void StartUp(AppContext& context, const char* command_line) {
     AppState& s = context.state;
     CopyText(s.current_folder, context.ui.CurrentFolder());
@@ -50,11 +74,14 @@ void StartUp(AppContext& context, const char* command_line) {
         s.archive_view = 1;
         if (StorePath(context, s.archive_path, argument)) {
             OpenArchiveIntoGrid(context, s.archive_path);
+            UpdateTitle(context);
             return;
         }
         s.archive_view = 0;
     }
-    ShowChosenFolder(context);
+    // At start-up even a cancelled chooser lists (the empty folder: the " .." row).
+    ShowChosenFolder(context, false);
+    UpdateTitle(context);
 }
 
 namespace {
@@ -86,7 +113,7 @@ void OpenArchiveCommand(AppContext& context) {
 
 bool IsMenuCommand(int id) {
     return id == kCmdAbout || id == kCmdExit || (id >= kCmdSelectAll && id <= kCmdOpenArchive) ||
-           (id >= kCmdArchiveInfo && id <= kCmdCompressFolder);
+           (id >= kCmdArchiveInfo && id <= kCmdCompressFolder) || (id >= IDK_FIRST && id <= IDK_LAST);
 }
 
 void FocusRow(AppContext& context, bool mark) {
@@ -94,6 +121,46 @@ void FocusRow(AppContext& context, bool mark) {
     if (r < 0) return;
     if (mark) MarkRow(context, static_cast<uint32_t>(r));
     else UnmarkRow(context, static_cast<uint32_t>(r));
+}
+
+// Opens a row of the folder view by its kind: a folder, the parent, or an
+// archive file; any other file does nothing.
+void OpenRow(AppContext& context, int r) {
+    AppState& s = context.state;
+    if (r < 0 || static_cast<uint32_t>(r) >= s.listed_rows) return;
+    s.double_click_row = static_cast<uint32_t>(r);
+    if (s.row_kind[r] == kRowFolder) {
+        OpenFolderRow(context, s.double_click_row);
+    } else if (s.row_kind[r] == kRowParent) {
+        OpenParentRow(context);
+    } else {
+        char name[kTextSize];
+        s.grid.GetCellText(r, 1, name, kTextSize);
+        if (IsArchiveName(name)) OpenArchiveRow(context, s.double_click_row);
+    }
+}
+
+// Enter, Backspace, Delete and F5.
+void RunKeyCommand(AppContext& context, int id) {
+    AppState& s = context.state;
+    switch (id) {
+        case kCmdOpenFocused:
+            if (!s.busy && !s.archive_view) OpenRow(context, s.grid.GetSelectedRow());
+            break;
+        case kCmdParentFolder:
+            if (!s.busy && !s.archive_view && s.listed_rows > 0) OpenParentRow(context);
+            break;
+        case kCmdDeleteKey:
+            PressButton(context, ToolbarButton::erase);
+            break;
+        case kCmdListAgain:
+            if (s.busy) break;
+            if (s.archive_view) OpenArchiveIntoGrid(context, s.archive_path);
+            else if (s.listed_rows > 0) ListFolderAgain(context);
+            break;
+        default:
+            break;
+    }
 }
 
 }  // namespace
@@ -114,45 +181,64 @@ void PressButton(AppContext& context, ToolbarButton button) {
         case ToolbarButton::solid: if (!refused) ToggleSolid(context); break;
         case ToolbarButton::buffer: if (!refused) NextBufferSetting(context); break;
     }
+    UpdateTitle(context);
 }
 
 void OnGridNotification(AppContext& context, int code) {
     AppState& s = context.state;
-    if (context.running || code != NotifySelectionChanged || s.archive_view) return;
+    if (context.running) return;
+    // A click on a column title sorts by that column, in either view.
+    if (code == NotifyHeaderClicked) {
+        if (!s.busy) SortRows(context, s.grid.GetHitColumn());
+        return;
+    }
+    if (code != NotifySelectionChanged || s.archive_view) return;
     if (s.grid.GetDblClickFlag() != 1) {
         s.grid.SetDblClickFlag(0);
         return;
     }
     // The flag goes down before the row is opened: opening may show a dialog.
     s.grid.SetDblClickFlag(0);
-    const int r = s.grid.GetSelectedRow();
-    if (r < 0 || static_cast<uint32_t>(r) >= s.listed_rows) return;
-    s.double_click_row = static_cast<uint32_t>(r);
-    if (s.row_kind[r] == kRowFolder) OpenFolderRow(context, s.double_click_row);
-    else if (s.row_kind[r] == kRowParent) OpenParentRow(context);
+    OpenRow(context, s.grid.GetSelectedRow());
+    UpdateTitle(context);
+}
+
+void DropPaths(AppContext& context, const std::vector<std::string>& paths) {
+    AppState& s = context.state;
+    if (context.running || s.busy || paths.empty()) return;
+    if (paths.size() == 1 && IsArchiveName(paths[0]) && !platform::is_folder(paths[0].c_str())) {
+        OpenArchivePath(context, paths[0]);
+    } else if (s.archive_view && s.archive_path[0] != '\0' && !s.solid) {
+        AddToOpenArchive(context, paths);
+    } else {
+        Show(context, s.archive_view && s.archive_path[0] != '\0' ? text::kDropOnSolid : text::kDropHowTo);
+    }
+    UpdateTitle(context);
 }
 
 bool RunMenuCommand(AppContext& context, int id) {
     AppState& s = context.state;
-    if (id < kCmdAbout || id > kCmdCompressFolder) return false;
+    if (!IsMenuCommand(id)) return false;
     if (context.running) {
         // Exit while a command runs asks it to stop; the rest wait for its end.
         if (id == kCmdExit) context.stop_requested = true;
-        return IsMenuCommand(id);
+        return true;
     }
     const bool refused = s.busy != 0;
     switch (id) {
-        case kCmdAbout: if (!refused) context.ui.ShowAbout(); return true;
+        case kCmdAbout: if (!refused) context.ui.ShowAbout(); break;
         case kCmdExit: context.ui.CloseMainWindow(); return true;
-        case kCmdSelectAll: if (!refused) MarkAll(context); return true;
-        case kCmdDeselectAll: if (!refused && s.listed_rows > 0) ResetMarks(context); return true;
-        case kCmdOpenArchive: if (!refused) OpenArchiveCommand(context); return true;
-        case kCmdArchiveInfo: if (!refused) ShowArchiveInfo(context); return true;
-        case kCmdExtractHere: if (!refused) ExtractMarkedRows(context, true); return true;
-        case kCmdCompressFile: if (!refused) CompressSingleFile(context); return true;
-        case kCmdCompressFolder: if (!refused) CompressSingleFolder(context); return true;
-        default: return false;  // 106 to 110 and 114 are no commands
+        case kCmdSelectAll: if (!refused) MarkAll(context); break;
+        case kCmdDeselectAll: if (!refused && s.listed_rows > 0) ResetMarks(context); break;
+        case kCmdOpenArchive: if (!refused) OpenArchiveCommand(context); break;
+        case kCmdArchiveInfo: if (!refused) ShowArchiveInfo(context); break;
+        case kCmdExtractHere: if (!refused) ExtractMarkedRows(context, true); break;
+        case kCmdCompressFile: if (!refused) CompressSingleFile(context); break;
+        case kCmdCompressFolder: if (!refused) CompressSingleFolder(context); break;
+        default: RunKeyCommand(context, id); break;
     }
+    UpdateTitle(context);
+    return true;
 }
 
 }  // namespace app

@@ -1,6 +1,7 @@
 // The three compress commands: the marked rows of the folder view, one chosen
 // file, one chosen folder. Each asks for its target archive, prepares the
 // buffers once, runs the core's drivers and sums up in one box.
+#include <algorithm>
 #include <cstdio>
 
 #include "app/app_internal.h"
@@ -50,8 +51,21 @@ bool OpenTargetArchive(AppContext& context, Command& command) {
     }
 }
 
-// What every compress command does before its first file.
-bool StartCompress(AppContext& context, Command& command) {
+// The archive open in the view, to add dropped files to: no dialog; its own
+// mode and block size.
+bool OpenGivenArchive(AppContext& context, Command& command, const std::string& path) {
+    AppState& s = context.state;
+    const OpenResult opened = open_or_create_archive(command, path);
+    if (opened != OpenResult::opened && opened != OpenResult::created) return false;
+    CopyText(s.archive_path, command.archive_path);
+    s.archive_view = 1;
+    s.buffer_setting = static_cast<uint8_t>(command.buffer_setting);
+    return true;
+}
+
+// What every compress command does before its first file: the target archive
+// (asked for with the save dialog, or the one given), the buffers, the clock.
+bool StartCompress(AppContext& context, Command& command, const std::string& given_archive = {}) {
     AppState& s = context.state;
     command.solid = s.solid;
     command.buffer_setting = s.buffer_setting;
@@ -59,7 +73,9 @@ bool StartCompress(AppContext& context, Command& command) {
     // A command that ends before its first file leaves the view as it was.
     const std::string archive_before = s.archive_path;
     const uint8_t view_before = s.archive_view;
-    if (!OpenTargetArchive(context, command) || !prepare_buffers(command)) {
+    const bool opened = given_archive.empty() ? OpenTargetArchive(context, command)
+                                              : OpenGivenArchive(context, command, given_archive);
+    if (!opened || !prepare_buffers(command)) {
         CopyText(s.archive_path, archive_before);
         s.archive_view = view_before;
         return false;
@@ -70,20 +86,26 @@ bool StartCompress(AppContext& context, Command& command) {
     return true;
 }
 
-// The "Added" summary: release the tables, close the progress window, show the box.
+// The "Added" summary: release the tables, close the progress window, show what
+// the core said about single files, then the box. Its text is the described one,
+// and below it whether the command was stopped and how many files failed.
 void FinishCompress(AppContext& context, Command& command, CommandReporter& reporter,
                     const AddSummary& summary) {
     AppState& s = context.state;
     s.files_processed = summary.added;
     s.processed_total = command.totals.processed_total;
     s.compressed_total = command.totals.compressed_total;
-    const std::string text = added_summary(s.files_processed, s.processed_total, s.compressed_total,
-                                           s.archive_path, ElapsedSeconds(context));
+    std::string text = added_summary(s.files_processed, s.processed_total, s.compressed_total,
+                                     s.archive_path, ElapsedSeconds(context));
+    const size_t failed = std::max<size_t>(reporter.notices().size(),
+                                           summary.skipped + (summary.failed && !summary.interrupted ? 1 : 0));
+    text += SummaryAddition(summary.interrupted || context.stop_requested, failed, reporter.notices());
     end_command(command);
     reporter.CloseWindow();
     s.compressed_total = 0;
     context.running = false;
-    context.ui.ShowMessage(text, text::kAddedCaption, kIconInformation);
+    reporter.ShowEntryNotices();
+    ShowBox(context, text, text::kAddedCaption, failed > 0 ? kIconWarning : kIconInformation);
 }
 
 // After a compress command started in the archive view, the grid lists the
@@ -148,6 +170,29 @@ void CompressMarkedRows(AppContext& context) {
     ResetMarks(context);
 }
 
+// Files and folders dropped on the view of a normal archive go into it, as the
+// Compress button adds marked rows, and the view then lists the archive anew.
+void AddToOpenArchive(AppContext& context, const std::vector<std::string>& paths) {
+    AppState& s = context.state;
+    const std::string archive = s.archive_path;
+    CommandReporter reporter(context, false);
+    Command command(Codec(context), reporter);
+    if (!StartCompress(context, command, archive)) return;
+    uint64_t total = 0;
+    for (const std::string& path : paths) total += bytes_below(path);
+    reporter.OpenWindow(s.archive_path, total);
+    AddSummary summary;
+    ParallelAdd parallel(command);
+    for (const std::string& path : paths) {
+        if (reporter.stop_requested() || summary.failed) break;
+        add_path(command, path, summary);
+    }
+    parallel.finish();
+    FinishCompress(context, command, reporter, summary);
+    CopyText(s.saved_archive_path, s.archive_path);
+    OpenArchiveIntoGrid(context, s.archive_path);
+}
+
 void CompressSingleFile(AppContext& context) {
     AppState& s = context.state;
     const bool was_archive_view = s.archive_view != 0;
@@ -164,7 +209,11 @@ void CompressSingleFile(AppContext& context) {
     CommandReporter reporter(context, false);
     Command command(Codec(context), reporter);
     if (!StartCompress(context, command)) return;
-    // No progress window: the summary is the only sign of this command.
+    // A small file needs no progress window: the summary is the only sign of the
+    // command. A large one shows its progress and can be stopped.
+    uint64_t size = 0;
+    if (platform::file_size(s.source_file, &size) && size >= kLargeSingleFile)
+        reporter.OpenWindow(s.archive_path, size);
     AddSummary summary;
     add_path(command, s.source_file, summary);
     FinishCompress(context, command, reporter, summary);

@@ -1,17 +1,22 @@
 // Message boxes and the dialogs the commands open, with the busy flag around them.
 #include "app/app_internal.h"
+#include "app/box_text.h"
 #include "app/paths.h"
 
 namespace vellum {
 namespace app {
 
+int ShowBox(AppContext& context, const std::string& text, const std::string& caption, unsigned flags) {
+    return context.ui.ShowMessage(FitForBox(text), caption, flags);
+}
+
 void Show(AppContext& context, const AppText& m, const std::string& text) {
-    context.ui.ShowMessage(m.text ? std::string(m.text) : text, m.caption, m.flags);
+    ShowBox(context, m.text ? std::string(m.text) : text, m.caption, m.flags);
 }
 
 void Show(AppContext& context, const MessageText& m, const std::string& subject) {
     const BoxText box = box_text(Message{m.id, subject});
-    context.ui.ShowMessage(box.text, box.caption, box.flags);
+    ShowBox(context, box.text, box.caption, box.flags);
 }
 
 bool StorePath(AppContext& context, char (&out)[kTextSize], const std::string& text) {

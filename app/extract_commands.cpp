@@ -1,5 +1,6 @@
 // The Extract button and "Extract here": the marked rows of the archive view,
 // into a chosen folder or into the process's current folder.
+#include <algorithm>
 #include <vector>
 
 #include "app/app_internal.h"
@@ -7,6 +8,7 @@
 #include "archive/archive_lock.h"
 #include "archive/extract.h"
 #include "archive/summary_text.h"
+#include "platform/platform.h"
 
 namespace vellum {
 namespace app {
@@ -29,19 +31,23 @@ bool ExtractAllowed(AppContext& context) {
 }
 
 // Destination with its trailing separator into the chosen folder; false when
-// there is none.
+// there is none. "Extract here" writes beside the open archive, wherever the
+// process's current folder happens to be.
 bool ChooseDestination(AppContext& context, bool here) {
     AppState& s = context.state;
     s.chosen_folder[0] = '\0';
-    const std::string folder = here ? context.ui.CurrentFolder() : ChooseFolder(context);
+    const std::string folder = here ? ArchiveFolderOf(s.archive_path) : WithTrailingSeparator(ChooseFolder(context));
     if (folder.empty()) return false;
-    return StorePath(context, s.chosen_folder, WithTrailingSeparator(folder));
+    return StorePath(context, s.chosen_folder, folder);
 }
 
+// The marked rows' byte ranges in archive order (the rows may have been sorted).
 std::vector<OffsetRange> MarkedRanges(const AppState& s) {
     std::vector<OffsetRange> ranges;
     for (uint32_t r = 0; r < s.listed_rows; ++r)
-        if (s.row_marks[r]) ranges.push_back(OffsetRange{s.row_offsets[r], s.row_offsets[r + 1]});
+        if (s.row_marks[r]) ranges.push_back(OffsetRange{s.row_offsets[r], s.row_ends[r]});
+    std::sort(ranges.begin(), ranges.end(),
+              [](const OffsetRange& a, const OffsetRange& b) { return a.from < b.from; });
     return ranges;
 }
 
@@ -59,6 +65,13 @@ uint64_t BytesToDecode(const ArchiveListing& listing, const std::vector<OffsetRa
 }
 
 }  // namespace
+
+std::string ArchiveFolderOf(const std::string& archive_path) {
+    std::string full = platform::full_path(archive_path.c_str());
+    if (full.empty()) full = archive_path;
+    const size_t last = full.find_last_of(kNativeSeparator == '\\' ? "\\/" : "/");
+    return last == std::string::npos ? std::string() : full.substr(0, last + 1);
+}
 
 void ExtractMarkedRows(AppContext& context, bool here) {
     AppState& s = context.state;
@@ -87,19 +100,24 @@ void ExtractMarkedRows(AppContext& context, bool here) {
     const std::string destination = s.chosen_folder;
     // Solid: one run from the first entry, the entries before the last marked row
     // decoded and written only when their row is marked.
-    extract_ranges(command, ranges, destination);
+    const ExtractSummary summary = extract_ranges(command, ranges, destination);
 
     s.files_processed = command.totals.files_processed;
     s.processed_total = command.totals.processed_total;
     s.compressed_total = command.totals.compressed_total;
-    const std::string text = extracted_summary(s.files_processed, s.compressed_total,
-                                               s.processed_total, s.archive_path,
-                                               ElapsedSeconds(context));
+    // The described text, the destination, and what went wrong if anything did.
+    std::string text = extracted_summary(s.files_processed, s.compressed_total, s.processed_total,
+                                         s.archive_path, ElapsedSeconds(context));
+    text += "\nDestination folder: " + destination;
+    const size_t failed = std::max<size_t>(reporter.notices().size(),
+                                           summary.damaged + summary.skipped + (summary.archive_failed ? 1 : 0));
+    text += SummaryAddition(summary.interrupted || context.stop_requested, failed, reporter.notices());
     end_command(command);  // the archive is free again while the box is up
     reporter.CloseWindow();
     s.compressed_total = 0;
     context.running = false;
-    context.ui.ShowMessage(text, text::kExtractedCaption, kIconInformation);
+    reporter.ShowEntryNotices();
+    ShowBox(context, text, text::kExtractedCaption, failed > 0 ? kIconWarning : kIconInformation);
     ResetMarks(context);
     s.chosen_folder[0] = '\0';
 }

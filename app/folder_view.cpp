@@ -21,6 +21,8 @@ bool AppendRow(AppState& s, const char* marker, uint8_t kind, int* row) {
     *row = r;
     s.row_kind[s.listed_rows] = kind;
     s.row_marks[s.listed_rows] = 0;
+    s.row_source[s.listed_rows] = s.listed_rows;
+    s.row_offsets[s.listed_rows] = s.row_ends[s.listed_rows] = 0;
     s.listed_rows += 1;
     return true;
 }
@@ -53,11 +55,18 @@ void EnumerateFolder(const std::string& folder, FolderNames* names) {
     }
 }
 
-void SetFolderColumns(CDataGrid& grid) {
-    grid.SetColumn(1, "Name", 400, 0);
-    grid.SetColumn(2, "Size", 200, 1);
-    grid.SetColumn(3, "Modified", 200, 1);
-    grid.SetColumn(4, "Other", 800, 1);
+void SetFolderColumns(AppContext& context) {
+    AppState& s = context.state;
+    s.grid.SetColumn(1, "Name", Scaled(s, 400), 0);
+    s.grid.SetColumn(2, "Size", Scaled(s, 200), 1);
+    s.grid.SetColumn(3, "Modified", Scaled(s, 200), 1);
+    s.grid.SetColumn(4, "Other", Scaled(s, 800), 1);
+}
+
+bool IsArchiveName(const std::string& name) {
+    if (name.size() < 4) return false;
+    const std::string tail = name.substr(name.size() - 4);
+    return tail[0] == '.' && (tail[1] | 0x20) == 'v' && (tail[2] | 0x20) == 'l' && (tail[3] | 0x20) == 'm';
 }
 
 void ListFolder(AppContext& context, const std::string& folder) {
@@ -110,6 +119,15 @@ void OpenFolderRow(AppContext& context, uint32_t row) {
     Relist(context, path);
 }
 
+void OpenArchiveRow(AppContext& context, uint32_t row) {
+    AppState& s = context.state;
+    char name[kTextSize];
+    s.grid.GetCellText(static_cast<int>(row), 1, name, kTextSize);
+    OpenArchivePath(context, JoinFolder(s.current_folder, name));
+}
+
+void ListFolderAgain(AppContext& context) { Relist(context, context.state.current_folder); }
+
 void OpenParentRow(AppContext& context) {
     AppState& s = context.state;
     const std::string parent = ParentFolder(s.current_folder);
@@ -121,12 +139,14 @@ void OpenParentRow(AppContext& context) {
     Relist(context, parent);
 }
 
-void ShowChosenFolder(AppContext& context) {
+void ShowChosenFolder(AppContext& context, bool keep_view) {
     AppState& s = context.state;
-    SetFolderColumns(s.grid);
+    // Asked before anything changes, so that a cancel keeps what is on view.
+    const std::string folder = ChooseFolder(context);
+    if (folder.empty() && keep_view) return;
+    SetFolderColumns(context);
     s.archive_view = 0;
     ClearRows(context);
-    const std::string folder = ChooseFolder(context);
     s.chosen_folder[0] = '\0';
     if (!folder.empty() && !StorePath(context, s.chosen_folder, WithTrailingSeparator(folder))) {
         s.grid.Refresh();

@@ -61,6 +61,8 @@ void ClearRows(AppContext& context) {
     s.listed_rows = 0;
     s.selected_count = 0;
     s.entry_count = 0;
+    s.sort_column = -1;
+    s.sort_descending = 0;
     s.grid.DeleteAllRows();
 }
 

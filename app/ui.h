@@ -155,11 +155,12 @@ public:
     virtual void SetButtonImage(ToolbarButton button, ToolbarImage image) = 0;
 
     // The progress window. Open creates it from its layout; the window keeps every line
-    // drawn (x, y in pixels of its client area, drawn over what was there, no
-    // clearing) and paints them itself, so covering and uncovering it shows the
-    // same text. Below the lines it shows a bar of done out of total bytes and a
-    // Stop button. Only one is open at a time; DrawLine and SetBar without an
-    // open window do nothing.
+    // drawn and paints them itself, so covering and uncovering it shows the same
+    // text. A line is drawn at (x, y) in pixels of its client area (given for 96
+    // dots per inch; the window scales them) and shows exactly its text: what an
+    // earlier line left to its right on that row is cleared. Below the lines it
+    // shows a bar of done out of total bytes and a Stop button. Only one is open
+    // at a time; DrawLine and SetBar without an open window do nothing.
     virtual void OpenProgress(const ProgressWindowSpec& window) = 0;
     virtual void DrawProgressLine(int x, int y, const std::string& text) = 0;
     virtual void SetProgressBar(uint64_t done, uint64_t total) = 0;
@@ -175,6 +176,9 @@ public:
 
     // Repaints the main window (after the last status line of a file).
     virtual void RepaintMain() = 0;
+
+    // The main window's title.
+    virtual void SetTitle(const std::string& title) = 0;
 
     // The processor clock in milliseconds (clock() on the desktop).
     virtual uint64_t ClockMs() = 0;

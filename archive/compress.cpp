@@ -54,6 +54,7 @@ bool tick(void* context, size_t position) {
     const uint64_t done = e.done + (position - progress->second);
     event.entry_done = e.original_size / e.passes * e.pass + done / e.passes;
     event.entry_size = e.original_size;
+    event.entry_packed = e.out.count();
     e.command.reporter.progress(event);
     return !stop_here(e);
 }

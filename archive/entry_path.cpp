@@ -1,5 +1,6 @@
 #include "archive/entry_path.h"
 
+#include "archive/name_encoding.h"
 #include "platform/platform.h"
 
 namespace vellum {
@@ -27,7 +28,18 @@ bool is_drive_start(const std::string& text) {
 std::string archive_form(const std::string& native) { return replaced(native, '/', '\\'); }
 
 std::string native_form(const std::string& archive) {
-    return kNativeSeparator == '\\' ? archive : replaced(archive, '\\', kNativeSeparator);
+    // Each name between backslashes on its own: a folder written as UTF-8 keeps its
+    // bytes even when a file below it carries a legacy name.
+    std::string native;
+    native.reserve(archive.size());
+    size_t start = 0;
+    for (;;) {
+        const size_t end = archive.find('\\', start);
+        native += name_from_archive(archive.substr(start, end == std::string::npos ? end : end - start));
+        if (end == std::string::npos) return native;
+        native += kNativeSeparator;
+        start = end + 1;
+    }
 }
 
 PathCheck check_entry_path(const std::string& folder_path, const std::string& file_name) {

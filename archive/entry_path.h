@@ -14,7 +14,8 @@ constexpr char kNativeSeparator = '\\';
 constexpr char kNativeSeparator = '/';
 #endif
 
-// The archive form of a native relative path, and the native form of an archive one.
+// The archive form of a native relative path, and the native form of an archive
+// one: its separators the system's, each name UTF-8 (name_encoding.h).
 std::string archive_form(const std::string& native);
 std::string native_form(const std::string& archive);
 

@@ -432,7 +432,7 @@ ExtractSummary extract_ranges(Command& command, const std::vector<OffsetRange>& 
                 write = false;
             }
             const std::string folder = base + native_form(h.folder_path);
-            queue.extract(entry.offset, folder, folder + h.file_name, write, base.size(), settle);
+            queue.extract(entry.offset, folder, folder + native_form(h.file_name), write, base.size(), settle);
         }
         queue.finish();
     }

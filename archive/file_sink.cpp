@@ -24,12 +24,12 @@ SinkOutcome CheckSink::finish(bool whole, Reporter& reporter) {
 
 void CheckSink::reset() { sum_ = Checksum(); }
 
-FileSink::FileSink(ExtractTree& tree, std::vector<std::string> parts, std::string name, const ExpectedFile& expected)
+TreeFileSink::TreeFileSink(ExtractTree& tree, std::vector<std::string> parts, std::string name, const ExpectedFile& expected)
     : tree_(tree), parts_(std::move(parts)), name_(std::move(name)), expected_(expected) {}
 
-FileSink::~FileSink() { drop_temporary(); }
+TreeFileSink::~TreeFileSink() { drop_temporary(); }
 
-bool FileSink::open_temporary() {
+bool TreeFileSink::open_temporary() {
     if (created_ || error_ != 0) return created_;
     int error = 0;
     file_ = platform::create_temporary_in(tree_.root(), "vellum-x-", &temporary_, &error);
@@ -42,7 +42,7 @@ bool FileSink::open_temporary() {
     return true;
 }
 
-bool FileSink::write(const uint8_t* data, size_t size) {
+bool TreeFileSink::write(const uint8_t* data, size_t size) {
     if (!open_temporary()) return false;
     if (expected_.has_checksum) sum_.update(data, size);
     if (size != 0 && std::fwrite(data, 1, size, file_) != size) {
@@ -52,7 +52,7 @@ bool FileSink::write(const uint8_t* data, size_t size) {
     return true;
 }
 
-bool FileSink::close() {
+bool TreeFileSink::close() {
     // An empty entry still makes its file.
     if (!open_temporary()) return false;
     if (std::fflush(file_) != 0) {
@@ -62,21 +62,21 @@ bool FileSink::close() {
     return true;
 }
 
-void FileSink::drop_temporary() {
+void TreeFileSink::drop_temporary() {
     if (file_) std::fclose(file_);
     file_ = nullptr;
     if (created_) platform::remove_in(tree_.root(), temporary_);
     created_ = false;
 }
 
-void FileSink::reset() {
+void TreeFileSink::reset() {
     drop_temporary();
     error_ = 0;
     create_failed_ = false;
     sum_ = Checksum();
 }
 
-bool FileSink::place(Reporter& reporter) {
+bool TreeFileSink::place(Reporter& reporter) {
     int error = 0;
     const platform::Folder* folder = nullptr;
     switch (tree_.folder(parts_, true, &folder, &error)) {
@@ -115,7 +115,7 @@ bool FileSink::place(Reporter& reporter) {
     return true;
 }
 
-SinkOutcome FileSink::finish(bool whole, Reporter& reporter) {
+SinkOutcome TreeFileSink::finish(bool whole, Reporter& reporter) {
     if (!whole) {
         drop_temporary();
         return SinkOutcome::not_written;

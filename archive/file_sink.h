@@ -16,14 +16,14 @@
 
 namespace vellum {
 
-class FileSink : public EntrySink {
+class TreeFileSink : public EntrySink {
 public:
     // `parts` and `name`: where the entry goes below the destination, native form;
     // `stored`: its stored path, for messages about the entry itself.
-    FileSink(ExtractTree& tree, std::vector<std::string> parts, std::string name, const ExpectedFile& expected);
-    ~FileSink() override;
-    FileSink(const FileSink&) = delete;
-    FileSink& operator=(const FileSink&) = delete;
+    TreeFileSink(ExtractTree& tree, std::vector<std::string> parts, std::string name, const ExpectedFile& expected);
+    ~TreeFileSink() override;
+    TreeFileSink(const TreeFileSink&) = delete;
+    TreeFileSink& operator=(const TreeFileSink&) = delete;
 
     bool write(const uint8_t* data, size_t size) override;
     bool close() override;

@@ -15,7 +15,7 @@ void JobReporter::progress(const ProgressEvent& event) {
     if (event.kind == ProgressKind::working) {
         std::lock_guard<std::mutex> lock(working_mutex_);
         if (working_.size() == kWorkingKept) working_.erase(working_.begin());
-        working_.push_back(Working{event.entry_done, event.entry_size});
+        working_.push_back(Working{event.entry_done, event.entry_size, event.entry_packed});
         return;
     }
     Item item{false, Message{}, event.name, event.kind, event.entry_done, event.entry_size, event.written};
@@ -209,6 +209,7 @@ void OrderedPool::relay_working(Slot& oldest) {
         ProgressEvent event{ProgressKind::working, oldest.job->name, main_.totals};
         event.entry_done = w.done;
         event.entry_size = w.size;
+        event.entry_packed = w.packed;
         main_.reporter.progress(event);
         ask_front_end();  // one thread asks at every progress report of the codec
     }

@@ -47,6 +47,7 @@ public:
     struct Working {
         uint64_t done;
         uint64_t size;
+        uint64_t packed;
     };
     // The `working` events given since the last call, oldest first (at most the
     // last kWorkingKept of them). Any thread.

@@ -107,6 +107,7 @@ struct ProgressEvent {
     const CommandTotals& totals;
     uint64_t entry_done = 0;  // bytes of the current file done so far
     uint64_t entry_size = 0;
+    uint64_t entry_packed = 0;  // adding: bytes of its record made so far (working events)
     bool written = true;      // extracting: false when the entry was only decoded
 };
 

@@ -20,7 +20,9 @@ windows() { wine "$BIN/wintool.exe" list 2>/dev/null | tr -d '\r'; }
 has_window() { windows | awk -F'\t' -v t="$1" '$1 == "top" && $4 == 1 && $6 == t { f = 1 } END { exit !f }'; }
 wait_window() { for _ in $(seq 1 600); do has_window "$1" && return 0; sleep 0.05; done; return 1; }
 box_text() { windows | awk -F'\t' -v t="$1" '$1 == "top" { i = ($4 == 1 && $6 == t) } $1 == "child" && i && $5 == "Static" && $6 != "" { print $6 }'; }
-main_window() { xdotool search --onlyvisible --name '^Vellum$' 2>/dev/null | head -1; }
+# The main window's title names what it shows: "Vellum - C:\in".
+main_window() { xdotool search --onlyvisible --name '^Vellum( - .*)?$' 2>/dev/null | head -1; }
+wait_main() { for _ in $(seq 1 600); do [ -n "$(main_window)" ] && return 0; sleep 0.05; done; return 1; }
 focus_main() { xdotool mousemove --window "$(main_window)" 400 300; sleep 0.2; }
 menu() { focus_main; xdotool key "alt+$1"; sleep 0.4; for _ in $(seq 1 "$2"); do xdotool key Down; sleep 0.1; done; xdotool key Return; }
 press_button() { xdotool mousemove --window "$(main_window)" $((50 + 90 * $1)) 72 click 1; }
@@ -63,7 +65,7 @@ echo "vellumc.exe (Wine) extract: $(awk -v a="$t" -v b="$(now)" 'BEGIN { printf 
 ( cd "$WORK" && exec wine "$BIN/vellum.exe" ) >/dev/null 2>&1 &
 APP=$!
 choose_folder "$WORK/in"
-wait_window Vellum; sleep 1
+wait_main; sleep 1
 menu c 0; sleep 0.3
 press_button 0
 file_dialog "Save As" "$(winepath -w "$WORK/window.vlm")"

@@ -50,7 +50,7 @@ bool needs_listing(const Options& options) {
 
 // Where an entry lands below the destination.
 std::string output_path_of(const std::string& destination, const ListingEntry& entry) {
-    return with_separator(destination) + native_form(entry.folder_path) + entry.file_name;
+    return with_separator(destination) + native_form(entry.folder_path) + native_form(entry.file_name);
 }
 
 // Leaves out the entries whose output already exists, saying so.

@@ -10,6 +10,7 @@
 #include "cli/help.h"
 #include "cli/interrupt.h"
 #include "cli/session.h"
+#include "cli/terminal.h"
 
 #ifndef VELLUM_VERSION
 #define VELLUM_VERSION "unknown"
@@ -37,6 +38,7 @@ int run(Session& session, const Options& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    use_utf8_output();
     const std::vector<std::string> args(argv + 1, argv + argc);
     if (args.empty()) {
         std::fputs(help_text(CommandName::none), stderr);

@@ -1,6 +1,7 @@
 #include "cli/terminal.h"
 
 #ifdef _WIN32
+#include <windows.h>
 #include <io.h>
 #else
 #include <unistd.h>
@@ -14,6 +15,12 @@ bool is_terminal(FILE* stream) {
     return _isatty(_fileno(stream)) != 0;
 #else
     return isatty(fileno(stream)) != 0;
+#endif
+}
+
+void use_utf8_output() {
+#ifdef _WIN32
+    SetConsoleOutputCP(CP_UTF8);
 #endif
 }
 

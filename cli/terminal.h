@@ -9,5 +9,8 @@ namespace cli {
 // True when the stream is an interactive terminal (a console on Windows).
 bool is_terminal(FILE* stream);
 
+// Names go out as UTF-8: a Windows console is told to show them so.
+void use_utf8_output();
+
 }  // namespace cli
 }  // namespace vellum

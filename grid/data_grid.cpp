@@ -370,6 +370,17 @@ void CDataGrid::SortByColumn(int column) {
   Repaint(*record, true);
 }
 
+int CDataGrid::ReorderRows(const std::vector<int>& order) {
+  DataGridRecord* record = Record();
+  if (!record) return 0;
+  NotifyGridParent(*record, NotifySortBegin);
+  if (!(record = Record())) return 0;
+  const int moved = ReorderRowsAt(*record, order);
+  NotifyGridParent(*record, NotifySortEnd);
+  if ((record = Record())) Repaint(*record, true);
+  return moved;
+}
+
 void CDataGrid::SetHeaderFont(const GridLogFont& font) {
   DataGridRecord* record = Record();
   if (!record) return;

@@ -6,6 +6,8 @@
 #include "grid/grid_geometry.h"
 #include "grid/grid_types.h"
 
+#include <vector>
+
 // Scroll request codes; the same values as the window system's SB_ codes.
 enum GridScrollCode {
   GridLineUp = 0,     // also line left
@@ -55,6 +57,11 @@ class CDataGrid {
   void EnsureVisible();
   void SetCompareFunction(GridCompareFunction compare);
   void SortByColumn(int column);
+  // Whole rows into the order given (order[k]: the present index of the row for
+  // place k), as a sort the owner worked out itself; the focus follows its row.
+  // Sends NotifySortBegin and NotifySortEnd and repaints. 0 when order is not a
+  // permutation of the rows.
+  int ReorderRows(const std::vector<int>& order);
   void SetHeaderFont(const GridLogFont& font);
   void SetCellFont(const GridLogFont& font);
   void GetHeaderFont(GridLogFont* font) const;

@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -234,4 +235,21 @@ void RefocusAfterSort(DataGridRecord& record) {
       return;
     }
   }
+}
+
+int ReorderRowsAt(DataGridRecord& record, const std::vector<int>& order) {
+  if (order.size() != static_cast<size_t>(record.rowCount)) return 0;
+  std::vector<int> place(order.size(), -1);  // new place of each present row
+  for (size_t k = 0; k < order.size(); ++k) {
+    const int from = order[k];
+    if (from < 0 || from >= record.rowCount || place[from] >= 0) return 0;
+    place[from] = static_cast<int>(k);
+  }
+  std::vector<DataGridRow> rows;
+  rows.reserve(order.size());
+  for (int from : order) rows.push_back(std::move(record.rows[from]));
+  record.rows.swap(rows);
+  if (HasFocusRow(record)) record.focusRow = place[record.focusRow];
+  if (record.clickedRow >= 0 && record.clickedRow < record.rowCount) record.clickedRow = place[record.clickedRow];
+  return 1;
 }

@@ -32,5 +32,9 @@ int MoveFocusLeftAt(DataGridRecord& record);
 
 // Ascending heap sort of whole rows by the texts of one column. Not stable.
 void HeapSortRows(DataGridRecord& record, int column, GridCompareFunction compare);
+// Puts whole rows in the order given: order[k] is the present index of the row
+// that goes to place k. The focus stays on its row. 0, and nothing changed, when
+// order is not a permutation of the rows.
+int ReorderRowsAt(DataGridRecord& record, const std::vector<int>& order);
 // After a sort: the first selected row becomes the focus row, if any.
 void RefocusAfterSort(DataGridRecord& record);

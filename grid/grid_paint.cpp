@@ -2,6 +2,7 @@
 // surface; the screen receives the finished picture in one BitBlt.
 #include "grid/grid_registry.h"
 #include "grid/grid_win32.h"
+#include "platform/wide_text.h"
 
 namespace {
 
@@ -9,14 +10,17 @@ constexpr UINT kTextFlags = DT_VCENTER | DT_SINGLELINE | DT_WORD_ELLIPSIS;
 
 RECT ToRect(const GridRect& r) { return {r.left, r.top, r.right, r.bottom}; }
 
+// Cell texts and titles are UTF-8; the system draws them from UTF-16, so every
+// character is drawn as itself whatever the process's code page.
 void DrawGridText(HDC dc, const char* text, RECT rc, UINT format) {
   DRAWTEXTPARAMS params{};
   params.cbSize = sizeof params;  // 20
   params.iTabLength = 0;
   params.iLeftMargin = 5;
   params.iRightMargin = 5;
+  std::wstring wide = vellum::utf8_to_wide(text);
   // Without DT_MODIFYSTRING the text is only read.
-  DrawTextExA(dc, const_cast<char*>(text), -1, &rc, format | kTextFlags, &params);
+  DrawTextExW(dc, &wide[0], static_cast<int>(wide.size()), &rc, format | kTextFlags, &params);
 }
 
 // Fills and outlines with the pen already selected (grid line or white).

@@ -5,6 +5,7 @@
 #include "grid/grid_model.h"
 #include "grid/grid_registry.h"
 #include "grid/grid_win32.h"
+#include "platform/wide_text.h"
 
 namespace {
 
@@ -44,7 +45,8 @@ void CreateDrawingObjects(HWND parent, DataGridRecord& record) {
 }
 
 void CreateEditor(HWND grid, HINSTANCE instance, DataGridRecord& record) {
-  record.editorWindow = CreateWindowExA(0, "EDIT", "", WS_CHILD | WS_CLIPSIBLINGS | ES_AUTOHSCROLL,
+  // A Unicode edit control: the cell texts it shows and returns are UTF-8.
+  record.editorWindow = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_CLIPSIBLINGS | ES_AUTOHSCROLL,
                                         0, 0, 100, 20, grid, nullptr, instance, nullptr);
   SendMessageA(record.editorWindow, WM_SETFONT, reinterpret_cast<WPARAM>(record.cellFont), TRUE);
 }
@@ -82,12 +84,12 @@ void FollowEditor(const DataGridRecord& record) {
 
 // Closes the editor and stores its text in the focus cell.
 void CommitEditor(HWND hwnd, DataGridRecord& record) {
-  char text[kEditorTextSize];
-  text[0] = '\0';
-  SendMessageA(record.editorWindow, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+  wchar_t text[kEditorTextSize];
+  text[0] = L'\0';
+  SendMessageW(record.editorWindow, WM_GETTEXT, kEditorTextSize, reinterpret_cast<LPARAM>(text));
   ShowWindow(record.editorWindow, SW_HIDE);
   record.editing = 0;
-  SetCellText(hwnd, record.focusRow, record.focusColumn, text);
+  SetCellText(hwnd, record.focusRow, record.focusColumn, vellum::wide_to_utf8(text).c_str());
   NotifyGridParent(record, NotifyCellEdited);
 }
 
@@ -366,7 +368,7 @@ int CDataGrid::EditFocusCell() {
   record->editorRight = cell.right;
   record->editorBottom = cell.bottom;
   const std::string& text = record->rows[record->focusRow].cells[record->focusColumn];
-  SetWindowTextA(record->editorWindow, text.c_str());
+  SetWindowTextW(record->editorWindow, vellum::utf8_to_wide(text).c_str());
   record->editing = 1;
   FollowEditor(*record);
   return 1;

@@ -1,6 +1,8 @@
 // Files and folders: the one seam between the core and the operating system.
 // Every function returns a plain result; none of them prints or throws.
-// Paths are 8-bit texts in the system's code page.
+// Paths are 8-bit texts: UTF-8 on Windows, whatever the code page of the process
+// (the Win32 side speaks UTF-16 to the system, and paths of any length work
+// there); the bytes the file system uses elsewhere.
 #pragma once
 
 #include <cstdint>
@@ -102,6 +104,11 @@ FILE* create_new_file(const char* path);
 
 // The running process's number, to tell the names two processes make apart.
 uint64_t process_number();
+
+// text, read in the system's legacy 8-bit code page (the one programs used for
+// names before UTF-8), as UTF-8. False where the system has no such code page;
+// the caller then chooses one.
+bool legacy_to_utf8(const std::string& text, std::string* utf8);
 
 // --- locks between commands ----------------------------------------------------
 

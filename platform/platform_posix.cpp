@@ -210,6 +210,9 @@ FILE* create_new_file(const char* path) {
 
 uint64_t process_number() { return static_cast<uint64_t>(getpid()); }
 
+// Names here are the file system's bytes; no code page belongs to the system.
+bool legacy_to_utf8(const std::string&, std::string*) { return false; }
+
 // flock, not fcntl: its lock belongs to the open file, so closing some other
 // stream of the same file in this process does not drop it.
 LockResult lock_file(FILE* file, bool exclusive) {

@@ -1,8 +1,13 @@
-// Win32 implementation of the platform seam (ANSI entry points: names are 8-bit
-// texts of the system's code page).
+// Win32 implementation of the platform seam. Paths come in and names go out as
+// UTF-8; the system is asked through its wide (UTF-16) entry points, so every
+// name a user can have works whatever the process's code page, and a path of
+// MAX_PATH characters or more is handed over in the \\?\ form, which has no such
+// limit.
 #include "platform/platform.h"
 
 #include <windows.h>
+
+#include "platform/wide_text.h"
 
 #include <fcntl.h>
 #include <io.h>
@@ -12,9 +17,50 @@
 
 namespace vellum {
 namespace platform {
+namespace {
+
+std::wstring wide(const char* text) { return utf8_to_wide(text); }
+std::string narrow(const wchar_t* text) { return wide_to_utf8(text); }
+
+// The absolute form of a wide path: "." and ".." resolved, slashes made
+// backslashes, against the current folder when relative. Empty on failure.
+std::wstring full_wide(const std::wstring& path) {
+    const DWORD needed = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (needed == 0) return std::wstring();
+    std::wstring out(needed, L'\0');
+    const DWORD length = GetFullPathNameW(path.c_str(), needed, &out[0], nullptr);
+    if (length == 0 || length >= needed) return std::wstring();
+    out.resize(length);
+    return out;
+}
+
+// CreateDirectoryW takes at most MAX_PATH - 12 characters in the plain form, the
+// other calls MAX_PATH - 1; from there on the \\?\ form is used. That form is
+// taken literally by the system, so it is made from the full path.
+constexpr size_t kPlainPathLimit = MAX_PATH - 12;
+
+bool is_absolute(const std::wstring& path) {
+    return (path.size() >= 3 && path[1] == L':' && (path[2] == L'\\' || path[2] == L'/')) ||
+           path.compare(0, 2, L"\\\\") == 0;
+}
+
+std::wstring system_path(const char* path) {
+    std::wstring w = wide(path);
+    if (w.compare(0, 4, L"\\\\?\\") == 0 || (is_absolute(w) && w.size() < kPlainPathLimit)) return w;
+    // A relative path counts with the current folder in front of it.
+    std::wstring full = full_wide(w);
+    if (full.size() < kPlainPathLimit) return w;
+    if (full.compare(0, 4, L"\\\\?\\") == 0) return full;
+    if (full.compare(0, 2, L"\\\\") == 0) return L"\\\\?\\UNC\\" + full.substr(2);  // \\server\share
+    return L"\\\\?\\" + full;
+}
+
+DWORD attributes_of(const char* path) { return GetFileAttributesW(system_path(path).c_str()); }
+
+}  // namespace
 
 FILE* open_file(const char* path, const char* mode) {
-    return std::fopen(path, mode);
+    return _wfopen(system_path(path).c_str(), wide(mode).c_str());
 }
 
 // Only disk files: a name such as CON or a pipe would block a read.
@@ -24,7 +70,7 @@ FILE* open_regular_file(const char* path, bool* special) {
         *special = !is_folder(path);
         return nullptr;
     }
-    FILE* file = std::fopen(path, "rb");
+    FILE* file = open_file(path, "rb");
     if (file == nullptr) return nullptr;
     const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
     if (GetFileType(handle) != FILE_TYPE_DISK) {
@@ -53,33 +99,31 @@ bool tell(FILE* file, uint64_t* position) {
 
 bool file_size(const char* path, uint64_t* size) {
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data)) return false;
+    if (!GetFileAttributesExW(system_path(path).c_str(), GetFileExInfoStandard, &data)) return false;
     if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return false;
     *size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
     return true;
 }
 
 bool is_folder(const char* path) {
-    DWORD attributes = GetFileAttributesA(path);
+    DWORD attributes = attributes_of(path);
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
 std::string full_path(const char* path) {
-    char buffer[MAX_PATH * 4];
-    const DWORD length = GetFullPathNameA(path, sizeof buffer, buffer, nullptr);
-    if (length == 0 || length >= sizeof buffer) return std::string();
-    return std::string(buffer, length);
+    const std::wstring full = full_wide(wide(path));
+    return full.empty() ? std::string() : narrow(full.c_str());
 }
 
 ItemKind item_kind(const char* path) {
-    const DWORD attributes = GetFileAttributesA(path);
+    const DWORD attributes = attributes_of(path);
     if (attributes == INVALID_FILE_ATTRIBUTES) return ItemKind::file;
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) return ItemKind::folder;
     return (attributes & FILE_ATTRIBUTE_DEVICE) ? ItemKind::special : ItemKind::file;
 }
 
 bool create_folder(const char* path) {
-    if (CreateDirectoryA(path, nullptr)) return true;
+    if (CreateDirectoryW(system_path(path).c_str(), nullptr)) return true;
     return GetLastError() == ERROR_ALREADY_EXISTS && is_folder(path);
 }
 
@@ -87,30 +131,30 @@ bool list_folder(const char* path, std::vector<FolderItem>* items) {
     items->clear();
     std::string pattern = path;
     if (!pattern.empty() && pattern.back() != '\\' && pattern.back() != '/') pattern += '\\';
-    pattern += "*.*";
-    WIN32_FIND_DATAA found;
-    HANDLE find = FindFirstFileA(pattern.c_str(), &found);
+    pattern += "*";
+    WIN32_FIND_DATAW found;
+    HANDLE find = FindFirstFileW(system_path(pattern.c_str()).c_str(), &found);
     if (find == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_FILE_NOT_FOUND;
     do {
-        if (std::strcmp(found.cFileName, ".") == 0 || std::strcmp(found.cFileName, "..") == 0) continue;
+        if (std::wcscmp(found.cFileName, L".") == 0 || std::wcscmp(found.cFileName, L"..") == 0) continue;
         FolderItem item;
-        item.name = found.cFileName;
+        item.name = narrow(found.cFileName);
         item.is_folder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
         item.kind = item.is_folder ? ItemKind::folder
                     : (found.dwFileAttributes & FILE_ATTRIBUTE_DEVICE) ? ItemKind::special
                                                                          : ItemKind::file;
         items->push_back(item);
-    } while (FindNextFileA(find, &found));
+    } while (FindNextFileW(find, &found));
     FindClose(find);
     return true;
 }
 
 bool replace_file(const char* from, const char* to) {
-    return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING) != 0;
+    return MoveFileExW(system_path(from).c_str(), system_path(to).c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
 }
 
 bool remove_file(const char* path) {
-    return DeleteFileA(path) != 0;
+    return DeleteFileW(system_path(path).c_str()) != 0;
 }
 
 // Committed pages read as zero and take memory only once touched.
@@ -135,7 +179,7 @@ bool truncate_file(FILE* file, uint64_t length) {
 // Identity of any file or folder; `want_folder` restricts it to folders.
 static bool identify(const char* path, FolderId* id, bool want_folder) {
     // FILE_FLAG_BACKUP_SEMANTICS is what lets CreateFile open a folder.
-    HANDLE handle = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+    HANDLE handle = CreateFileW(system_path(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                 nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return false;
     BY_HANDLE_FILE_INFORMATION info;
@@ -165,30 +209,48 @@ bool stream_id(FILE* file, FolderId* id) {
 }
 
 bool is_link(const char* path) {
-    const DWORD attributes = GetFileAttributesA(path);
+    const DWORD attributes = attributes_of(path);
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 
 FILE* create_new_file(const char* path) {
     // CREATE_NEW fails on any existing name, a link included.
-    HANDLE handle = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+    const std::wstring name = system_path(path);
+    HANDLE handle = CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                 nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return nullptr;
     const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDWR | _O_BINARY);
     if (fd < 0) {
         CloseHandle(handle);
-        DeleteFileA(path);
+        DeleteFileW(name.c_str());
         return nullptr;
     }
     FILE* file = _fdopen(fd, "w+b");
     if (file == nullptr) {
         _close(fd);
-        DeleteFileA(path);
+        DeleteFileW(name.c_str());
     }
     return file;
 }
 
 uint64_t process_number() { return GetCurrentProcessId(); }
+
+// The code page of the system's locale for 8-bit text, whatever code page this
+// process was given (a program that declares UTF-8 gets 65001 from GetACP).
+bool legacy_to_utf8(const std::string& text, std::string* utf8) {
+    UINT code_page = 0;
+    if (GetLocaleInfoW(LOCALE_SYSTEM_DEFAULT, LOCALE_IDEFAULTANSICODEPAGE | LOCALE_RETURN_NUMBER,
+                       reinterpret_cast<LPWSTR>(&code_page), sizeof code_page / sizeof(WCHAR)) == 0 ||
+        code_page == 0 || code_page == CP_UTF8)
+        code_page = 1252;
+    const int size = static_cast<int>(text.size());
+    const int length = MultiByteToWideChar(code_page, 0, text.data(), size, nullptr, 0);
+    if (length <= 0) return text.empty() ? (utf8->clear(), true) : false;
+    std::wstring converted(static_cast<size_t>(length), L'\0');
+    MultiByteToWideChar(code_page, 0, text.data(), size, &converted[0], length);
+    *utf8 = narrow(converted.c_str());
+    return true;
+}
 
 // Byte-range locks are mandatory here, so the lock sits on one byte far beyond
 // any data: it keeps out other lockers and never a read or write of the file.

@@ -36,6 +36,15 @@
 #define IDM_FIRST 104            // ids from IDM_FIRST to IDM_LAST select a menu command
 #define IDM_LAST 118
 
+// Keys of the main window without a menu item (accelerator table 109; Ctrl+A
+// sends IDM_SELECT_ALL).
+#define IDK_OPEN_FOCUSED 130     // Enter: open the focused folder row or .vlm row
+#define IDK_PARENT_FOLDER 131    // Backspace: the parent folder
+#define IDK_DELETE 132           // Delete: the Delete button, in the archive view
+#define IDK_LIST_AGAIN 133       // F5: list the folder or the archive again
+#define IDK_FIRST 130
+#define IDK_LAST 133
+
 // Controls of the main window.
 #define IDC_TOOLBAR_BUTTON 1     // all eight toolbar buttons; told apart by their handles
 #define IDC_FILLER_BUTTON 0

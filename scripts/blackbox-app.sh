@@ -22,8 +22,10 @@ passed=0
 failed=0
 APP=
 
+DPI_SET=0
 cleanup() {
   [ -n "$APP" ] && kill "$APP" 2>/dev/null
+  [ "$DPI_SET" = 1 ] && wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 96 /f >/dev/null 2>&1
   rm -rf "$WORK"
 }
 trap cleanup EXIT
@@ -45,36 +47,43 @@ finish() {
 
 winpath() { winepath -w "$1" 2>/dev/null; }
 windows() { wine "$BIN/wintool.exe" list 2>/dev/null | tr -d '\r'; }
-# Waits up to 20 s for a visible top-level window with exactly this title.
+# A title: exactly this one; the main window's "Vellum" also stands for
+# "Vellum - " and what the window shows.
+TITLE_AWK='function is(text, t) { return text == t || (t == "Vellum" && index(text, "Vellum - ") == 1) }'
+# Waits up to 20 s for a visible top-level window with this title.
 has_window() {
-  windows | awk -F'\t' -v t="$1" '$1 == "top" && $4 == 1 && $6 == t { f = 1 } END { exit !f }'
+  windows | awk -F'\t' -v t="$1" "$TITLE_AWK"' $1 == "top" && $4 == 1 && is($6, t) { f = 1 } END { exit !f }'
 }
 wait_window() {
   for _ in $(seq 1 100); do
-    windows | awk -F'\t' -v t="$1" '$1 == "top" && $4 == 1 && $6 == t { f = 1 } END { exit !f }' && return 0
+    has_window "$1" && return 0
     sleep 0.2
   done
   return 1
 }
 gone_window() {
   for _ in $(seq 1 100); do
-    windows | awk -F'\t' -v t="$1" '$1 == "top" && $4 == 1 && $6 == t { f = 1 } END { exit f }' && return 0
+    has_window "$1" || return 0
     sleep 0.2
   done
   return 1
 }
 # The texts of the children of the visible top-level window with this title.
 child_texts() {
-  windows | awk -F'\t' -v t="$1" '$1 == "top" { inside = ($4 == 1 && $6 == t) } $1 == "child" && inside { print $6 }'
+  windows | awk -F'\t' -v t="$1" "$TITLE_AWK"' $1 == "top" { inside = ($4 == 1 && is($6, t)) } $1 == "child" && inside { print $6 }'
 }
 child_rect() {  # TITLE CLASS: the first such child's x,y,width,height
-  windows | awk -F'\t' -v t="$1" -v c="$2" '$1 == "top" { inside = ($4 == 1 && $6 == t) }
+  windows | awk -F'\t' -v t="$1" -v c="$2" "$TITLE_AWK"' $1 == "top" { inside = ($4 == 1 && is($6, t)) }
     $1 == "child" && inside && $5 == c { print $7; exit }'
 }
+main_title() { windows | awk -F'\t' "$TITLE_AWK"' $1 == "top" && $4 == 1 && is($6, "Vellum") { print $6; exit }'; }
+main_rect() { windows | awk -F'\t' "$TITLE_AWK"' $1 == "top" && $4 == 1 && is($6, "Vellum") { print $7; exit }'; }
+# How many visible boxes with this title are up now.
+count_windows() { windows | awk -F'\t' -v t="$1" '$1 == "top" && $4 == 1 && $6 == t { n++ } END { print n + 0 }'; }
 box_says() {  # TITLE TEXT-PREFIX: a box with this title shows a text starting so
   wait_window "$1" && child_texts "$1" | grep -qF -- "$2"
 }
-main_window() { xdotool search --onlyvisible --name '^Vellum$' 2>/dev/null | head -1; }
+main_window() { xdotool search --onlyvisible --name '^Vellum( - .*)?$' 2>/dev/null | head -1; }
 focus_main() { xdotool mousemove --window "$(main_window)" 400 300; sleep 0.2; }
 menu() {  # KEY DOWNS: the popup of ALT+KEY, DOWNS times down, Return
   focus_main
@@ -111,16 +120,41 @@ choose_folder() {
   done
   xdotool key Return; sleep 0.5
 }
-shot() { import -window root "$ART/$1.png" 2>/dev/null; }
+# The screen's top left 1024 x 768, where the windows are (the screen is larger
+# for the window at 144 dpi).
+shot() { import -window root -crop 1024x768+0+0 "$ART/$1.png" 2>/dev/null; }
 crop_toolbar() { import -window root -crop 730x110+0+0 "$ART/$1.png" 2>/dev/null; }
 same_files() {  # FOLDER-A FOLDER-B NAME...
   local a=$1 b=$2
   shift 2
   for n in "$@"; do cmp -s "$a/$n" "$b/$n" || { echo "  differs: $n"; return 1; }; done
 }
+same_tree() { diff -r "$1" "$2" >/dev/null || { diff -r "$1" "$2" | head -5; return 1; }; }
+# The first row of the grid (client 5,74 at 96 dpi, below the header): a click
+# makes it the focus row, then the Select button marks it.
+click_first_row() { xdotool mousemove --window "$(main_window)" 150 145 click 1; sleep 0.3; }
+NATIVE=$(cd "$(dirname "$0")/.." && pwd)/build/cli/vellum
+native() { "$NATIVE" "$@"; }
 
 # --- the files ------------------------------------------------------------------
-mkdir -p "$WORK/src/sub" "$WORK/my archives" "$WORK/here" "$WORK/big"
+mkdir -p "$WORK/src/sub" "$WORK/my archives" "$WORK/here" "$WORK/big" "$WORK/elsewhere" "$WORK/two"
+# Names in Latin, Greek, Japanese and emoji, in a folder named in two scripts.
+UNI="Ελληνικά 日本語"
+mkdir -p "$WORK/uni/$UNI/κάτω" "$WORK/rev" "$WORK/long-out"
+printf 'latin\n' >"$WORK/uni/$UNI/café é.txt"
+printf 'greek\n' >"$WORK/uni/$UNI/Ελληνικά.txt"
+printf 'japanese\n' >"$WORK/uni/$UNI/日本語.txt"
+printf 'emoji\n' >"$WORK/uni/$UNI/κάτω/😀 smile.txt"
+# A folder tree whose deepest file lies more than 300 characters below WORK.
+deep="$WORK/long/deep"
+for letter in a b c d e f g h; do
+  [ ${#deep} -ge $((${#WORK} + 300)) ] && break
+  deep="$deep/$(printf "$letter%.0s" $(seq 1 40))-λ"
+done
+mkdir -p "$deep"
+printf 'at the bottom\n' >"$deep/日本語.txt"
+printf 'one\n' >"$WORK/two/one.txt"
+printf 'two\n' >"$WORK/two/two.txt"
 names=(alice29.txt html geo.protodata)
 for n in "${names[@]}"; do
   if [ -f "$CORPUS/$n" ]; then cp "$CORPUS/$n" "$WORK/src/$n"; else head -c 100000 /dev/urandom | base64 >"$WORK/src/$n"; fi
@@ -132,7 +166,8 @@ head -c 34000000 /dev/urandom | base64 >"$WORK/big/large.txt"
 # --best: the desktop program must read entries of any class the search chose.
 (cd "$WORK/src" && wine "$BIN/vellumc.exe" -q add --best "../my archives/start.vlm" "${names[@]}") >/dev/null 2>&1
 (cd "$WORK/src" && wine "$BIN/vellumc.exe" -q add ../other.vlm html) >/dev/null 2>&1
-check "archives made by vellumc.exe" test -s "$WORK/my archives/start.vlm" -a -s "$WORK/other.vlm"
+(cd "$WORK/two" && wine "$BIN/vellumc.exe" -q add ../elsewhere/two.vlm one.txt two.txt) >/dev/null 2>&1
+check "archives made by vellumc.exe" test -s "$WORK/my archives/start.vlm" -a -s "$WORK/other.vlm" -a -s "$WORK/elsewhere/two.vlm"
 
 # --- start with a quoted archive path: the archive view, no chooser --------------
 # Wine quotes an argument that holds a blank, as a shell does for a document path.
@@ -147,20 +182,24 @@ sleep 0.5
 check "no folder chooser with an archive argument" \
   bash -c "! wine '$BIN/wintool.exe' list 2>/dev/null | grep -q 'Browse for Folder'"
 check "main window 730 x 600 at 0,0" \
-  test "$(windows | awk -F'\t' '$1 == "top" && $6 == "Vellum" { print $7; exit }')" = "0,0,730,600"
+  test "$(main_rect)" = "0,0,730,600"
+check "the title names the archive" test "$(main_title)" = "Vellum - start.vlm"
 menu c 2   # Get Archive Info
 check "info box counts the archive's entries" box_says Info "detected 3 files in Archive"
 answer
 
-# --- mark rows and "Extract here": the files come back next to the start folder ---
+# --- mark rows and "Extract here": the files come back beside the archive --------
 menu c 0   # Select   All
 sleep 0.3
 shot archive-view-marked
 menu c 3   # Extract here
 check "extract summary box" box_says "DECOMPRESSION COMPLETED" "Extracted 3 files "
+check "the summary names the folder beside the archive" \
+  box_says "DECOMPRESSION COMPLETED" "Destination folder: $(winpath "$WORK/my archives")"
 shot summary-box
 answer
-check "extract here reproduces the files" same_files "$WORK/src" "$WORK/here" "${names[@]}"
+check "extract here reproduces the files beside the archive" same_files "$WORK/src" "$WORK/my archives" "${names[@]}"
+check "nothing written into the folder the program started in" test -z "$(ls -A "$WORK/here")"
 
 # --- the About box through ALT+? and ALT+/ ----------------------------------------
 focus_main
@@ -173,6 +212,31 @@ focus_main
 xdotool key alt+slash
 check "ALT+/ opens the About box" wait_window About
 answer
+
+# --- "Extract here" after typing the full path of an archive elsewhere -------------
+menu f 0   # Open Archive
+file_dialog Open "$(winpath "$WORK/elsewhere/two.vlm")"
+check "the title names the archive opened" test "$(main_title)" = "Vellum - two.vlm"
+menu c 0
+menu c 3
+check "extract here after a typed path: summary" box_says "DECOMPRESSION COMPLETED" "Extracted 2 files "
+answer
+check "extract here after a typed path writes beside the archive" same_files "$WORK/two" "$WORK/elsewhere" one.txt two.txt
+check "and nowhere else" test -z "$(ls -A "$WORK/here")"
+
+# --- one Delete, one box ----------------------------------------------------------
+click_first_row
+press_button 2   # Select
+shot delete-marked
+press_button 5   # Delete
+check "Delete shows DELETED" box_says NOTICE "DELETED"
+shot deleted-box
+answer
+sleep 2
+check "no second DELETED box" test "$(count_windows NOTICE)" = 0
+if [ -x "$NATIVE" ]; then
+  check "the archive holds the other entry" test "$(native list "$WORK/elsewhere/two.vlm" --json | grep -c '"file_name"')" = 1
+fi
 
 # --- open an archive through the real open dialog ---------------------------------
 menu f 0   # Open Archive
@@ -189,7 +253,6 @@ check "compress summary box" box_says NOTICE "Added 1 files  152089 bytes to "
 answer
 (cd "$WORK/src" && wine "$BIN/vellumc.exe" -q add ../reference.vlm alice29.txt) >/dev/null 2>&1
 check "vellum.exe and vellumc.exe write the same archive" cmp -s "$WORK/single.vlm" "$WORK/reference.vlm"
-NATIVE=$(cd "$(dirname "$0")/.." && pwd)/build/cli/vellum
 if [ -x "$NATIVE" ]; then
   (cd "$WORK/src" && "$NATIVE" -q add ../native.vlm alice29.txt)
   check "vellum.exe and the Linux vellum write the same archive" cmp -s "$WORK/single.vlm" "$WORK/native.vlm"
@@ -252,12 +315,73 @@ for _ in 1 2 3 4 5; do
   sleep 0.3
   has_window "Vellum Dialog" || break
   ask "Vellum Dialog"
-  ask Vellum
+  ask "Vellum - *"
 done
 check "both windows answer during the compress ($answered of $asked)" test "$answered" -eq "$asked" -a "$asked" -gt 0
 if has_window "Vellum Dialog"; then shot progress-window; fi
 check "large compress summary" box_says NOTICE "Added 1 files  "
 answer
+
+# --- names in four scripts: the window compresses, Linux vellum extracts -----------
+press_button 3   # Drive
+choose_folder "$WORK/uni"
+sleep 0.5
+check "the title names the folder" test "$(main_title)" = "Vellum - $(winpath "$WORK/uni")"
+shot unicode-folder-view
+# Into the folder named in two scripts with Enter on its row, back with Backspace.
+xdotool mousemove --window "$(main_window)" 150 162 click 1; sleep 0.3
+xdotool key Return; sleep 0.5
+check "Enter opens the focused folder row" test "$(main_title)" = "Vellum - $(winpath "$WORK/uni/$UNI")"
+shot unicode-names
+xdotool key BackSpace; sleep 0.5
+check "Backspace goes to the parent folder" test "$(main_title)" = "Vellum - $(winpath "$WORK/uni")"
+menu c 0
+press_button 0
+file_dialog "Save As" "$(winpath "$WORK/uni.vlm")"
+check "compressing a folder of Unicode names" box_says NOTICE "Added 4 files  "
+answer
+if [ -x "$NATIVE" ]; then
+  native -q extract "$WORK/uni.vlm" -o "$WORK/uni-linux"
+  check "Linux vellum extracts the window's names as they were" same_tree "$WORK/uni" "$WORK/uni-linux"
+  # The other way: Linux vellum compresses, the window extracts beside the archive.
+  (cd "$WORK/uni" && native -q add "$WORK/rev/linux.vlm" "$UNI")
+  menu f 0
+  file_dialog Open "$(winpath "$WORK/rev/linux.vlm")"
+  shot unicode-archive-view
+  menu c 0
+  menu c 3
+  check "extracting Linux vellum's Unicode names: summary" box_says "DECOMPRESSION COMPLETED" "Extracted 4 files "
+  answer
+  check "the window extracts Linux vellum's names as they were" same_tree "$WORK/uni/$UNI" "$WORK/rev/$UNI"
+  # vellumc.exe takes and prints the same names.
+  (cd "$WORK/uni" && wine "$BIN/vellumc.exe" -q add "$(winpath "$WORK/rev/windows-cli.vlm")" "$UNI") >/dev/null 2>&1
+  check "vellumc.exe and Linux vellum list the same names" \
+    test "$(wine "$BIN/vellumc.exe" list "$(winpath "$WORK/rev/windows-cli.vlm")" 2>/dev/null | tr -d '\r' | tr '\\' /)" = \
+         "$(native list "$WORK/rev/windows-cli.vlm")"
+else
+  echo "skip names across systems: $NATIVE is not built"
+fi
+
+# --- a path of more than 300 characters, in and out through the window ------------
+press_button 3
+choose_folder "$WORK/long"
+sleep 0.5
+menu c 0
+press_button 0
+file_dialog "Save As" "$(winpath "$WORK/long-out/long.vlm")"
+check "compressing a 300-character path" box_says NOTICE "Added 1 files  14 bytes to "
+answer
+menu f 0
+file_dialog Open "$(winpath "$WORK/long-out/long.vlm")"
+menu c 0
+menu c 3
+check "extracting a 300-character path: summary" box_says "DECOMPRESSION COMPLETED" "Extracted 1 files "
+answer
+check "the 300-character path comes back" same_tree "$WORK/long/deep" "$WORK/long-out/deep"
+if [ -x "$NATIVE" ]; then
+  native -q extract "$WORK/long-out/long.vlm" -o "$WORK/long-linux"
+  check "Linux vellum extracts the same long path" same_tree "$WORK/long/deep" "$WORK/long-linux/deep"
+fi
 
 # --- closing ----------------------------------------------------------------------
 focus_main
@@ -269,4 +393,28 @@ else
   check "closes on alt+F4" false
 fi
 APP=
+
+# --- the window on a display scaled to 150 % ----------------------------------------
+DPI_SET=1
+wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 144 /f >/dev/null 2>&1
+# The command line a shell gives for a document: both paths quoted.
+( cd "$WORK/here" && WINTOOL_COMMAND_LINE="\"$(winpath "$BIN/vellum.exe")\" \"$(winpath "$WORK/uni.vlm")\"" \
+    wine "$BIN/wintool.exe" run ) >>"$LOG" 2>&1
+if wait_window Vellum; then
+  sleep 1
+  check "at 144 dpi the main window is 1095 x 900" test "$(main_rect)" = "0,0,1095,900"
+  check "at 144 dpi the toolbar buttons are 135 x 90" \
+    test "$(windows | awk -F'\t' '$1 == "child" && $6 == "bmp2" { split($7, r, ","); print r[3] "x" r[4]; exit }')" = 135x90
+  focus_main
+  xdotool mousemove --window "$(main_window)" 150 220 click 1
+  sleep 0.5
+  import -window root -crop 1100x910+0+0 "$ART/dpi-144.png" 2>/dev/null
+  focus_main
+  xdotool key alt+F4
+  check "closes at 144 dpi" gone_window Vellum
+else
+  check "main window appears at 144 dpi" false
+fi
+wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 96 /f >/dev/null 2>&1
+DPI_SET=0
 finish

@@ -12,6 +12,17 @@ ART=$BUILD/artifacts
 JOBS=$(nproc 2>/dev/null || echo 2)
 
 VELLUM_WINDOWS=1 "$ROOT/scripts/install-deps.sh"
+# Fonts with Chinese, Japanese and Korean characters and with emoji, so that
+# the screenshots show the names the tests use (the tests themselves compare
+# what is drawn with what the system draws, whatever the fonts).
+fonts=()
+[ -f /usr/share/fonts/truetype/wqy/wqy-microhei.ttc ] || fonts+=(fonts-wqy-microhei)
+[ -f /usr/share/fonts/truetype/ancient-scripts/Symbola_hint.ttf ] || fonts+=(fonts-symbola)
+if [ ${#fonts[@]} -gt 0 ]; then
+  SUDO=; [ "$(id -u)" = 0 ] || SUDO=sudo
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${fonts[@]}" >/dev/null ||
+    echo "fonts ${fonts[*]} not installed: screenshots show boxes for those characters"
+fi
 
 now() { date +%s.%N; }
 since() { awk -v a="$1" -v b="$(now)" 'BEGIN { printf "%.1f s", b - a }'; }
@@ -22,6 +33,14 @@ cmake -S "$ROOT" -B "$BUILD" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_6
 cmake --build "$BUILD" -j"$JOBS"
 echo "windows build: $(since "$t")"
 mkdir -p "$ART"
+# The black-box tests check the window's names and long paths against the
+# Linux vellum.
+if [ ! -x "$ROOT/build/cli/vellum" ]; then
+  t=$(now)
+  cmake -S "$ROOT" -B "$ROOT/build" -DCMAKE_BUILD_TYPE=Release >/dev/null
+  cmake --build "$ROOT/build" -j"$JOBS" --target vellum
+  echo "native vellum: $(since "$t")"
+fi
 
 WORK=$(mktemp -d -t vellum-win.XXXXXX)
 XVFB_PID=
@@ -33,13 +52,17 @@ cleanup() {
 trap cleanup EXIT
 
 # -displayfd: the server picks a free display and writes it once it is ready.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$WORK/display" 2>"$WORK/xvfb.log" &
+# Large enough for the main window at 144 dots per inch (1095 x 900).
+Xvfb -displayfd 3 -screen 0 1600x1200x24 -nolisten tcp 3>"$WORK/display" 2>"$WORK/xvfb.log" &
 XVFB_PID=$!
 for _ in $(seq 1 100); do [ -s "$WORK/display" ] && break; sleep 0.1; done
 [ -s "$WORK/display" ] || { echo "Xvfb did not start" >&2; cat "$WORK/xvfb.log" >&2; exit 1; }
 export DISPLAY=":$(cat "$WORK/display")"
 
 t=$(now)
+# Wine names Unix files in the locale's character set: a UTF-8 locale lets
+# every name the tests use (Greek, Japanese, emoji) reach the disk.
+export LC_ALL=C.UTF-8
 export WINEPREFIX=$WORK/prefix WINEARCH=win64 WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
 wineboot -i >/dev/null 2>&1
@@ -47,6 +70,11 @@ wineboot -i >/dev/null 2>&1
 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
 # A new prefix does not see Wine's own fonts; metrics and glyphs need them.
 cp /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/"
+# Characters a font lacks come from the linked fonts, as on Windows.
+for face in Arial Tahoma "MS Shell Dlg" "Microsoft Sans Serif"; do
+  wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' /v "$face" \
+    /t REG_MULTI_SZ /d 'wqy-microhei.ttc,WenQuanYi Micro Hei\0Symbola_hint.ttf,Symbola' /f >/dev/null 2>&1
+done
 # One server for the whole run: by default it exits a few seconds after the
 # last program, and a test starting in that moment loses its connection. The
 # server's helper processes are started here, writing nowhere: started by a

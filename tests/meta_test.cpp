@@ -205,7 +205,7 @@ protected:
     }
     SinkOutcome put(const std::vector<std::string>& parts, const std::string& name, const std::string& text,
                     const ExpectedFile& expected = {}) {
-        FileSink sink(tree, parts, name, expected);
+        TreeFileSink sink(tree, parts, name, expected);
         EXPECT_TRUE(sink.write(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
         EXPECT_TRUE(sink.close());
         return sink.finish(true, reporter);

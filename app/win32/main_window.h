@@ -11,6 +11,7 @@
 namespace vellum {
 namespace app {
 
+// Sizes and places for 96 dots per inch; the window scales them to the display.
 constexpr int kMainWindowWidth = 730;
 constexpr int kMainWindowHeight = 600;
 // The grid's place in the client area at creation.
@@ -18,9 +19,9 @@ constexpr RECT kGridPlace = {5, 74, 795, 564};
 constexpr int kGridColumns = 5;
 
 // Loads the title (string 103) and the class name (string 109) into state,
-// registers the class and creates the main window for state, which must outlive
-// the window. Only one main window exists at a time. Returns null when the
-// window could not be created.
+// takes the display's dots per inch, registers the class and creates the main
+// window for state, which must outlive the window. Only one main window exists
+// at a time. Returns null when the window could not be created.
 HWND CreateMainWindow(AppState& state, HINSTANCE instance, int show_mode);
 
 LRESULT CALLBACK MainWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);

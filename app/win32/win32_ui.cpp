@@ -6,6 +6,7 @@
 
 #include "app/app_messages.h"
 #include "app/win32/about_box.h"
+#include "platform/wide_text.h"
 
 namespace vellum {
 namespace app {
@@ -24,49 +25,53 @@ DialogFunctions& Dialogs() {
 
 void PumpWaitingMessages() {
     MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
         if (msg.message == WM_QUIT) {
             PostQuitMessage(static_cast<int>(msg.wParam));
             return;
         }
         TranslateMessage(&msg);
-        DispatchMessageA(&msg);
+        DispatchMessageW(&msg);
     }
 }
 
 // A BROWSEINFO all zero but its title: no owner, no root, no flags, no callback.
 std::string Win32Ui::ChooseFolder(const FolderChooserRequest& request) {
-    BROWSEINFOA info;
+    BROWSEINFOW info;
     std::memset(&info, 0, sizeof info);
-    info.lpszTitle = request.title;
+    const std::wstring title = utf8_to_wide(request.title);
+    info.lpszTitle = title.c_str();
     PIDLIST_ABSOLUTE chosen = Dialogs().browse_for_folder(&info);
     if (!chosen) return "";
-    char path[MAX_PATH] = "";
-    if (!SHGetPathFromIDListA(chosen, path)) path[0] = '\0';
+    std::wstring path(kChosenPathSize, L'\0');
+    if (!SHGetPathFromIDListEx(chosen, &path[0], kChosenPathSize, GPFIDL_DEFAULT)) path[0] = L'\0';
     IMalloc* allocator = nullptr;
     if (SUCCEEDED(SHGetMalloc(&allocator))) {
         allocator->Free(chosen);
         allocator->Release();
     }
-    return path;
+    return wide_to_utf8(path.c_str());
 }
 
 std::string Win32Ui::ChooseFile(const FileDialogRequest& request) {
-    char file[kFileBufferSize] = "";
-    OPENFILENAMEA dialog;
+    wchar_t file[kFileBufferSize] = L"";
+    // The filter's own zeros, the closing one included, come along.
+    const std::wstring filter = utf8_to_wide(request.filter, static_cast<int>(request.filter_size));
+    const std::wstring extension = utf8_to_wide(request.default_extension);
+    OPENFILENAMEW dialog;
     std::memset(&dialog, 0, sizeof dialog);
     dialog.lStructSize = kOpenFileNameSize;
-    dialog.lpstrFilter = request.filter;
+    dialog.lpstrFilter = filter.c_str();
     dialog.lpstrFile = file;
-    dialog.nMaxFile = sizeof file;
-    dialog.lpstrDefExt = request.default_extension;
+    dialog.nMaxFile = kFileBufferSize;
+    dialog.lpstrDefExt = extension.c_str();
     dialog.Flags = request.flags;
     const BOOL chosen = request.kind == FileDialogKind::save
                             ? Dialogs().get_save_file_name(&dialog)
                             : Dialogs().get_open_file_name(&dialog);
     if (chosen) {
-        file[sizeof file - 1] = '\0';
-        return file;
+        file[kFileBufferSize - 1] = L'\0';
+        return wide_to_utf8(file);
     }
     // The dialog refuses a path that does not fit the buffer; say so rather than
     // act as if the user had cancelled.
@@ -76,7 +81,7 @@ std::string Win32Ui::ChooseFile(const FileDialogRequest& request) {
 }
 
 int Win32Ui::ShowMessage(const std::string& text, const std::string& caption, unsigned flags) {
-    return Dialogs().message_box(nullptr, text.c_str(), caption.c_str(), flags);
+    return Dialogs().message_box(nullptr, utf8_to_wide(text).c_str(), utf8_to_wide(caption).c_str(), flags);
 }
 
 void Win32Ui::ShowAbout() {
@@ -94,7 +99,7 @@ void Win32Ui::SetButtonImage(ToolbarButton button, ToolbarImage image) {
 }
 
 void Win32Ui::OpenProgress(const ProgressWindowSpec& window) {
-    OpenProgressWindow(progress_, window);
+    OpenProgressWindow(progress_, window, state_.dpi);
     state_.progress_window = progress_.window;
 }
 
@@ -118,19 +123,26 @@ bool Win32Ui::PumpAndCheckStop() {
 
 void Win32Ui::RepaintMain() { UpdateWindow(MainWindow(state_)); }
 
+void Win32Ui::SetTitle(const std::string& title) {
+    SetWindowTextW(MainWindow(state_), utf8_to_wide(title).c_str());
+}
+
 uint64_t Win32Ui::ClockMs() {
     return static_cast<uint64_t>(std::clock()) * 1000 / CLOCKS_PER_SEC;
 }
 
 std::string Win32Ui::CurrentFolder() {
-    char folder[kTextSize] = "";
-    const DWORD length = GetCurrentDirectoryA(sizeof folder, folder);
-    if (length == 0 || length >= sizeof folder) return "";
-    return folder;
+    const DWORD needed = GetCurrentDirectoryW(0, nullptr);
+    if (needed == 0) return "";
+    std::wstring folder(needed, L'\0');
+    const DWORD length = GetCurrentDirectoryW(needed, &folder[0]);
+    if (length == 0 || length >= needed) return "";
+    folder.resize(length);
+    return wide_to_utf8(folder);
 }
 
 bool Win32Ui::SetCurrentFolder(const std::string& folder) {
-    return SetCurrentDirectoryA(folder.c_str()) != 0;
+    return SetCurrentDirectoryW(utf8_to_wide(folder).c_str()) != 0;
 }
 
 }  // namespace app

@@ -18,19 +18,24 @@ namespace app {
 
 // The modal calls that wait for the user. The program uses the system's; the
 // in-process tests put scripted ones in their place and see exactly what the
-// window side hands the system (structure sizes, flags, texts).
+// window side hands the system (structure sizes, flags, texts). They are the
+// wide ones: the program's texts are UTF-8 and reach the system as UTF-16, so
+// every name shows and comes back as it is, whatever the code page.
 struct DialogFunctions {
-    int(WINAPI* message_box)(HWND, LPCSTR, LPCSTR, UINT) = MessageBoxA;
-    BOOL(WINAPI* get_open_file_name)(LPOPENFILENAMEA) = GetOpenFileNameA;
-    BOOL(WINAPI* get_save_file_name)(LPOPENFILENAMEA) = GetSaveFileNameA;
-    PIDLIST_ABSOLUTE(WINAPI* browse_for_folder)(LPBROWSEINFOA) = SHBrowseForFolderA;
+    int(WINAPI* message_box)(HWND, LPCWSTR, LPCWSTR, UINT) = MessageBoxW;
+    BOOL(WINAPI* get_open_file_name)(LPOPENFILENAMEW) = GetOpenFileNameW;
+    BOOL(WINAPI* get_save_file_name)(LPOPENFILENAMEW) = GetSaveFileNameW;
+    PIDLIST_ABSOLUTE(WINAPI* browse_for_folder)(LPBROWSEINFOW) = SHBrowseForFolderW;
 };
 DialogFunctions& Dialogs();
 
 // The size given to the file dialogs: the structure without its trailing
 // Windows 2000 fields (76 bytes in a 32-bit program, 136 in a 64-bit one).
-constexpr DWORD kOpenFileNameSize = offsetof(OPENFILENAMEA, lpTemplateName) + sizeof(LPCSTR);
+constexpr DWORD kOpenFileNameSize = offsetof(OPENFILENAMEW, lpTemplateName) + sizeof(LPCWSTR);
 static_assert(sizeof(void*) != 4 || kOpenFileNameSize == 76, "the structure without its Windows 2000 fields");
+
+// The folder chooser's result can be longer than MAX_PATH.
+constexpr DWORD kChosenPathSize = 32768;
 
 class Win32Ui : public Ui {
 public:
@@ -49,6 +54,7 @@ public:
     void CloseProgress() override;
     bool PumpAndCheckStop() override;
     void RepaintMain() override;
+    void SetTitle(const std::string& title) override;
     uint64_t ClockMs() override;
     std::string CurrentFolder() override;
     bool SetCurrentFolder(const std::string& folder) override;

@@ -18,7 +18,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show_mode) {
     if (!main) return 0;
     ShowWindow(main, show_mode);
     UpdateWindow(main);
-    HACCEL accelerators = LoadAcceleratorsA(instance, MAKEINTRESOURCEA(IDR_ACCELERATORS));
+    HACCEL accelerators = LoadAcceleratorsW(instance, MAKEINTRESOURCEW(IDR_ACCELERATORS));
     const int code = vellum::app::RunMessageLoop(main, accelerators);
     CoUninitialize();
     return code;

@@ -5,6 +5,7 @@
 #include <cinttypes>
 #include <cstdlib>
 
+#include "archive/entry_path.h"
 #include "archive/report.h"
 #include "fake_ui.h"
 #include "manage/listing.h"
@@ -45,6 +46,10 @@ protected:
                       const char* seconds) {
         return "Added " + std::to_string(files) + " files  " + std::to_string(in) + " bytes to " +
                std::to_string(out) + "  in archive " + archive.string() + " in " + seconds + " sec. ";
+    }
+    // A destination folder as the summary names it: with its trailing separator.
+    std::string Dest(const std::string& relative) {
+        return (relative.empty() ? dir.string() : Path(relative)) + kNativeSeparator;
     }
     fs::path src;
 };
@@ -123,8 +128,9 @@ TEST_F(Run, MarkedFolderAndFileCompressedInRowOrderThenExtracted) {
     PressButton(*context, ToolbarButton::extract);
     for (const char* name : {"top.txt", "docs/a.txt", "docs/sub/b.txt"})
         EXPECT_EQ(ReadBytes(dir / "out" / name), ReadBytes(src / name)) << name;
+    // The described text, then the folder the files went to.
     const std::string extracted = "Extracted 3 files " + std::to_string(packed) + " bytes to 6000 bytes from archive " +
-                                  Path("t.vlm") + " in 0.000 sec. ";
+                                  Path("t.vlm") + " in 0.000 sec. \nDestination folder: " + Dest("out");
     EXPECT_EQ(ui.boxes, std::vector<Box>({{extracted, "DECOMPRESSION COMPLETED", 0x40}}));
     EXPECT_EQ(ui.lines.back().text, "DECOMPRESSED: 6000 ");
     EXPECT_EQ(ui.lines.back().y, 110);
@@ -150,7 +156,8 @@ TEST_F(Run, SolidExtractionOfTheLastRowDecodesEveryEarlierEntry) {
     EXPECT_FALSE(fs::exists(dir / "docs"));
     const ArchiveListing l = List(dir / "s.vlm");
     const std::string expected = "Extracted 1 files " + std::to_string(Sum(l, &ListingEntry::record_length)) +
-                                 " bytes to 1500 bytes from archive " + Path("s.vlm") + " in 0.000 sec. ";
+                                 " bytes to 1500 bytes from archive " + Path("s.vlm") + " in 0.000 sec. " +
+                                 "\nDestination folder: " + Dest("");
     EXPECT_EQ(ui.boxes, std::vector<Box>({{expected, "DECOMPRESSION COMPLETED", 0x40}}));
 }
 
@@ -160,7 +167,10 @@ TEST_F(Run, StopEndsTheCommandAfterTheFileInWork) {
     const ArchiveListing l = List(dir / "t.vlm");
     ASSERT_EQ(l.entries.size(), 1u);
     EXPECT_EQ(l.entries[0].file_name, "top.txt");
-    EXPECT_EQ(LastBox().text, Added(1, 1000, l.entries[0].record_length, dir / "t.vlm", "0.000"));
+    // The described text, and that the command was stopped.
+    EXPECT_EQ(LastBox(), (Box{Added(1, 1000, l.entries[0].record_length, dir / "t.vlm", "0.000") +
+                                  "\nStopped before the end.",
+                              "NOTICE", 0x40}));
     EXPECT_EQ(ui.progress_closed, 1);
     EXPECT_FALSE(context->running);
 }
@@ -176,7 +186,8 @@ TEST_F(Run, StopInsideALargeFileCutsItBackAndKeepsTheFinishedEntries) {
     const ArchiveListing l = List(dir / "t.vlm");
     ASSERT_EQ(l.entries.size(), 1u);
     EXPECT_EQ(l.entries[0].file_name, "z.txt");
-    EXPECT_EQ(LastBox().text, Added(1, 1500, l.entries[0].record_length, dir / "t.vlm", "0.000"));
+    EXPECT_EQ(LastBox().text, Added(1, 1500, l.entries[0].record_length, dir / "t.vlm", "0.000") +
+                                  "\nStopped before the end.");
     EXPECT_FALSE(context->running);
 
     ui.stop = nullptr;

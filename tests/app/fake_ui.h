@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <deque>
 #include <filesystem>
 #include <fstream>
@@ -62,6 +63,7 @@ public:
     uint64_t now = 0, step = 0;  // each ClockMs returns now, then adds step
     std::string cwd;
     int abouts = 0, main_closed = 0, main_repaints = 0;
+    std::vector<std::string> titles;
 
     std::string ChooseFolder(const FolderChooserRequest& request) override {
         EXPECT_STREQ(request.title, "Vellum choose Directory for compression");
@@ -111,6 +113,7 @@ public:
     }
     bool PumpAndCheckStop() override { return stop && stop(); }
     void RepaintMain() override { ++main_repaints; }
+    void SetTitle(const std::string& title) override { titles.push_back(title); }
     uint64_t ClockMs() override {
         const uint64_t t = now;
         now += step;
@@ -165,13 +168,12 @@ protected:
         SetGridPlatform(&kFakeGridPlatform);
         state = std::make_unique<AppState>();
         ASSERT_EQ(state->grid.AttachRecord(FakeWindow(1), FakeWindow(0), 5), 1);
+        std::snprintf(state->title, sizeof state->title, "Vellum");  // string 103
         SetUpGrid(state->grid);
         context = std::make_unique<AppContext>(*state, ui);
-        const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        std::string name = std::string(info->test_suite_name()) + "_" + info->name();
-        for (char& c : name)
-            if (c == '/') c = '_';
-        dir = fs::temp_directory_path() / ("vellum_app_" + name + "_" + std::to_string(::getpid()));
+        // A short folder name: the boxes break runs of more than 80 characters.
+        static int made = 0;
+        dir = fs::temp_directory_path() / ("va" + std::to_string(::getpid()) + "-" + std::to_string(++made));
         fs::remove_all(dir);
         fs::create_directories(dir);
         ui.cwd = dir.string();

@@ -200,6 +200,29 @@ TEST_F(GridModelTest, SortMovesWholeRowsAndNotifiesAroundIt) {
   for (int i = 0; i < 500; ++i) ASSERT_EQ(Cell(i, 0), keys[i]) << i;
 }
 
+// The owner's own order: whole rows move, the focus follows its row, and a list
+// that is no permutation changes nothing (and still notifies around the try).
+TEST_F(GridModelTest, ReorderRowsMovesWholeRowsAndTheFocus) {
+  for (const char* t : {"a", "b", "c", "d"}) grid.AddRow(t, 0);
+  grid.SetCell(2, 3, "three", 2, 1);
+  grid.SetRowColor(2, 0xF55649);
+  grid.SelectRow(2, 3);
+  fake.codes.clear();
+  fake.erasingRepaints = 0;
+  EXPECT_EQ(grid.ReorderRows({2, 0, 3, 1}), 1);
+  EXPECT_EQ(fake.codes, (Codes{NotifySortBegin, NotifySortEnd}));
+  EXPECT_EQ(fake.erasingRepaints, 1);
+  EXPECT_EQ(Cell(0, 0) + Cell(1, 0) + Cell(2, 0) + Cell(3, 0), "cadb");
+  EXPECT_EQ(Cell(0, 3), "three");
+  EXPECT_EQ((std::tuple{Rec().rows[0].color, Rec().rows[0].formats[3], Rec().rows[0].shades[3]}),
+            (std::tuple{0xF55649u, 2u, uint8_t{1}}));
+  EXPECT_EQ((std::pair{grid.GetSelectedRow(), grid.GetSelectedColumn()}), (std::pair{0, 3}));
+  EXPECT_EQ(Rec().rows[0].selected, 1);
+  for (const std::vector<int>& wrong : {std::vector<int>{0, 1, 2}, {0, 1, 2, 2}, {0, 1, 2, 4}, {-1, 1, 2, 3}})
+    EXPECT_EQ(grid.ReorderRows(wrong), 0);
+  EXPECT_EQ(Cell(0, 0) + Cell(1, 0) + Cell(2, 0) + Cell(3, 0), "cadb");
+}
+
 // The editor must not keep the cell font that was just deleted.
 TEST_F(GridModelTest, FontsAreReplacedAndTheEditorFollowsTheCellFont) {
   GridLogFont font{};

@@ -1,8 +1,11 @@
 // The commands driven through the real main window: WM_COMMAND from the
 // toolbar, the menu and the grid, with only the dialogs scripted.
+#include "app_test_host.h"
+
+#include <commctrl.h>
+
 #include <regex>
 
-#include "app_test_host.h"
 #include "grid/grid_geometry.h"
 #include "grid/grid_registry.h"
 
@@ -316,26 +319,32 @@ struct LongCommandProbe {
 };
 LongCommandProbe g_probe;
 
-void CALLBACK ProbeTimer(HWND, UINT, UINT_PTR, DWORD) {
+// Sees every message sent to a window of this thread. Each step of the bar is
+// one, so the probe acts at a point of the command, not at a moment: the second
+// step of the large file, whose name the FILE line shows from its first step.
+LRESULT CALLBACK ProbeHook(int code, WPARAM wParam, LPARAM lParam) {
+    const CWPSTRUCT* sent = reinterpret_cast<const CWPSTRUCT*>(lParam);
     LongCommandProbe& p = g_probe;
-    if (!p.context || !p.context->running) return;
-    ++p.ticks_while_running;
-    if (!p.poked) {
-        // A toolbar press arriving during the command is refused.
-        PostMessageA(p.solid_button, BM_CLICK, 0, 0);
-        p.poked = true;
-    }
-    if (p.stopped) return;
-    for (const vellum::app::ProgressLine& line : p.ui->Progress().lines) {
-        if (line.x == 60 && line.y == 30 && line.text == p.stop_after) {
-            HWND progress = p.ui->Progress().window;
-            p.lines = p.ui->Progress().lines;
-            if (p.close_instead) PostMessageA(p.main, WM_CLOSE, 0, 0);
-            else SendMessageA(GetDlgItem(progress, vellum::app::kStopButtonId), BM_CLICK, 0, 0);
-            p.stopped = true;
-            return;
+    if (code == HC_ACTION && sent->message == PBM_SETPOS && p.context && p.context->running &&
+        sent->hwnd == p.ui->Progress().bar) {
+        ++p.ticks_while_running;
+        if (!p.poked) {
+            // A toolbar press arriving during the command is refused.
+            PostMessageA(p.solid_button, BM_CLICK, 0, 0);
+            p.poked = true;
+        }
+        if (!p.stopped && sent->wParam < static_cast<WPARAM>(vellum::app::kProgressBarSteps)) {
+            for (const vellum::app::ProgressLine& line : p.ui->Progress().lines) {
+                if (line.x != 60 || line.y != 30 || line.text != p.stop_after) continue;
+                p.lines = p.ui->Progress().lines;
+                if (p.close_instead) PostMessageA(p.main, WM_CLOSE, 0, 0);
+                else PostMessageA(GetDlgItem(p.ui->Progress().window, vellum::app::kStopButtonId), BM_CLICK, 0, 0);
+                p.stopped = true;
+                break;
+            }
         }
     }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
 class LongCommandTest : public FolderViewTest {
@@ -343,7 +352,7 @@ protected:
     std::string StartFolder() override {
         big_ = MakeFolder(Scratch() + "\\big");
         WriteFile(big_ + "\\1-small.txt", SampleBytes(40000, 7));
-        // Large enough for many turns of the message loop inside it.
+        // Large enough for many steps of the bar inside it.
         WriteFile(big_ + "\\2-large.bin", SampleBytes(16u << 20, 8));
         return big_;
     }
@@ -355,9 +364,9 @@ protected:
         g_probe.main = Main();
         g_probe.stop_after = stop_after;
         g_probe.close_instead = close;
-        UINT_PTR timer = SetTimer(nullptr, 0, 10, ProbeTimer);
+        HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROC, ProbeHook, nullptr, GetCurrentThreadId());
         command();
-        KillTimer(nullptr, timer);
+        UnhookWindowsHookEx(hook);
         g_probe.context = nullptr;
     }
     std::string big_;

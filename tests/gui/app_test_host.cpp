@@ -2,62 +2,64 @@
 
 #include <objbase.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+
+#include "platform/wide_text.h"
 
 namespace apptest {
 namespace {
 
 std::string g_start_folder;
 
-std::string FilterBytes(LPCSTR filter) {
-    std::string bytes;
-    if (!filter) return bytes;
+std::string FilterBytes(LPCWSTR filter) {
+    if (!filter) return std::string();
     // Up to and including the list's closing double zero.
-    for (size_t i = 0;; ++i) {
-        bytes += filter[i];
-        if (filter[i] == '\0' && i > 0 && filter[i - 1] == '\0') break;
-    }
-    return bytes;
+    size_t length = 0;
+    for (;; ++length)
+        if (filter[length] == L'\0' && length > 0 && filter[length - 1] == L'\0') break;
+    return vellum::wide_to_utf8(filter, static_cast<int>(length + 1));
 }
 
-BOOL AnswerFileDialog(LPOPENFILENAMEA dialog, bool save) {
+BOOL AnswerFileDialog(LPOPENFILENAMEW dialog, bool save) {
     DialogScript& s = Script();
     s.file_dialogs.push_back({save, dialog->lStructSize, dialog->hwndOwner,
                               FilterBytes(dialog->lpstrFilter), dialog->nMaxFile,
-                              dialog->lpstrDefExt ? dialog->lpstrDefExt : "",
+                              dialog->lpstrDefExt ? vellum::wide_to_utf8(dialog->lpstrDefExt) : "",
                               dialog->lpstrDefExt != nullptr, dialog->Flags,
-                              dialog->lpstrFile && dialog->lpstrFile[0] == '\0'});
+                              dialog->lpstrFile && dialog->lpstrFile[0] == L'\0'});
     if (s.files.empty()) return FALSE;
-    std::string answer = s.files.front();
+    const std::wstring answer = vellum::utf8_to_wide(s.files.front());
     s.files.pop_front();
     if (answer.empty()) return FALSE;
     if (answer.size() + 1 > dialog->nMaxFile) return FALSE;
-    std::memcpy(dialog->lpstrFile, answer.c_str(), answer.size() + 1);
-    const size_t slash = answer.find_last_of('\\');
-    if (slash != std::string::npos && !(dialog->Flags & OFN_NOCHANGEDIR))
-        SetCurrentDirectoryA(answer.substr(0, slash).c_str());
+    std::memcpy(dialog->lpstrFile, answer.c_str(), (answer.size() + 1) * sizeof(wchar_t));
+    const size_t slash = answer.find_last_of(L'\\');
+    if (slash != std::wstring::npos && !(dialog->Flags & OFN_NOCHANGEDIR))
+        SetCurrentDirectoryW(answer.substr(0, slash).c_str());
     return TRUE;
 }
 
-BOOL WINAPI ScriptedOpen(LPOPENFILENAMEA dialog) { return AnswerFileDialog(dialog, false); }
-BOOL WINAPI ScriptedSave(LPOPENFILENAMEA dialog) { return AnswerFileDialog(dialog, true); }
+BOOL WINAPI ScriptedOpen(LPOPENFILENAMEW dialog) { return AnswerFileDialog(dialog, false); }
+BOOL WINAPI ScriptedSave(LPOPENFILENAMEW dialog) { return AnswerFileDialog(dialog, true); }
 
-PIDLIST_ABSOLUTE WINAPI ScriptedChooser(LPBROWSEINFOA info) {
+PIDLIST_ABSOLUTE WINAPI ScriptedChooser(LPBROWSEINFOW info) {
     DialogScript& s = Script();
     s.choosers.push_back({info->hwndOwner, info->pidlRoot != nullptr,
-                          info->lpszTitle ? info->lpszTitle : "", info->ulFlags,
+                          info->lpszTitle ? vellum::wide_to_utf8(info->lpszTitle) : "", info->ulFlags,
                           info->lpfn != nullptr, info->pszDisplayName != nullptr});
     if (s.folders.empty()) return nullptr;
     std::string answer = s.folders.front();
     s.folders.pop_front();
     if (answer.empty()) return nullptr;
-    return ILCreateFromPathA(answer.c_str());
+    return ILCreateFromPathW(vellum::utf8_to_wide(answer).c_str());
 }
 
-int WINAPI RecordedMessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT flags) {
-    Script().boxes.push_back({owner, text ? text : "", caption ? caption : "", flags});
-    if (Script().real_message_boxes) return MessageBoxA(owner, text, caption, flags);
+int WINAPI RecordedMessageBox(HWND owner, LPCWSTR text, LPCWSTR caption, UINT flags) {
+    Script().boxes.push_back({owner, text ? vellum::wide_to_utf8(text) : "",
+                              caption ? vellum::wide_to_utf8(caption) : "", flags});
+    if (Script().real_message_boxes) return MessageBoxW(owner, text, caption, flags);
     return IDOK;
 }
 
@@ -118,10 +120,10 @@ void InstallScriptedDialogs() {
 
 void Pump() {
     MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
         if (msg.message == WM_QUIT) continue;
         TranslateMessage(&msg);
-        DispatchMessageA(&msg);
+        DispatchMessageW(&msg);
     }
 }
 
@@ -145,13 +147,21 @@ std::string ScratchRoot() {
     return folder;
 }
 
+// Paths are UTF-8, as the program's; the system is asked in UTF-16, paths of
+// any length in the \\?\ form.
+std::wstring Wide(const std::string& path) {
+    std::wstring w = vellum::utf8_to_wide(path);
+    if (w.size() >= 248 && w.compare(0, 4, L"\\\\?\\") != 0 && w.size() > 2 && w[1] == L':') w = L"\\\\?\\" + w;
+    return w;
+}
+
 std::string MakeFolder(const std::string& path) {
-    CreateDirectoryA(path.c_str(), nullptr);
+    CreateDirectoryW(Wide(path).c_str(), nullptr);
     return path;
 }
 
 void WriteFile(const std::string& path, const std::string& bytes) {
-    FILE* f = std::fopen(path.c_str(), "wb");
+    FILE* f = _wfopen(Wide(path).c_str(), L"wb");
     ASSERT_NE(f, nullptr) << path;
     std::fwrite(bytes.data(), 1, bytes.size(), f);
     std::fclose(f);
@@ -159,7 +169,7 @@ void WriteFile(const std::string& path, const std::string& bytes) {
 
 std::string ReadFile(const std::string& path) {
     std::string bytes;
-    FILE* f = std::fopen(path.c_str(), "rb");
+    FILE* f = _wfopen(Wide(path).c_str(), L"rb");
     if (!f) return "<missing " + path + ">";
     char buffer[65536];
     size_t n;
@@ -169,23 +179,37 @@ std::string ReadFile(const std::string& path) {
 }
 
 bool FileExists(const std::string& path) {
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    return GetFileAttributesW(Wide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 void RemoveTree(const std::string& path) {
-    WIN32_FIND_DATAA found;
-    HANDLE h = FindFirstFileA((path + "\\*").c_str(), &found);
+    WIN32_FIND_DATAW found;
+    HANDLE h = FindFirstFileW((Wide(path) + L"\\*").c_str(), &found);
     if (h != INVALID_HANDLE_VALUE) {
         do {
-            const std::string name = found.cFileName;
+            const std::string name = vellum::wide_to_utf8(found.cFileName);
             if (name == "." || name == "..") continue;
             const std::string child = path + "\\" + name;
             if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveTree(child);
-            else DeleteFileA(child.c_str());
-        } while (FindNextFileA(h, &found));
+            else DeleteFileW(Wide(child).c_str());
+        } while (FindNextFileW(h, &found));
         FindClose(h);
     }
-    RemoveDirectoryA(path.c_str());
+    RemoveDirectoryW(Wide(path).c_str());
+}
+
+std::vector<std::string> NamesIn(const std::string& folder) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAW found;
+    HANDLE h = FindFirstFileW((Wide(folder) + L"\\*").c_str(), &found);
+    if (h == INVALID_HANDLE_VALUE) return names;
+    do {
+        const std::string name = vellum::wide_to_utf8(found.cFileName);
+        if (name != "." && name != "..") names.push_back(name);
+    } while (FindNextFileW(h, &found));
+    FindClose(h);
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 std::string SampleBytes(size_t size, unsigned seed) {

@@ -76,12 +76,15 @@ bool AnswerModal(const char* title, const std::function<void(HWND)>& inspect, in
                  const std::function<void()>& action);
 
 // Scratch folders below the folder the tests started in; removed afterwards.
+// Paths are UTF-8 and may be of any length.
 std::string ScratchRoot();
 std::string MakeFolder(const std::string& path);
 void WriteFile(const std::string& path, const std::string& bytes);
 std::string ReadFile(const std::string& path);
 bool FileExists(const std::string& path);
 void RemoveTree(const std::string& path);
+// The names in a folder, sorted, as the system has them (UTF-16 made UTF-8).
+std::vector<std::string> NamesIn(const std::string& folder);
 // A deterministic mix of text and binary-ish bytes.
 std::string SampleBytes(size_t size, unsigned seed);
 // The shared corpus, as an absolute Windows path; "" when it is missing.

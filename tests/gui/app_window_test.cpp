@@ -55,7 +55,8 @@ const MenuItem kMenu[] = {
 
 TEST_F(MainWindowTest, WindowClassTitleAndPlace) {
     EXPECT_EQ(ClassOf(Main()), "DATAGRIDTEST");
-    EXPECT_EQ(WindowText(Main()), "Vellum");
+    // The title, and after it what the window shows: the folder chosen at start-up.
+    EXPECT_EQ(WindowText(Main()), "Vellum - " + Scratch());
     EXPECT_STREQ(State().title, "Vellum");
     EXPECT_STREQ(State().class_name, "DATAGRIDTEST");
     RECT rc;
@@ -65,7 +66,8 @@ TEST_F(MainWindowTest, WindowClassTitleAndPlace) {
     EXPECT_EQ(rc.right - rc.left, 730);
     EXPECT_EQ(rc.bottom - rc.top, 600);
     EXPECT_EQ(GetWindowLongA(Main(), GWL_STYLE) & WS_OVERLAPPEDWINDOW, WS_OVERLAPPEDWINDOW);
-    EXPECT_EQ(GetWindowLongA(Main(), GWL_EXSTYLE) & ~WS_EX_WINDOWEDGE, 0);
+    // No extended style but the one DragAcceptFiles adds: files may be dropped on it.
+    EXPECT_EQ(GetWindowLongA(Main(), GWL_EXSTYLE) & ~WS_EX_WINDOWEDGE, WS_EX_ACCEPTFILES);
 
     WNDCLASSEXA wc{};
     wc.cbSize = sizeof wc;
@@ -138,13 +140,22 @@ TEST_F(MainWindowTest, AcceleratorTableAndKeys) {
     HACCEL table = LoadAcceleratorsA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(109));
     ASSERT_NE(table, nullptr);
     ACCEL entries[8];
-    ASSERT_EQ(CopyAcceleratorTableA(table, entries, 8), 2);
+    // The two of the About box first, then the keys of a file manager.
+    ASSERT_EQ(CopyAcceleratorTableA(table, entries, 8), 7);
     for (int k = 0; k < 2; ++k) {
         EXPECT_EQ(entries[k].cmd, 104);
         EXPECT_EQ(entries[k].fVirt & ~0x80, FALT);  // a character key with ALT
     }
     EXPECT_EQ(entries[0].key, '?');
     EXPECT_EQ(entries[1].key, '/');
+    const struct { WORD key; BYTE modifiers; WORD cmd; } file_keys[] = {
+        {VK_RETURN, 0, IDK_OPEN_FOCUSED}, {VK_BACK, 0, IDK_PARENT_FOLDER}, {VK_DELETE, 0, IDK_DELETE},
+        {'A', FCONTROL, IDM_SELECT_ALL},  {VK_F5, 0, IDK_LIST_AGAIN}};
+    for (int k = 0; k < 5; ++k) {
+        EXPECT_EQ(entries[2 + k].key, file_keys[k].key) << k;
+        EXPECT_EQ(entries[2 + k].fVirt & ~0x80, FVIRTKEY | file_keys[k].modifiers) << k;
+        EXPECT_EQ(entries[2 + k].cmd, file_keys[k].cmd) << k;
+    }
 
     // ALT+? and ALT+/ arrive as WM_SYSCHAR at the focus window, the grid here;
     // both open the About box. The same characters without ALT do nothing.
@@ -380,13 +391,15 @@ TEST_F(ProgressWindowTest, LinesAtTheirPlacesSurviveCoveringAndUncovering) {
     EXPECT_GT(DarkPixels(10, 10, 70, 26), 0);
     EXPECT_GT(DarkPixels(72, 10, 200, 26), 0);
     EXPECT_EQ(DarkPixels(0, 30, 420, 88), 0);  // nothing between the two rows
-    // The shorter number leaves the longer one's tail visible.
+    // The shorter number shows exactly its text: nothing of the longer one's tail.
     SIZE shorter{}, longer{};
     HDC dc = GetDC(Progress());
+    SelectObject(dc, GetStockObject(SYSTEM_FONT));
     GetTextExtentPoint32A(dc, "PROCESSED : 12 ", 15, &shorter);
     GetTextExtentPoint32A(dc, "PROCESSED : 1234567890 ", 23, &longer);
     ReleaseDC(Progress(), dc);
-    EXPECT_GT(DarkPixels(10 + shorter.cx, 90, 10 + longer.cx, 106), 0);
+    EXPECT_GT(DarkPixels(10, 90, 10 + shorter.cx, 106), 0);
+    EXPECT_EQ(DarkPixels(10 + shorter.cx, 90, 10 + longer.cx, 106), 0);
     const std::vector<COLORREF> drawn = Pixels();
 
     // Cover the lines with another window, take it away: the same pixels.
@@ -402,6 +415,28 @@ TEST_F(ProgressWindowTest, LinesAtTheirPlacesSurviveCoveringAndUncovering) {
     // Lines wholly covered by a later one are not kept.
     Ui().DrawProgressLine(10, 90, "PROCESSED : 99999999999999 ");
     EXPECT_EQ(Ui().Progress().lines.size(), 3u);
+}
+
+// The FILE line after a long name: the label and a shorter name show exactly
+// themselves, nothing of the longer name's tail, also after a full repaint.
+TEST_F(ProgressWindowTest, AShorterNameAfterALongerOneShowsOnlyItself) {
+    Open();
+    const std::string label = "FILE:" + std::string(47, ' ');
+    Ui().DrawProgressLine(10, 30, label);
+    Ui().DrawProgressLine(60, 30, "Z:\\data\\docs\\sub1\\html\\a-rather-long-name-of-a-page.txt");
+    Ui().DrawProgressLine(10, 30, label);
+    Ui().DrawProgressLine(60, 30, "a.txt");
+    Pump();
+    SIZE name{};
+    HDC dc = GetDC(Progress());
+    SelectObject(dc, GetStockObject(SYSTEM_FONT));
+    GetTextExtentPoint32A(dc, "a.txt", 5, &name);
+    ReleaseDC(Progress(), dc);
+    EXPECT_GT(DarkPixels(60, 30, 60 + name.cx, 46), 0);
+    EXPECT_EQ(DarkPixels(60 + name.cx, 30, 580, 46), 0);
+    RedrawWindow(Progress(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+    EXPECT_EQ(DarkPixels(60 + name.cx, 30, 580, 46), 0);
+    EXPECT_GT(DarkPixels(10, 30, 50, 46), 0);  // "FILE:" stays
 }
 
 TEST_F(ProgressWindowTest, BarAndStop) {

@@ -1,7 +1,7 @@
 // A small helper for driving the desktop program from outside, run under the
 // same Wine server as the program:
 //   wintool list         every top-level window and its children, one per line:
-//                        handle, process, visible, class, text, rectangle
+//                        handle, process, visible, class, text (UTF-8), rectangle
 //                        (children: their control id and style too)
 //   wintool run          starts the command line in the environment variable
 //                        WINTOOL_COMMAND_LINE exactly as written (the quotes a
@@ -9,6 +9,7 @@
 //                        prints the new process's id
 //   wintool responsive TITLE [MS]
 //                        whether the visible top-level window titled TITLE
+//                        (a TITLE ending in * matches the titles it starts)
 //                        answers a message within MS milliseconds (default
 //                        5000: a window that takes longer is what the system
 //                        shows as "not responding"); prints the time it took.
@@ -19,23 +20,32 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+
+#include "platform/wide_text.h"
 
 namespace {
 
+// Texts as UTF-8, whatever the window's own code page.
+std::string TextOf(HWND hwnd) {
+    wchar_t text[2048] = L"";
+    GetWindowTextW(hwnd, text, 2048);
+    return vellum::wide_to_utf8(text);
+}
+
 void PrintWindow(HWND hwnd, const char* kind) {
     char window_class[256] = "";
-    char text[1024] = "";
     GetClassNameA(hwnd, window_class, sizeof window_class);
-    GetWindowTextA(hwnd, text, sizeof text);
-    for (char* c = text; *c; ++c)
-        if (*c == '\t' || *c == '\n' || *c == '\r') *c = ' ';
+    std::string text = TextOf(hwnd);
+    for (char& c : text)
+        if (c == '\t' || c == '\n' || c == '\r') c = ' ';
     RECT rc{};
     GetWindowRect(hwnd, &rc);
     DWORD process = 0;
     GetWindowThreadProcessId(hwnd, &process);
     std::printf("%s\t%p\t%lu\t%d\t%s\t%s\t%ld,%ld,%ld,%ld\t%ld\t0x%08lx\n", kind,
                 static_cast<void*>(hwnd), process, IsWindowVisible(hwnd) ? 1 : 0, window_class,
-                text, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top,
+                text.c_str(), rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top,
                 static_cast<long>(GetDlgCtrlID(hwnd)),
                 static_cast<unsigned long>(GetWindowLongA(hwnd, GWL_STYLE)));
 }
@@ -78,11 +88,15 @@ struct Search {
     HWND found;
 };
 
+// A title ending in '*' asks for any title that starts with the rest.
+bool TitleMatches(const std::string& text, const std::string& title) {
+    if (!title.empty() && title.back() == '*') return text.compare(0, title.size() - 1, title, 0, title.size() - 1) == 0;
+    return text == title;
+}
+
 BOOL CALLBACK FindVisible(HWND hwnd, LPARAM lParam) {
     Search* search = reinterpret_cast<Search*>(lParam);
-    char text[1024] = "";
-    GetWindowTextA(hwnd, text, sizeof text);
-    if (IsWindowVisible(hwnd) && std::strcmp(text, search->title) == 0) {
+    if (IsWindowVisible(hwnd) && TitleMatches(TextOf(hwnd), search->title)) {
         search->found = hwnd;
         return FALSE;
     }
