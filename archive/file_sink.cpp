@@ -107,6 +107,13 @@ bool TreeFileSink::place(Reporter& reporter) {
     if (expected_.has_attributes &&
         !platform::set_file_attributes(file_, expected_.mode, expected_.seconds, expected_.nanoseconds, &error))
         report(reporter, msg::kAttributesNotSet, shown(), error);
+    // Closed before the rename: some systems rename no open file.
+    const bool closed = std::fclose(file_) == 0;
+    file_ = nullptr;
+    if (!closed) {
+        report(reporter, msg::kOutputWriteFailed, shown(), errno);
+        return false;
+    }
     if (!platform::rename_in(tree_.root(), temporary_, *folder, name_, &error)) {
         report(reporter, msg::kOutputNotCreated, shown(), error);
         return false;

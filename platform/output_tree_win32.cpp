@@ -1,9 +1,11 @@
-// Win32 implementation of the output tree and of file information. Windows has
+// Win32 implementation of the output tree and of file information, in UTF-8
+// paths handed to the system as UTF-16 (win32_paths.h). Windows has
 // no calls relative to a folder handle, so each folder of the tree is held open
 // without delete sharing while it is in use: it cannot be renamed, removed or
 // replaced by a link meanwhile, and names below it are reached by full paths
 // through it. Reparse points (links, junctions) are never entered.
 #include "platform/output_tree.h"
+#include "platform/win32_paths.h"
 
 #include <windows.h>
 
@@ -88,9 +90,11 @@ bool handle_info(HANDLE handle, ItemInfo* info) {
 }
 
 // A folder held open: shared for reading and writing, never for deleting.
+std::wstring sys(const std::string& path) { return system_path(path.c_str()); }
+
 HANDLE open_folder_handle(const std::string& path, bool follow) {
     const DWORD flags = FILE_FLAG_BACKUP_SEMANTICS | (follow ? 0 : FILE_FLAG_OPEN_REPARSE_POINT);
-    return CreateFileA(path.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
+    return CreateFileW(sys(path).c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, flags, nullptr);
 }
 
@@ -112,7 +116,7 @@ std::string fresh_name(const std::string& prefix) {
 bool item_info(const std::string& path, bool follow_links, ItemInfo* info, int* error) {
     *info = ItemInfo();
     const DWORD flags = FILE_FLAG_BACKUP_SEMANTICS | (follow_links ? 0 : FILE_FLAG_OPEN_REPARSE_POINT);
-    const HANDLE handle = CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES,
+    const HANDLE handle = CreateFileW(sys(path).c_str(), FILE_READ_ATTRIBUTES,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                       OPEN_EXISTING, flags, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
@@ -161,7 +165,7 @@ FolderOpen open_destination(const std::string& path, bool create, Folder* out, i
         for (size_t at = 1; at <= where.size(); ++at) {
             if (at < where.size() && where[at] != '\\' && where[at] != '/') continue;
             if (at > 0 && where[at - 1] == ':') continue;  // a drive names no folder of its own
-            CreateDirectoryA(where.substr(0, at).c_str(), nullptr);
+            CreateDirectoryW(sys(where.substr(0, at)).c_str(), nullptr);
         }
     }
     const HANDLE handle = open_folder_handle(where, true);
@@ -186,7 +190,7 @@ FolderOpen open_child(const Folder& parent, const std::string& name, bool create
         return FolderOpen::failed;
     }
     const std::string path = child_path(parent, name);
-    if (create && !CreateDirectoryA(path.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
+    if (create && !CreateDirectoryW(sys(path).c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
         fail(error);
         return FolderOpen::failed;
     }
@@ -217,7 +221,7 @@ bool info_in(const Folder& folder, const std::string& name, ItemInfo* info, int*
 FILE* create_temporary_in(const Folder& folder, const std::string& prefix, std::string* name, int* error) {
     for (int attempt = 0; attempt < 64; ++attempt) {
         *name = fresh_name(prefix);
-        const HANDLE handle = CreateFileA(child_path(folder, *name).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+        const HANDLE handle = CreateFileW(sys(child_path(folder, *name)).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
                                           nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (handle == INVALID_HANDLE_VALUE) {
             if (GetLastError() == ERROR_FILE_EXISTS) continue;
@@ -232,7 +236,7 @@ FILE* create_temporary_in(const Folder& folder, const std::string& prefix, std::
             _close(fd);
         else
             CloseHandle(handle);
-        DeleteFileA(child_path(folder, *name).c_str());
+        DeleteFileW(sys(child_path(folder, *name)).c_str());
         return nullptr;
     }
     *error = EEXIST;
@@ -245,13 +249,13 @@ bool rename_in(const Folder& from_folder, const std::string& from, const Folder&
         *error = EINVAL;
         return false;
     }
-    return MoveFileExA(child_path(from_folder, from).c_str(), child_path(to_folder, to).c_str(),
+    return MoveFileExW(sys(child_path(from_folder, from)).c_str(), sys(child_path(to_folder, to)).c_str(),
                        MOVEFILE_REPLACE_EXISTING) != 0 ||
            fail(error);
 }
 
 bool remove_in(const Folder& folder, const std::string& name) {
-    return plain_name(name) && DeleteFileA(child_path(folder, name).c_str()) != 0;
+    return plain_name(name) && DeleteFileW(sys(child_path(folder, name)).c_str()) != 0;
 }
 
 bool make_link_in(const Folder&, const std::string&, const std::string&, int* error) {
@@ -265,7 +269,8 @@ bool make_hard_link_in(const Folder& from_folder, const std::string& from, const
         *error = EINVAL;
         return false;
     }
-    return CreateHardLinkA(child_path(to_folder, to).c_str(), child_path(from_folder, from).c_str(), nullptr) != 0 ||
+    return CreateHardLinkW(sys(child_path(to_folder, to)).c_str(), sys(child_path(from_folder, from)).c_str(),
+                           nullptr) != 0 ||
            fail(error);
 }
 

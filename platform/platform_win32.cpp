@@ -4,6 +4,7 @@
 // MAX_PATH characters or more is handed over in the \\?\ form, which has no such
 // limit.
 #include "platform/platform.h"
+#include "platform/win32_paths.h"
 
 #include <windows.h>
 
@@ -44,6 +45,8 @@ bool is_absolute(const std::wstring& path) {
            path.compare(0, 2, L"\\\\") == 0;
 }
 
+}  // namespace
+
 std::wstring system_path(const char* path) {
     std::wstring w = wide(path);
     if (w.compare(0, 4, L"\\\\?\\") == 0 || (is_absolute(w) && w.size() < kPlainPathLimit)) return w;
@@ -54,6 +57,8 @@ std::wstring system_path(const char* path) {
     if (full.compare(0, 2, L"\\\\") == 0) return L"\\\\?\\UNC\\" + full.substr(2);  // \\server\share
     return L"\\\\?\\" + full;
 }
+
+namespace {
 
 DWORD attributes_of(const char* path) { return GetFileAttributesW(system_path(path).c_str()); }
 

@@ -212,6 +212,11 @@ protected:
         EXPECT_TRUE(sink.close());
         return sink.finish(true, reporter);
     }
+    std::string said() const {
+        std::string all;
+        for (const Note& n : reporter.notes) all += n.caption + ": " + n.text + "\n";
+        return all;
+    }
     size_t files_in(const fs::path& folder) {
         size_t n = 0;
         for (auto& e : fs::recursive_directory_iterator(folder)) n += e.is_regular_file() ? 1 : 0;
@@ -220,8 +225,8 @@ protected:
 };
 
 TEST_F(TreeTest, FilesGoWhereTheyBelongAndLeaveNothingElse) {
-    EXPECT_EQ(put({"docs", "sub"}, "b.txt", "bee"), SinkOutcome::written);
-    EXPECT_EQ(put({}, "a.txt", "a"), SinkOutcome::written);
+    EXPECT_EQ(put({"docs", "sub"}, "b.txt", "bee"), SinkOutcome::written) << said();
+    EXPECT_EQ(put({}, "a.txt", "a"), SinkOutcome::written) << said();
     EXPECT_EQ(read_file(dest / "docs/sub/b.txt"), Bytes({'b', 'e', 'e'}));
     EXPECT_EQ(files_in(dest), 2u);  // no temporaries
     // A file where a folder must go, and a folder where a file must go.
