@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "archive/file_class.h"
-#include "archive/filters.h"
+#include "codec/filters.h"
 #include "archive/messages.h"
 #include "archive/solid_run.h"
 #include "codec/code_span.h"

@@ -7,7 +7,7 @@
 #include "archive/archive_lock.h"
 #include "archive/entry_path.h"
 #include "archive/file_class.h"
-#include "archive/filters.h"
+#include "codec/filters.h"
 #include "archive/messages.h"
 #include "archive/output_file.h"
 #include "archive/parallel_extract.h"

@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "archive/file_class.h"
-#include "archive/filters.h"
+#include "codec/filters.h"
 #include "codec/arithmetic_coder.h"
 #include "codec/byte_io.h"
 #include "codec/code_span.h"
