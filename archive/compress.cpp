@@ -20,7 +20,7 @@ struct EntryWriter {
     uint64_t original_size = 0;
     uint64_t done = 0;                // bytes of the source coded so far
     ByteWriter out;                   // the whole record: head, class field, data
-    ArithmeticCoder coder;
+    ArithmeticCoder<Direction::compress> coder;
     CodecParams params;
     int forced_class = -1;            // the class to code with; -1: the class rule's
     uint16_t file_class = 0;          // the class written, once chosen

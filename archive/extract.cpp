@@ -129,7 +129,7 @@ bool tick(void* context, size_t position) {
     return !stop_here(*e);
 }
 
-bool decode_region(EntryReader& e, ArithmeticCoder& coder, size_t start, size_t length,
+bool decode_region(EntryReader& e, ArithmeticCoder<Direction::extract>& coder, size_t start, size_t length,
                    SpanKind kind) {
     SpanProgress progress{tick, &e};
     e.region_start = start;
@@ -140,7 +140,7 @@ bool decode_region(EntryReader& e, ArithmeticCoder& coder, size_t start, size_t 
 // A small entry of a solid run, decoded at the fill offset. The buffer must end up
 // holding exactly the filtered bytes the compressor had there, so a written entry
 // is unfiltered for the output and filtered again.
-bool decode_packed(EntryReader& e, ByteReader& in, ArithmeticCoder& coder) {
+bool decode_packed(EntryReader& e, ByteReader& in, ArithmeticCoder<Direction::extract>& coder) {
     Command& c = e.command;
     const size_t size = static_cast<size_t>(e.head.original_size);
     uint8_t* at = c.block.get() + c.fill;
@@ -159,7 +159,7 @@ bool decode_packed(EntryReader& e, ByteReader& in, ArithmeticCoder& coder) {
     return true;
 }
 
-bool decode_blocks(EntryReader& e, ByteReader& in, ArithmeticCoder& coder) {
+bool decode_blocks(EntryReader& e, ByteReader& in, ArithmeticCoder<Direction::extract>& coder) {
     Command& c = e.command;
     uint8_t* buffer = c.block.get();
     const SpanKind kind = c.solid ? SpanKind::block_solid : SpanKind::block_normal;
@@ -194,7 +194,7 @@ bool decode_entry(EntryReader& e) {
     Command& c = e.command;
     EntrySource source(c, e.archive, e.data_start);
     ByteReader in(source, e.data_length);
-    ArithmeticCoder coder;
+    ArithmeticCoder<Direction::extract> coder;
     if (!e.params.store_raw) {
         c.codec.begin_entry(e.params);
         coder.start_decoding(in);

@@ -130,7 +130,7 @@ Bytes encode_entry(CodecState& state, const CodecParams& params, const Bytes& da
                    Bytes& block, size_t block_size) {
     VectorSink sink;
     ByteWriter writer(sink);
-    ArithmeticCoder coder;
+    ArithmeticCoder<Direction::compress> coder;
     state.begin_entry(params);
     coder.start_encoding(writer);
     size_t done = 0;
@@ -157,7 +157,7 @@ bool decode_entry(CodecState& state, const CodecParams& params, const Bytes& cod
     out.clear();
     MemorySource source(coded.data(), coded.size());
     ByteReader reader(source, coded.size());
-    ArithmeticCoder coder;
+    ArithmeticCoder<Direction::extract> coder;
     state.begin_entry(params);
     coder.start_decoding(reader);
     uint64_t done = 0;

@@ -3,58 +3,19 @@
 namespace vellum {
 namespace {
 
-constexpr bool kCompressing(Direction d) { return d == Direction::compress; }
-
-// The coder's registers, held by value for the length of one span. The loop stores
-// probabilities through byte pointers, which may alias anything the coder owns;
-// kept in a local record the registers stay in machine registers instead of being
-// stored and reloaded around every table update.
+// The coder with the update table of the entry: every probability lives in a
+// byte slot that takes its next value from the table after each bit it codes.
+// Held by value for the length of one span (arithmetic_coder.h says why).
 template <Direction D>
-struct BitCoder {
-    uint32_t x1;
-    uint32_t x2;
-    uint32_t x;
-    ByteWriter* out;
-    ByteReader* in;
+struct SlotCoder {
+    ArithmeticCoder<D> coder;
     const uint8_t* next;  // the update table
-
-    BitCoder(const ArithmeticCoder& coder, const uint8_t* update)
-        : x1(coder.x1), x2(coder.x2), x(coder.x), out(coder.out), in(coder.in), next(update) {}
-
-    void store(ArithmeticCoder& coder) const {
-        coder.x1 = x1;
-        coder.x2 = x2;
-        coder.x = x;
-    }
 
     // One coded bit with the probability in `slot`, which then takes its next
     // value. The compressor codes the bit it is given; the extractor decodes one.
-    // The same steps as ArithmeticCoder::encode_bit and decode_bit.
-    int code(int bit, uint8_t& slot) { return code_with(bit, slot, slot); }
-
+    int code(int bit, uint8_t& slot) { return coder.code_adaptive(bit, slot, slot, next); }
     // The same with p, the value `slot` holds, already loaded by the caller.
-    int code_with(int bit, uint32_t p, uint8_t& slot) {
-        const uint32_t xmid = x1 + ((x2 - x1) >> 8) * p;
-        if constexpr (!kCompressing(D)) bit = x <= xmid;
-        // Without a branch on the bit: a branch on a decoded bit is mispredicted
-        // about as often as the bit is hard to predict, and each miss costs more
-        // than the whole bit. m is all ones for a 1 (x2 = xmid), zero for a 0
-        // (x1 = xmid + 1).
-        const uint32_t m = 0u - static_cast<uint32_t>(bit);
-        x2 ^= (x2 ^ xmid) & m;
-        x1 ^= (x1 ^ (xmid + 1)) & ~m;
-        if ((x1 ^ x2) <= 0xFFFFFF) {
-            if constexpr (kCompressing(D)) {
-                out->put(static_cast<uint8_t>(x2 >> 24));
-            } else {
-                x = (x << 8) | in->get();
-            }
-            x1 <<= 8;
-            x2 = (x2 << 8) + 255;
-        }
-        slot = next[2 * p + static_cast<uint32_t>(bit)];
-        return bit;
-    }
+    int code_with(int bit, uint32_t p, uint8_t& slot) { return coder.code_adaptive(bit, p, slot, next); }
 };
 
 #if defined(__GNUC__) && !defined(__clang__)
@@ -67,8 +28,8 @@ struct BitCoder {
 // 1, 2..3, 4..7, ... 128..255. The compressor knows every node in advance.
 // Both walks run on a copy of the coder that lives in registers for the byte and
 // is stored back once, rather than once per bit.
-inline uint32_t code_byte(BitCoder<Direction::compress>& coder, uint8_t* tree, uint32_t v) {
-    BitCoder<Direction::compress> bits = coder;
+inline uint32_t code_byte(SlotCoder<Direction::compress>& coder, uint8_t* tree, uint32_t v) {
+    SlotCoder<Direction::compress> bits = coder;
     uint32_t node = 1;
     VELLUM_UNROLL_8
     for (int j = 7; j >= 0; --j) node = node * 2 + bits.code((v >> j) & 1, tree[node]);
@@ -80,8 +41,8 @@ inline uint32_t code_byte(BitCoder<Direction::compress>& coder, uint8_t* tree, u
 // probabilities are loaded while the bit is decoded, so the load is off the
 // chain from one bit to the next; the store into the node is to another byte.
 // The last level has no children inside the tree.
-inline uint32_t code_byte(BitCoder<Direction::extract>& coder, uint8_t* tree, uint32_t) {
-    BitCoder<Direction::extract> bits = coder;
+inline uint32_t code_byte(SlotCoder<Direction::extract>& coder, uint8_t* tree, uint32_t) {
+    SlotCoder<Direction::extract> bits = coder;
     uint32_t node = 1;
     uint32_t p = tree[1];
     VELLUM_UNROLL_8
@@ -112,7 +73,7 @@ inline void prefetch_tree(const uint8_t* tree) {
 template <Direction D, uint32_t Mode, bool Packed, bool Compact = false>
 class SpanLoop {
 public:
-    SpanLoop(CodecState& state, const CodecParams& params, BitCoder<D>& bits, uint8_t* buffer,
+    SpanLoop(CodecState& state, const CodecParams& params, SlotCoder<D>& bits, uint8_t* buffer,
              const Span& span)
         : bits_(bits),
           literal_(state.literal),
@@ -156,8 +117,8 @@ public:
                 if (!progress->tick(progress->context, position)) return false;
                 next_tick = position + SpanProgress::kInterval;
             }
-            if constexpr (!kCompressing(D)) {
-                if (damaged_ || bits_.in->overrun()) return false;
+            if constexpr (!is_compressing(D)) {
+                if (damaged_ || bits_.coder.in->overrun()) return false;
             }
         }
         return true;
@@ -167,9 +128,9 @@ private:
     // Codes the byte at `position` with `tree`; the extractor stores it before
     // anything reads that position.
     void literal(uint8_t* tree, size_t position) {
-        const uint32_t v = kCompressing(D) ? buffer_[position] : 0;
+        const uint32_t v = is_compressing(D) ? buffer_[position] : 0;
         const uint32_t coded = code_byte(bits_, tree, v);
-        if constexpr (!kCompressing(D)) buffer_[position] = static_cast<uint8_t>(coded);
+        if constexpr (!is_compressing(D)) buffer_[position] = static_cast<uint8_t>(coded);
     }
 
     // Hash of the context at `position`: the one carried from the step before
@@ -213,7 +174,7 @@ private:
         prefetch_tree(tree);
         // The compressor knows the next context already: its slot is fetched
         // while this position is coded. The extractor learns it with the byte.
-        if constexpr (kCompressing(D)) look_ahead(position + 1);
+        if constexpr (is_compressing(D)) look_ahead(position + 1);
 
         uint64_t e;
         uint8_t* pair;
@@ -253,7 +214,7 @@ private:
         } else {
             next = match_length(tree, position, q, pair);
         }
-        if constexpr (!kCompressing(D)) look_ahead(next);
+        if constexpr (!is_compressing(D)) look_ahead(next);
         return next;
     }
 
@@ -261,7 +222,7 @@ private:
     // growing length: match_first_run, then match_run_step more each time.
     size_t match_runs(uint8_t* tree, size_t position, size_t q, uint8_t* pair) {
         size_t found = 0;
-        if constexpr (kCompressing(D)) found = verified_runs(position, q);
+        if constexpr (is_compressing(D)) found = verified_runs(position, q);
 
         if (bits_.code(found == 0, pair[1])) {
             literal(tree, position);
@@ -270,7 +231,7 @@ private:
         size_t length = 0;
         size_t run = first_run_;
         for (;;) {
-            const int last = bits_.code(kCompressing(D) && length + run == found, pair[0]);
+            const int last = bits_.code(is_compressing(D) && length + run == found, pair[0]);
             length += run;
             if (length > end_ - position) return damage();
             if (last) break;
@@ -300,18 +261,18 @@ private:
         if (buffer_[position] != buffer_[q]) return position + 1;
 
         size_t n = 0;
-        if constexpr (kCompressing(D)) {
+        if constexpr (is_compressing(D)) {
             while (position + n < end_ && buffer_[q + n] == buffer_[position + n]) ++n;
         }
         const size_t room = end_ - position;
         uint64_t base = 0;
         unsigned k = 1;
-        while (bits_.code(kCompressing(D) && n - base > (uint64_t{1} << k), pair[0])) {
+        while (bits_.code(is_compressing(D) && n - base > (uint64_t{1} << k), pair[0])) {
             base += uint64_t{1} << k;
             ++k;
             if (base >= room) return damage();
         }
-        const uint64_t low = kCompressing(D) ? n - base - 1 : 0;
+        const uint64_t low = is_compressing(D) ? n - base - 1 : 0;
         uint64_t w = 0;
         for (int j = static_cast<int>(k) - 1; j >= 0; --j)
             w = w * 2 + static_cast<uint64_t>(bits_.code((low >> j) & 1, pair[1]));
@@ -324,7 +285,7 @@ private:
     // The extractor copies forward byte by byte: source and destination may
     // overlap, and each copied byte serves as the source of a later one.
     void copy_match(size_t to, size_t from, size_t length) {
-        if constexpr (!kCompressing(D)) {
+        if constexpr (!is_compressing(D)) {
             uint8_t* dst = buffer_ + to;
             const uint8_t* src = buffer_ + from;
             for (size_t i = 0; i < length; ++i) dst[i] = src[i];
@@ -336,7 +297,7 @@ private:
         return end_;
     }
 
-    BitCoder<D>& bits_;
+    SlotCoder<D>& bits_;
     LiteralModel& literal_;
     MatchModel& match_;
     uint32_t* const positions_;
@@ -360,7 +321,7 @@ private:
 // A normal block starts in a compact table and moves to match_positions only if
 // it codes too many distinct hashes for one; the slots read the same either way.
 template <Direction D, uint32_t Mode, bool Packed>
-bool run_span(CodecState& state, const CodecParams& params, BitCoder<D>& bits, uint8_t* buffer,
+bool run_span(CodecState& state, const CodecParams& params, SlotCoder<D>& bits, uint8_t* buffer,
               const Span& span, const SpanProgress* progress) {
     size_t position = span.start;
     if constexpr (Mode != 1 && !Packed) {
@@ -378,10 +339,10 @@ bool run_span(CodecState& state, const CodecParams& params, BitCoder<D>& bits, u
 }  // namespace
 
 template <Direction D>
-bool code_span(CodecState& state, const CodecParams& params, ArithmeticCoder& coder,
+bool code_span(CodecState& state, const CodecParams& params, ArithmeticCoder<D>& coder,
                uint8_t* buffer, const Span& span, const SpanProgress* progress) {
     if (params.context_mode != 1) state.match.fit_positions(span.end);
-    BitCoder<D> bits(coder, state.update.next);
+    SlotCoder<D> bits{coder, state.update.next};
     const bool packed = span.kind == SpanKind::packed;
     bool sound;
     if (params.context_mode == 1) {
@@ -394,13 +355,15 @@ bool code_span(CodecState& state, const CodecParams& params, ArithmeticCoder& co
         sound = packed ? run_span<D, 2, true>(state, params, bits, buffer, span, progress)
                        : run_span<D, 2, false>(state, params, bits, buffer, span, progress);
     }
-    bits.store(coder);
+    coder = bits.coder;
     return sound;
 }
 
-template bool code_span<Direction::compress>(CodecState&, const CodecParams&, ArithmeticCoder&,
-                                             uint8_t*, const Span&, const SpanProgress*);
-template bool code_span<Direction::extract>(CodecState&, const CodecParams&, ArithmeticCoder&,
-                                            uint8_t*, const Span&, const SpanProgress*);
+template bool code_span<Direction::compress>(CodecState&, const CodecParams&,
+                                             ArithmeticCoder<Direction::compress>&, uint8_t*,
+                                             const Span&, const SpanProgress*);
+template bool code_span<Direction::extract>(CodecState&, const CodecParams&,
+                                            ArithmeticCoder<Direction::extract>&, uint8_t*,
+                                            const Span&, const SpanProgress*);
 
 }  // namespace vellum

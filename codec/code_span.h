@@ -28,8 +28,6 @@ inline size_t context_start(const Span& span, const CodecParams& params) {
     return span.kind == SpanKind::packed ? span.start + 16 : params.hash_order;
 }
 
-enum class Direction { compress, extract };
-
 // Called about every kInterval positions while a span is coded, so a front end can
 // show live progress inside one large block, and stop it. It must not touch the
 // codec. Returning false ends the span there (code_span then returns false).
@@ -48,14 +46,14 @@ struct SpanProgress {
 // or coded bytes that run out; the bytes decoded so far are then unreliable), or
 // when the progress tick asked to stop (the span is then unfinished).
 template <Direction D>
-bool code_span(CodecState& state, const CodecParams& params, ArithmeticCoder& coder,
+bool code_span(CodecState& state, const CodecParams& params, ArithmeticCoder<D>& coder,
                uint8_t* buffer, const Span& span, const SpanProgress* progress = nullptr);
 
 extern template bool code_span<Direction::compress>(CodecState&, const CodecParams&,
-                                                    ArithmeticCoder&, uint8_t*, const Span&,
-                                                    const SpanProgress*);
+                                                    ArithmeticCoder<Direction::compress>&,
+                                                    uint8_t*, const Span&, const SpanProgress*);
 extern template bool code_span<Direction::extract>(CodecState&, const CodecParams&,
-                                                   ArithmeticCoder&, uint8_t*, const Span&,
-                                                   const SpanProgress*);
+                                                   ArithmeticCoder<Direction::extract>&,
+                                                   uint8_t*, const Span&, const SpanProgress*);
 
 }  // namespace vellum

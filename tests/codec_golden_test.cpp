@@ -38,9 +38,9 @@ TEST(UpdateTable, GoldenValuesAndLimits) {
 Bytes encode_bits(const std::vector<std::pair<int, uint32_t>>& bits) {
     VectorSink sink;
     ByteWriter w(sink);
-    ArithmeticCoder c;
+    ArithmeticCoder<Direction::compress> c;
     c.start_encoding(w);
-    for (auto [bit, p] : bits) c.encode_bit(bit, p);
+    for (auto [bit, p] : bits) c.code_bit(bit, p);
     c.flush();
     w.flush();
     return sink.bytes;
@@ -56,20 +56,20 @@ TEST(ArithmeticCoder, GoldenStreams) {
 TEST(ArithmeticCoder, FirstSplitAndOneShiftPerBit) {
     VectorSink sink;
     ByteWriter w(sink);
-    ArithmeticCoder one, zero;
+    ArithmeticCoder<Direction::compress> one, zero;
     one.start_encoding(w);
     zero.start_encoding(w);
-    one.encode_bit(1, 128);
-    zero.encode_bit(0, 128);
+    one.code_bit(1, 128);
+    zero.code_bit(0, 128);
     EXPECT_EQ(one.x2, 0x7FFFFF80u);
     EXPECT_EQ(zero.x1, 0x7FFFFF81u);
     EXPECT_EQ(w.count(), 0u);
     // x2 becomes 0x00FFFFFF: two top bytes agree, but only one leaves per bit.
     one.start_encoding(w);
-    one.encode_bit(1, 1);
+    one.code_bit(1, 1);
     EXPECT_EQ(w.count(), 1u);
     EXPECT_EQ(one.x2, 0xFFFFFFFFu);
-    one.encode_bit(1, 1);
+    one.code_bit(1, 1);
     EXPECT_EQ(w.count(), 2u);
 }
 
@@ -84,9 +84,9 @@ TEST(ArithmeticCoder, DecoderMirrorsEncoderAndReadsExactly) {
     Bytes coded = encode_bits(bits);
     MemorySource src(coded.data(), coded.size());
     ByteReader r(src, coded.size());
-    ArithmeticCoder c;
+    ArithmeticCoder<Direction::extract> c;
     c.start_decoding(r);
-    for (auto [bit, p] : bits) ASSERT_EQ(c.decode_bit(p), bit);
+    for (auto [bit, p] : bits) ASSERT_EQ(c.code_bit(0, p), bit);
     EXPECT_EQ(r.consumed(), coded.size());
     EXPECT_FALSE(r.overrun());
 }

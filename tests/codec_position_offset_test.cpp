@@ -50,7 +50,7 @@ bool code_run(CodecState& state, const CodecParams& params, const RunLayout& run
         ByteWriter writer(sink);
         MemorySource source(coded[f].data(), coded[f].size());
         ByteReader reader(source, coded[f].size());
-        ArithmeticCoder coder;
+        ArithmeticCoder<D> coder;
         state.begin_entry(params);
         if constexpr (compressing) {
             coder.start_encoding(writer);

@@ -176,7 +176,7 @@ TEST_F(CodecRoundTrip, MatchesNeverRunPastTheSpan) {
             Bytes buffer(data.size() + 8, 0xA5);
             MemorySource src(coded.data(), coded.size());
             ByteReader r(src, coded.size());
-            ArithmeticCoder c;
+            ArithmeticCoder<Direction::extract> c;
             state->begin_entry(p);
             c.start_decoding(r);
             const size_t end = data.size() - shorter;
@@ -201,7 +201,7 @@ TEST_F(CodecRoundTrip, GarbageInPackedSpansStaysInTheBuffer) {
         Bytes garbage = random_bytes(64 + rng() % 400, rng());
         MemorySource src(garbage.data(), garbage.size());
         ByteReader r(src, garbage.size());
-        ArithmeticCoder c;
+        ArithmeticCoder<Direction::extract> c;
         state->begin_entry(p);
         c.start_decoding(r);
         size_t start = rng() % 3000, end = start + rng() % 1000;

@@ -32,7 +32,7 @@ inline std::vector<uint8_t> encode_blocks(CodecState& state, const CodecParams& 
     VectorSink sink;
     {
         ByteWriter writer(sink);
-        ArithmeticCoder coder;
+        ArithmeticCoder<Direction::compress> coder;
         state.begin_entry(params);
         coder.start_encoding(writer);
         size_t pos = 0;
@@ -63,7 +63,7 @@ inline Decoded decode_blocks(CodecState& state, const CodecParams& params,
     out.data.resize(size);
     MemorySource source(coded.data(), coded.size());
     ByteReader reader(source, coded.size());
-    ArithmeticCoder coder;
+    ArithmeticCoder<Direction::extract> coder;
     state.begin_entry(params);
     coder.start_decoding(reader);
     std::vector<uint8_t> buffer(std::min(block, size) + 1);
