@@ -185,7 +185,7 @@ bool codec_params_for_class(uint32_t file_class, bool solid, CodecParams* params
     set_field(&params->match_first_run, row[kMatchFirstRun]);
     set_field(&params->match_run_step, row[kMatchRunStep]);
     set_field(&params->inherit_order1, row[kInheritOrder1]);
-    set_field(&params->context_mode, row[kContextMode]);
+    if (row[kContextMode] != kKeep) params->context_mode = static_cast<ContextMode>(row[kContextMode]);
     set_field(&params->ctx_distance_1, row[kCtxDistance1]);
     set_field(&params->ctx_distance_2, row[kCtxDistance2]);
     set_field(&params->adapt_rate, row[kAdaptRate]);
@@ -196,7 +196,8 @@ bool codec_params_for_class(uint32_t file_class, bool solid, CodecParams* params
         // Files of a solid run are predicted from earlier files through the match
         // model, so no class may go without it: mode 1 becomes mode 2.
         params->hash_order = 4;
-        if (params->context_mode == 1) params->context_mode = 2;
+        if (params->context_mode == ContextMode::literals_only)
+            params->context_mode = ContextMode::match_length;
     }
     return true;
 }

@@ -67,11 +67,13 @@ inline void prefetch_tree(const uint8_t* tree) {
     __builtin_prefetch(tree + 192);
 }
 
-// The loop for one direction, one context mode (0, 1 or 2) and one span kind:
+// The loop for one direction, one context mode and one span kind:
 // everything fixed for a span is a template argument or a constant member, so a
 // step decides nothing that the span already decided.
-template <Direction D, uint32_t Mode, bool Packed, bool Compact = false>
+template <Direction D, ContextMode Mode, bool Packed, bool Compact = false>
 class SpanLoop {
+    static constexpr bool kLiteralsOnly = Mode == ContextMode::literals_only;
+
 public:
     SpanLoop(CodecState& state, const CodecParams& params, SlotCoder<D>& bits, uint8_t* buffer,
              const Span& span)
@@ -85,8 +87,8 @@ public:
           end_(span.end),
           context_start_(context_start(span, params)),
           hash_order_(params.hash_order),
-          distance_1_(Packed || Mode == 1 ? params.ctx_distance_1 : 1),
-          distance_2_(Packed || Mode == 1 ? params.ctx_distance_2 : 2),
+          distance_1_(Packed || kLiteralsOnly ? params.ctx_distance_1 : 1),
+          distance_2_(Packed || kLiteralsOnly ? params.ctx_distance_2 : 2),
           inherit_(params.inherit_order1),
           first_run_(params.match_first_run),
           run_step_(params.match_run_step),
@@ -150,23 +152,23 @@ private:
             __builtin_prefetch(&match_.compact_slots[match_.compact_home(carried_hash_)]);
         } else {
             __builtin_prefetch(&positions_[carried_hash_]);
-            __builtin_prefetch(&probabilities_[2 * size_t{carried_hash_}]);
+            __builtin_prefetch(&probabilities_[carried_hash_]);
         }
     }
 
     // One step from `position`; returns the position after the bytes it covered.
     size_t step(size_t position) {
-        if (Mode == 1 || position < context_start_) {
+        if (kLiteralsOnly || position < context_start_) {
             uint32_t context = 0;
-            if (Mode == 1 && position > context_start_)
+            if (kLiteralsOnly && position > context_start_)
                 context = literal_.select_literal_context(buffer_[position - distance_1_],
                                                           buffer_[position - distance_2_], inherit_);
             literal(literal_.tree(context), position);
             return position + 1;
         }
 
-        // Modes 0 and 2: the literal context is chosen (with its side effects)
-        // even when a match then covers the byte.
+        // With the match model: the literal context is chosen (with its side
+        // effects) even when a match then covers the byte.
         const uint32_t h = hash_at(position);
         const uint32_t context = literal_.select_literal_context(
             buffer_[position - distance_1_], buffer_[position - distance_2_], inherit_);
@@ -177,18 +179,18 @@ private:
         if constexpr (is_compressing(D)) look_ahead(position + 1);
 
         uint64_t e;
-        uint8_t* pair;
+        MatchPair* pair;
         if constexpr (Compact) {
             // Live slots hold positions of this block: base_ + position + 1.
             MatchModel::CompactSlot* slot = match_.compact_slot(h);
             const uint32_t r = MatchModel::compact_position(*slot);
             e = r == 0 ? 0 : base_ + r;
             MatchModel::set_compact_position(*slot, static_cast<uint32_t>(position + 1));
-            pair = slot->pair;
+            pair = &slot->pair;
         } else {
             uint32_t* slot = &positions_[h];
             e = *slot;
-            pair = &probabilities_[2 * size_t{h}];
+            pair = &probabilities_[h];
             *slot = static_cast<uint32_t>(base_ + position + 1);
         }
 
@@ -197,7 +199,7 @@ private:
         if (e <= base_) {
             // Normal mode starts match statistics afresh in every block; solid
             // mode only for slots never written in this operation.
-            if (reset_stale_ || e == 0) pair[0] = pair[1] = 128;
+            if (reset_stale_ || e == 0) pair->run_probability = pair->flag_probability = 128;
         } else {
             // q is an earlier position of this buffer, at least the context start
             // of the span that wrote it; the bounds test only guards damaged runs.
@@ -209,7 +211,7 @@ private:
         if (!candidate) {
             literal(tree, position);
             next = position + 1;
-        } else if (Mode == 0) {
+        } else if (Mode == ContextMode::match_runs) {
             next = match_runs(tree, position, q, pair);
         } else {
             next = match_length(tree, position, q, pair);
@@ -218,20 +220,21 @@ private:
         return next;
     }
 
-    // Mode 0: a flag (1 = no match), then a match as a count of verified runs of
+    // match_runs: a flag (1 = no match), then a match as a count of verified runs of
     // growing length: match_first_run, then match_run_step more each time.
-    size_t match_runs(uint8_t* tree, size_t position, size_t q, uint8_t* pair) {
+    size_t match_runs(uint8_t* tree, size_t position, size_t q, MatchPair* pair) {
         size_t found = 0;
         if constexpr (is_compressing(D)) found = verified_runs(position, q);
 
-        if (bits_.code(found == 0, pair[1])) {
+        if (bits_.code(found == 0, pair->flag_probability)) {
             literal(tree, position);
             return position + 1;
         }
         size_t length = 0;
         size_t run = first_run_;
         for (;;) {
-            const int last = bits_.code(is_compressing(D) && length + run == found, pair[0]);
+            const int last =
+                bits_.code(is_compressing(D) && length + run == found, pair->run_probability);
             length += run;
             if (length > end_ - position) return damage();
             if (last) break;
@@ -253,10 +256,10 @@ private:
         return n;
     }
 
-    // Mode 2: the literal first; if it equals the predicted byte, the number n of
+    // match_length: the literal first; if it equals the predicted byte, the number n of
     // matching bytes from here, as a unary class (run_probability) and its low bits
     // (flag_probability): class k covers n - base in 1..2^k.
-    size_t match_length(uint8_t* tree, size_t position, size_t q, uint8_t* pair) {
+    size_t match_length(uint8_t* tree, size_t position, size_t q, MatchPair* pair) {
         literal(tree, position);
         if (buffer_[position] != buffer_[q]) return position + 1;
 
@@ -267,7 +270,7 @@ private:
         const size_t room = end_ - position;
         uint64_t base = 0;
         unsigned k = 1;
-        while (bits_.code(is_compressing(D) && n - base > (uint64_t{1} << k), pair[0])) {
+        while (bits_.code(is_compressing(D) && n - base > (uint64_t{1} << k), pair->run_probability)) {
             base += uint64_t{1} << k;
             ++k;
             if (base >= room) return damage();
@@ -275,7 +278,7 @@ private:
         const uint64_t low = is_compressing(D) ? n - base - 1 : 0;
         uint64_t w = 0;
         for (int j = static_cast<int>(k) - 1; j >= 0; --j)
-            w = w * 2 + static_cast<uint64_t>(bits_.code((low >> j) & 1, pair[1]));
+            w = w * 2 + static_cast<uint64_t>(bits_.code((low >> j) & 1, pair->flag_probability));
         const uint64_t length = base + w + 1;
         if (length > room) return damage();
         copy_match(position + 1, q + 1, static_cast<size_t>(length) - 1);
@@ -301,7 +304,7 @@ private:
     LiteralModel& literal_;
     MatchModel& match_;
     uint32_t* const positions_;
-    uint8_t* const probabilities_;
+    MatchPair* const probabilities_;
     const uint64_t base_;  // stored slot values not above it are stale
     uint8_t* const buffer_;
     const size_t end_;
@@ -320,11 +323,11 @@ private:
 
 // A normal block starts in a compact table and moves to match_positions only if
 // it codes too many distinct hashes for one; the slots read the same either way.
-template <Direction D, uint32_t Mode, bool Packed>
+template <Direction D, ContextMode Mode, bool Packed>
 bool run_span(CodecState& state, const CodecParams& params, SlotCoder<D>& bits, uint8_t* buffer,
               const Span& span, const SpanProgress* progress) {
     size_t position = span.start;
-    if constexpr (Mode != 1 && !Packed) {
+    if constexpr (Mode != ContextMode::literals_only && !Packed) {
         if (span.kind == SpanKind::block_normal && state.match.begin_compact(span.end)) {
             if (!SpanLoop<D, Mode, false, true>(state, params, bits, buffer, span)
                      .run(position, progress))
@@ -341,19 +344,27 @@ bool run_span(CodecState& state, const CodecParams& params, SlotCoder<D>& bits, 
 template <Direction D>
 bool code_span(CodecState& state, const CodecParams& params, ArithmeticCoder<D>& coder,
                uint8_t* buffer, const Span& span, const SpanProgress* progress) {
-    if (params.context_mode != 1) state.match.fit_positions(span.end);
+    constexpr ContextMode kRuns = ContextMode::match_runs;
+    constexpr ContextMode kLength = ContextMode::match_length;
+    if (params.context_mode != ContextMode::literals_only) state.match.fit_positions(span.end);
     SlotCoder<D> bits{coder, state.update.next};
     const bool packed = span.kind == SpanKind::packed;
     bool sound;
-    if (params.context_mode == 1) {
-        // Mode 1 reads its contexts at the parameter distances in every kind.
-        sound = run_span<D, 1, false>(state, params, bits, buffer, span, progress);
-    } else if (params.context_mode == 0) {
-        sound = packed ? run_span<D, 0, true>(state, params, bits, buffer, span, progress)
-                       : run_span<D, 0, false>(state, params, bits, buffer, span, progress);
-    } else {
-        sound = packed ? run_span<D, 2, true>(state, params, bits, buffer, span, progress)
-                       : run_span<D, 2, false>(state, params, bits, buffer, span, progress);
+    switch (params.context_mode) {
+        case ContextMode::literals_only:
+            // Reads its contexts at the parameter distances in every kind.
+            sound = run_span<D, ContextMode::literals_only, false>(state, params, bits, buffer, span,
+                                                                   progress);
+            break;
+        case ContextMode::match_runs:
+            sound = packed ? run_span<D, kRuns, true>(state, params, bits, buffer, span, progress)
+                           : run_span<D, kRuns, false>(state, params, bits, buffer, span, progress);
+            break;
+        case ContextMode::match_length:
+        default:
+            sound = packed ? run_span<D, kLength, true>(state, params, bits, buffer, span, progress)
+                           : run_span<D, kLength, false>(state, params, bits, buffer, span, progress);
+            break;
     }
     coder = bits.coder;
     return sound;

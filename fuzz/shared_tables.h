@@ -40,7 +40,8 @@ public:
         codec.literal.clear_seen();
         codec.match.base_position = next_base_;
         if (header.solid)
-            std::memset(codec.match.match_probabilities.data(), 128, codec.match.match_probabilities.size());
+            std::memset(static_cast<void*>(codec.match.match_probabilities.data()), 128,
+                        codec.match.match_probabilities.size() * sizeof(MatchPair));
     }
 
     void end(Command& command) {

@@ -9,6 +9,9 @@ namespace vellum {
 namespace {
 
 using test::params_with;
+using test::kLength;
+using test::kLiterals;
+using test::kRuns;
 using Bytes = std::vector<uint8_t>;
 
 // Entry 2p + bit after a bit coded with p; p = 255 after a 0 follows the formula.
@@ -103,15 +106,15 @@ TEST(WholeEntry, GoldenVectors) {
     for (int i = 0; i < 6; ++i) abc.insert(abc.end(), {0x61, 0x62, 0x63});
     struct Case { CodecParams params; Bytes data, coded; };
     const Case cases[] = {
-        {params_with(0, 5, 2, 1, 1, 3), Bytes(300, 0x41),
+        {params_with(kRuns, 5, 2, 1, 1, 3), Bytes(300, 0x41),
          {0xBE, 0xBE, 0x5B, 0xEB, 0x43, 0x32, 0x6E, 0xDA, 0x8E, 0x40}},
-        {params_with(0, 5, 2, 1, 1, 3), abc, {0x9E, 0x97, 0xEF, 0xB0, 0x1C, 0x53, 0xAD, 0xC1, 0x65, 0x44}},
-        {params_with(2, 5, 2, 1, 0, 4), abc,
+        {params_with(kRuns, 5, 2, 1, 1, 3), abc, {0x9E, 0x97, 0xEF, 0xB0, 0x1C, 0x53, 0xAD, 0xC1, 0x65, 0x44}},
+        {params_with(kLength, 5, 2, 1, 0, 4), abc,
          {0x9E, 0x99, 0xEB, 0x7B, 0x1C, 0x82, 0xF4, 0xB5, 0x52, 0xCD, 0x6E, 0x80}},
-        {params_with(1, 3, 2, 1, 0, 4, 1, 2), abc,
+        {params_with(kLiterals, 3, 2, 1, 0, 4, 1, 2), abc,
          {0x9E, 0x99, 0xEB, 0x7B, 0x1C, 0x83, 0x0D, 0x90, 0x50, 0x39, 0xB5, 0xD3, 0x33, 0x97, 0x42,
           0x91, 0xD5, 0x6B, 0x4A, 0xFF}},
-        {params_with(0, 5, 2, 1, 1, 3), Bytes{}, {0xFF, 0xFF, 0xFF, 0xFF}},
+        {params_with(kRuns, 5, 2, 1, 1, 3), Bytes{}, {0xFF, 0xFF, 0xFF, 0xFF}},
     };
     auto state = std::make_unique<CodecState>();
     for (const Case& c : cases) {

@@ -16,6 +16,8 @@ namespace vellum {
 namespace {
 
 using test::params_with;
+using test::kLength;
+using test::kRuns;
 using test::text_bytes;
 using Bytes = std::vector<uint8_t>;
 
@@ -110,7 +112,7 @@ TEST(PositionOffset, RunsFarIntoTheStreamCodeAsFromPositionZero) {
     auto state = std::make_unique<CodecState>();
     const std::vector<Bytes> files = run_files();
     constexpr uint64_t k4G = uint64_t{1} << 32;
-    for (const CodecParams& params : {params_with(0, 5, 2, 1, 1, 3), params_with(2, 4, 2, 2, 0, 4)}) {
+    for (const CodecParams& params : {params_with(kRuns, 5, 2, 1, 1, 3), params_with(kLength, 4, 2, 2, 0, 4)}) {
         for (bool solid : {false, true}) {
             RunLayout from_zero;
             from_zero.solid = solid;
@@ -131,7 +133,7 @@ TEST(PositionOffset, RunsFarIntoTheStreamCodeAsFromPositionZero) {
                                       {solid, 8192, 2 * k4G + 777, 0},
                                       {solid, 8192, 2 * k4G + 777, k4G + 12345}};
             for (const RunLayout& run : runs) {
-                SCOPED_TRACE("mode " + std::to_string(params.context_mode) + " solid " +
+                SCOPED_TRACE(test::mode_text(params.context_mode) + " solid " +
                              std::to_string(solid) + " base " + std::to_string(run.base) +
                              " gap " + std::to_string(run.gap));
                 std::vector<Bytes> coded;

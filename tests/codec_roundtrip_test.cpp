@@ -18,6 +18,9 @@ namespace {
 using test::decode_blocks;
 using test::encode_blocks;
 using test::params_with;
+using test::kLength;
+using test::kLiterals;
+using test::kRuns;
 using Bytes = std::vector<uint8_t>;
 
 Bytes random_bytes(size_t n, uint32_t seed) {
@@ -48,7 +51,7 @@ Bytes text_like(size_t n, uint32_t seed) {
 // Every parameter shape the file classes use, and the corners of each range.
 std::vector<CodecParams> parameter_shapes() {
     std::vector<CodecParams> all;
-    for (uint32_t mode : {0u, 1u, 2u})
+    for (ContextMode mode : test::kEveryMode)
         for (uint32_t order : {2u, 3u, 4u, 5u, 8u, 12u, 16u})
             for (uint32_t inherit : {0u, 1u}) {
                 CodecParams p = params_with(mode, order, 2 + order % 2, 1 + (order / 4) % 2,
@@ -67,7 +70,7 @@ protected:
     void SetUp() override { ASSERT_TRUE(state->begin_operation()); }
 
     void round_trip(const CodecParams& p, const Bytes& data, size_t block) {
-        SCOPED_TRACE("mode " + std::to_string(p.context_mode) + " order " +
+        SCOPED_TRACE(test::mode_text(p.context_mode) + " order " +
                      std::to_string(p.hash_order) + " size " + std::to_string(data.size()) +
                      " block " + std::to_string(block));
         Bytes coded = encode_blocks(*state, p, data, block);
@@ -98,14 +101,14 @@ TEST_F(CodecRoundTrip, EveryShapeSpanLengthAndBlockSize) {
 TEST_F(CodecRoundTrip, SeveralMebibytesAndTheCorpus) {
     Bytes data = text_like(3 << 20, 5), rnd = random_bytes(1 << 20, 6);
     data.insert(data.end(), rnd.begin(), rnd.end());
-    for (uint32_t mode : {0u, 1u, 2u}) round_trip(params_with(mode, 5, 2, 1, 1, 3), data, 4 << 20);
-    round_trip(params_with(0, 4, 2, 2, 0, 4), data, 1 << 20);
+    for (ContextMode mode : test::kEveryMode) round_trip(params_with(mode, 5, 2, 1, 1, 3), data, 4 << 20);
+    round_trip(params_with(kRuns, 4, 2, 2, 0, 4), data, 1 << 20);
     for (const char* name : {"alice29.txt", "kppkn.gtb", "geo.protodata", "fireworks.jpeg"}) {
         std::ifstream in(std::string(VELLUM_CORPUS_DIR) + "/" + name, std::ios::binary);
         if (!in) GTEST_SKIP() << "corpus not found at " << VELLUM_CORPUS_DIR;
         Bytes file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        round_trip(params_with(0, 5, 2, 1, 1, 3), file, 1 << 24);
-        round_trip(params_with(2, 5, 2, 2, 0, 4), file, 50000);
+        round_trip(params_with(kRuns, 5, 2, 1, 1, 3), file, 1 << 24);
+        round_trip(params_with(kLength, 5, 2, 2, 0, 4), file, 50000);
     }
 }
 
@@ -128,7 +131,7 @@ TEST(CodecClasses, EveryClassRoundTripsNormalAndSolid) {
 }
 
 TEST_F(CodecRoundTrip, NormalModeEntriesAreIndependent) {
-    CodecParams p = params_with(0, 5, 2, 1, 1, 3);
+    CodecParams p = params_with(kRuns, 5, 2, 1, 1, 3);
     Bytes b = text_like(30000, 9);
     Bytes alone = encode_blocks(*state, p, b, 8192);
     encode_blocks(*state, p, text_like(50000, 9), 8192);  // same words, same hashes
@@ -138,8 +141,8 @@ TEST_F(CodecRoundTrip, NormalModeEntriesAreIndependent) {
 // Damaged input: truncations and garbage end in an error or in exactly
 // original-size bytes, and never read or write outside (the sanitizer build).
 TEST_F(CodecRoundTrip, DamagedInputFailsCleanly) {
-    for (const CodecParams& p : {params_with(0, 5, 2, 1, 1, 3), params_with(1, 3, 2, 1, 0, 4),
-                                 params_with(2, 4, 2, 2, 0, 4)}) {
+    for (const CodecParams& p : {params_with(kRuns, 5, 2, 1, 1, 3), params_with(kLiterals, 3, 2, 1, 0, 4),
+                                 params_with(kLength, 4, 2, 2, 0, 4)}) {
         Bytes data = text_like(3000, 21), coded = encode_blocks(*state, p, data, 1000);
         int failures = 0;
         for (size_t cut = 0; cut < coded.size(); ++cut) {
@@ -168,7 +171,7 @@ TEST_F(CodecRoundTrip, DamagedInputFailsCleanly) {
 // A match that reaches past a shorter span (the coded length of a longer one) is
 // damage: the decoder stops at the span's end and writes nothing beyond it.
 TEST_F(CodecRoundTrip, MatchesNeverRunPastTheSpan) {
-    for (uint32_t mode : {0u, 2u}) {
+    for (ContextMode mode : {test::kRuns, test::kLength}) {
         CodecParams p = params_with(mode, 4, 2, 1, 1, 3);
         Bytes data(3000, 0x41);
         Bytes coded = encode_blocks(*state, p, data, data.size());
@@ -193,7 +196,7 @@ TEST_F(CodecRoundTrip, MatchesNeverRunPastTheSpan) {
 // spans after it must not follow them outside decoded data.
 TEST_F(CodecRoundTrip, GarbageInPackedSpansStaysInTheBuffer) {
     std::mt19937 rng(5);
-    CodecParams p = params_with(2, 4, 2, 2, 0, 4);
+    CodecParams p = params_with(kLength, 4, 2, 2, 0, 4);
     Bytes buffer(4096);
     int damaged = 0;
     for (int i = 0; i < 200; ++i) {

@@ -3,13 +3,28 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "codec/code_span.h"
 
 namespace vellum::test {
 
-inline CodecParams params_with(uint32_t mode, uint32_t order, uint32_t first, uint32_t step,
+constexpr ContextMode kRuns = ContextMode::match_runs;
+constexpr ContextMode kLiterals = ContextMode::literals_only;
+constexpr ContextMode kLength = ContextMode::match_length;
+constexpr ContextMode kEveryMode[] = {kRuns, kLiterals, kLength};
+
+inline std::string mode_text(ContextMode mode) {
+    switch (mode) {
+        case kRuns: return "match_runs";
+        case kLiterals: return "literals_only";
+        case kLength: return "match_length";
+    }
+    return "mode " + std::to_string(static_cast<uint32_t>(mode));
+}
+
+inline CodecParams params_with(ContextMode mode, uint32_t order, uint32_t first, uint32_t step,
                                uint32_t inherit, uint32_t rate, uint32_t d1 = 1,
                                uint32_t d2 = 2) {
     CodecParams p;
