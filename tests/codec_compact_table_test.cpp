@@ -53,7 +53,6 @@ void expect_decodes(CodecState& state, const CodecParams& params, const std::vec
     for (size_t f = 0; f < files.size(); ++f) {
         const auto out = decode_blocks(state, params, coded[f], files[f].size(), block);
         EXPECT_TRUE(out.ok) << "file " << f;
-        EXPECT_EQ(out.consumed, coded[f].size()) << "file " << f;
         EXPECT_TRUE(out.data == files[f]) << "file " << f;
     }
     state.end_operation();

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "archive/file_class.h"
+#include "codec/code_span.h"
 #include "codec_test_support.h"
 
 namespace vellum {
@@ -77,7 +78,6 @@ protected:
         auto back = decode_blocks(*state, p, coded, data.size(), block);
         ASSERT_TRUE(back.ok);
         ASSERT_EQ(back.data, data);
-        EXPECT_EQ(back.consumed, coded.size());
     }
 
     std::unique_ptr<CodecState> state = std::make_unique<CodecState>();
@@ -120,11 +120,11 @@ TEST(CodecClasses, EveryClassRoundTripsNormalAndSolid) {
         for (bool solid : {false, true}) {
             CodecParams p;
             if (!codec_params_for_class(file_class, solid, &p) || p.store_raw) continue;
-            const SpanKind kind = solid ? SpanKind::block_solid : SpanKind::block_normal;
+            const RunMode mode = solid ? RunMode::solid : RunMode::normal;
             ASSERT_TRUE(state->begin_operation());
-            Bytes coded = encode_blocks(*state, p, text, 2500, kind);
+            Bytes coded = encode_blocks(*state, p, text, 2500, mode);
             ASSERT_TRUE(state->begin_operation());
-            auto back = decode_blocks(*state, p, coded, text.size(), 2500, kind);
+            auto back = decode_blocks(*state, p, coded, text.size(), 2500, mode);
             EXPECT_TRUE(back.ok && back.data == text) << "class " << file_class << " solid " << solid;
         }
     }
@@ -138,8 +138,42 @@ TEST_F(CodecRoundTrip, NormalModeEntriesAreIndependent) {
     EXPECT_EQ(encode_blocks(*state, p, b, 8192), alone);
 }
 
-// Damaged input: truncations and garbage end in an error or in exactly
-// original-size bytes, and never read or write outside (the sanitizer build).
+// An entry whose source ends early (a file that shrank while it was read) is
+// left out of the archive, so the next entry must still code as if it were
+// alone: the cut entry ends in the tables as a whole one does.
+TEST_F(CodecRoundTrip, AnEntryCutShortLeavesTheNextAsIfAlone) {
+    const CodecParams p = params_with(kRuns, 5, 2, 1, 1, 3);
+    const Bytes b = text_like(30000, 9);
+    const Bytes alone = encode_blocks(*state, p, b, 8192);
+    // Claims 50000 bytes and has 20000: two blocks are coded, the third read comes short.
+    const Bytes shrunk = text_like(20000, 10);
+    EntryRun run = test::run_for(RunMode::normal, 8192, 50000);
+    MemorySource source(shrunk.data(), shrunk.size());
+    VectorSink sink;
+    ByteWriter writer(sink);
+    CodecParams q = p;
+    const EntryOutcome cut = encode_entry(*state, run, q, source, 50000, writer, EntryHooks{});
+    EXPECT_EQ(cut.end, EntryEnd::source_short);
+    EXPECT_EQ(cut.done, 16384u);
+    EXPECT_EQ(encode_blocks(*state, p, b, 8192), alone);
+}
+
+// Every coded byte belongs to the entry: one more, or one fewer, is damage.
+TEST_F(CodecRoundTrip, AnEntryEndsExactlyWhereItsDataEnds) {
+    for (const CodecParams& p : {params_with(kRuns, 5, 2, 1, 1, 3), params_with(kLength, 4, 2, 2, 0, 4)}) {
+        const Bytes data = text_like(20000, 4);
+        const Bytes coded = encode_blocks(*state, p, data, 8192);
+        Bytes longer = coded;
+        longer.push_back(0);
+        EXPECT_FALSE(decode_blocks(*state, p, longer, data.size(), 8192).ok);
+        EXPECT_FALSE(decode_blocks(*state, p, Bytes(coded.begin(), coded.end() - 1), data.size(), 8192).ok);
+        EXPECT_TRUE(decode_blocks(*state, p, coded, data.size(), 8192).ok);
+    }
+}
+
+// Damaged input: truncations and garbage end in an error or in exactly the
+// original bytes, never hand out more than the entry's size, and never read or
+// write outside (the sanitizer build).
 TEST_F(CodecRoundTrip, DamagedInputFailsCleanly) {
     for (const CodecParams& p : {params_with(kRuns, 5, 2, 1, 1, 3), params_with(kLiterals, 3, 2, 1, 0, 4),
                                  params_with(kLength, 4, 2, 2, 0, 4)}) {
@@ -148,8 +182,10 @@ TEST_F(CodecRoundTrip, DamagedInputFailsCleanly) {
         for (size_t cut = 0; cut < coded.size(); ++cut) {
             auto back = decode_blocks(*state, p, Bytes(coded.begin(), coded.begin() + cut),
                                       data.size(), 1000);
-            EXPECT_EQ(back.data.size(), data.size());
-            EXPECT_LE(back.consumed, cut);
+            EXPECT_LE(back.data.size(), data.size());
+            if (back.ok) {
+                EXPECT_EQ(back.data, data);
+            }
             failures += !back.ok;
         }
         // Losing only flush bytes may still decode; any deeper cut must not.
@@ -160,9 +196,9 @@ TEST_F(CodecRoundTrip, DamagedInputFailsCleanly) {
     int detected = 0;
     for (int round = 0; round < 300; ++round) {
         Bytes garbage = random_bytes(rng() % 600, rng());
-        auto back = decode_blocks(*state, shapes[rng() % shapes.size()], garbage,
-                                  2000 + rng() % 5000, 1 + rng() % 3000);
-        EXPECT_LE(back.consumed, garbage.size());
+        const size_t size = 2000 + rng() % 5000;
+        auto back = decode_blocks(*state, shapes[rng() % shapes.size()], garbage, size, 1 + rng() % 3000);
+        EXPECT_LE(back.data.size(), size);
         detected += !back.ok;
     }
     EXPECT_GT(detected, 250);  // far too few coded bytes: the reader runs dry
