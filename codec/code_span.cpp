@@ -158,6 +158,9 @@ private:
 
     // One step from `position`; returns the position after the bytes it covered.
     size_t step(size_t position) {
+        // Context bytes are read without a bounds test: contexts_within_reach
+        // (code_span.h) keeps them inside the span, ctx_distance_2 <= hash_order
+        // in particular for the blocks of literals_only.
         if (kLiteralsOnly || position < context_start_) {
             uint32_t context = 0;
             if (kLiteralsOnly && position > context_start_)

@@ -23,9 +23,34 @@ struct Span {
     SpanKind kind;
 };
 
+// A packed file's literal contexts and match model start this far into it.
+constexpr size_t kPackedContextStart = 16;
+
 // Literal contexts and the match model start here; before it, order 0 only.
 inline size_t context_start(const Span& span, const CodecParams& params) {
-    return span.kind == SpanKind::packed ? span.start + 16 : params.hash_order;
+    return span.kind == SpanKind::packed ? span.start + kPackedContextStart : params.hash_order;
+}
+
+// The loop reads bytes before a position without a bounds test. From
+// context_start on: in the match modes, the hash_order bytes of the match
+// context and the bytes 1 and 2 back (the candidate test); the literal context
+// bytes ctx_distance_1 and ctx_distance_2 back (1 and 2 back in a block of a
+// match mode). None of them may
+// reach before the span's start (0 for a block, the file's fill offset for a
+// packed file), and none does when:
+// - hash_order is 2..16 and both distances 1..16: a packed file's contexts start
+//   16 bytes in, a block's at hash_order;
+// - in literals_only, both distances are at most hash_order (ctx_distance_2 <=
+//   hash_order): a block's contexts start just past hash_order.
+// The class table is checked against this at compile time (file_class.cpp).
+constexpr bool contexts_within_reach(const CodecParams& params) {
+    const auto in_range = [](uint32_t v, uint32_t low, uint32_t high) { return v >= low && v <= high; };
+    if (!in_range(params.hash_order, 2, kPackedContextStart)) return false;
+    if (!in_range(params.ctx_distance_1, 1, kPackedContextStart) ||
+        !in_range(params.ctx_distance_2, 1, kPackedContextStart))
+        return false;
+    if (params.context_mode != ContextMode::literals_only) return true;
+    return params.ctx_distance_1 <= params.hash_order && params.ctx_distance_2 <= params.hash_order;
 }
 
 // Called about every kInterval positions while a span is coded, so a front end can

@@ -64,6 +64,29 @@ std::vector<CodecParams> parameter_shapes() {
     return all;
 }
 
+// The bound the class table is checked against at compile time: context bytes
+// never before the span. Its edges, and the solid class that reads 16 bytes
+// back with a hash order of 4 (a packed file starts its contexts 16 bytes in).
+TEST(ContextReach, EdgesOfTheBound) {
+    CodecParams p = params_with(kLiterals, 3, 2, 1, 0, 4, 1, 3);
+    EXPECT_TRUE(contexts_within_reach(p));
+    p.ctx_distance_2 = 4;  // one past hash_order
+    EXPECT_FALSE(contexts_within_reach(p));
+    p = params_with(kLiterals, 4, 2, 1, 0, 4, 5, 1);  // the first distance too
+    EXPECT_FALSE(contexts_within_reach(p));
+    CodecParams solid24;
+    ASSERT_TRUE(codec_params_for_class(24, true, &solid24));
+    EXPECT_EQ(solid24.ctx_distance_2, 16u);
+    EXPECT_EQ(solid24.hash_order, 4u);
+    EXPECT_TRUE(contexts_within_reach(solid24));
+    p = params_with(kLength, 4, 2, 1, 0, 4, 1, 17);
+    EXPECT_FALSE(contexts_within_reach(p));
+    for (uint32_t order : {1u, 17u}) {
+        p = params_with(kRuns, order, 2, 1, 0, 4);
+        EXPECT_FALSE(contexts_within_reach(p)) << order;
+    }
+}
+
 // Entries coded one after another in one operation: in normal mode every slot an
 // earlier entry wrote is stale, so each codes as if it were alone.
 class CodecRoundTrip : public ::testing::Test {
