@@ -29,7 +29,7 @@ struct Command {
     Reporter& reporter;
 
     uint8_t solid = 0;                            // 0 normal, 1 solid
-    int buffer_setting = kDefaultBufferSetting;   // 0..6: block size 8 MiB << setting
+    int buffer_setting = kDefaultBufferSetting;   // 0..kMaxBufferSetting (block_size_for_setting)
     std::string archive_path;
     // The archive, held open and locked for the whole command once a command has
     // opened it (open_or_create_archive, or the caller with open_locked): every

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "archive/file_class.h"
+#include "archive/format.h"
 #include "codec/byte_io.h"
 #include "codec/codec_state.h"
 #include "codec/entry_coder.h"
@@ -37,7 +38,7 @@ using Bytes = std::vector<uint8_t>;
 struct Options {
     std::string folder = VELLUM_CORPUS_DIR;
     int runs = 3;
-    size_t block_size = size_t{128} << 20;  // the default buffer setting
+    size_t block_size = static_cast<size_t>(block_size_for_setting(kDefaultBufferSetting));
     bool tools = true;
 };
 

@@ -19,7 +19,7 @@ namespace vellum {
 namespace {
 
 using namespace vellum::test;
-constexpr size_t kBlock0 = size_t{8} << 20;
+constexpr size_t kBlock0 = block_size_for_setting(0);
 
 class Crafted : public ::testing::Test {
 protected:
