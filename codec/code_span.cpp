@@ -353,21 +353,16 @@ bool code_span(CodecState& state, const CodecParams& params, ArithmeticCoder<D>&
     SlotCoder<D> bits{coder, state.update.next};
     const bool packed = span.kind == SpanKind::packed;
     bool sound;
-    switch (params.context_mode) {
-        case ContextMode::literals_only:
-            // Reads its contexts at the parameter distances in every kind.
-            sound = run_span<D, ContextMode::literals_only, false>(state, params, bits, buffer, span,
-                                                                   progress);
-            break;
-        case ContextMode::match_runs:
-            sound = packed ? run_span<D, kRuns, true>(state, params, bits, buffer, span, progress)
-                           : run_span<D, kRuns, false>(state, params, bits, buffer, span, progress);
-            break;
-        case ContextMode::match_length:
-        default:
-            sound = packed ? run_span<D, kLength, true>(state, params, bits, buffer, span, progress)
-                           : run_span<D, kLength, false>(state, params, bits, buffer, span, progress);
-            break;
+    if (params.context_mode == ContextMode::literals_only) {
+        // Reads its contexts at the parameter distances in every kind.
+        sound = run_span<D, ContextMode::literals_only, false>(state, params, bits, buffer, span,
+                                                               progress);
+    } else if (params.context_mode == kRuns) {
+        sound = packed ? run_span<D, kRuns, true>(state, params, bits, buffer, span, progress)
+                       : run_span<D, kRuns, false>(state, params, bits, buffer, span, progress);
+    } else {  // match_length
+        sound = packed ? run_span<D, kLength, true>(state, params, bits, buffer, span, progress)
+                       : run_span<D, kLength, false>(state, params, bits, buffer, span, progress);
     }
     coder = bits.coder;
     return sound;
