@@ -35,6 +35,9 @@ struct ArithmeticCoder {
     uint32_t x = 0;            // decoder: the window of coded bytes, x1 <= x <= x2
     ByteWriter* out = nullptr;
     ByteReader* in = nullptr;
+    // The update table of adaptive bits: entry 2p + bit is the probability that
+    // replaces p after bit was coded with it (update_table.h).
+    const uint8_t* next = nullptr;
 
     void start_encoding(ByteWriter& writer) {
         static_assert(is_compressing(D), "the compressor's coder");
@@ -53,9 +56,21 @@ struct ArithmeticCoder {
     }
 
     // Codes `bit` with probability p/256 of a 1 (compressor), or decodes a bit
-    // (extractor: `bit` is ignored); returns the bit. The difference is shifted
-    // before the multiply, so xmid never passes x2.
+    // (extractor: `bit` is ignored); returns the bit.
     int code_bit(int bit, uint32_t p) {
+        uint8_t unused = 0;
+        return code_with<false>(bit, p, unused);
+    }
+
+    // An adaptive bit: coded with the probability in `slot`, which then takes
+    // its next value from the update table.
+    int code(int bit, uint8_t& slot) { return code_with(bit, slot, slot); }
+
+    // The one coding step, with p (the value `slot` holds when Adaptive)
+    // already loaded by the caller. The difference is shifted before the
+    // multiply, so xmid never passes x2.
+    template <bool Adaptive = true>
+    int code_with(int bit, uint32_t p, uint8_t& slot) {
         const uint32_t xmid = x1 + ((x2 - x1) >> 8) * p;
         if constexpr (!is_compressing(D)) bit = x <= xmid;
         // Without a branch on the bit: a branch on a decoded bit is mispredicted
@@ -74,14 +89,7 @@ struct ArithmeticCoder {
             x1 <<= 8;
             x2 = (x2 << 8) + 255;
         }
-        return bit;
-    }
-
-    // The same with the probability in `slot` (p, loaded by the caller), which
-    // then takes its next value from the update table `next` (update_table.h).
-    int code_adaptive(int bit, uint32_t p, uint8_t& slot, const uint8_t* next) {
-        bit = code_bit(bit, p);
-        slot = next[2 * p + static_cast<uint32_t>(bit)];
+        if constexpr (Adaptive) slot = next[2 * p + static_cast<uint32_t>(bit)];
         return bit;
     }
 

@@ -3,21 +3,6 @@
 namespace vellum {
 namespace {
 
-// The coder with the update table of the entry: every probability lives in a
-// byte slot that takes its next value from the table after each bit it codes.
-// Held by value for the length of one span (arithmetic_coder.h says why).
-template <Direction D>
-struct SlotCoder {
-    ArithmeticCoder<D> coder;
-    const uint8_t* next;  // the update table
-
-    // One coded bit with the probability in `slot`, which then takes its next
-    // value. The compressor codes the bit it is given; the extractor decodes one.
-    int code(int bit, uint8_t& slot) { return coder.code_adaptive(bit, slot, slot, next); }
-    // The same with p, the value `slot` holds, already loaded by the caller.
-    int code_with(int bit, uint32_t p, uint8_t& slot) { return coder.code_adaptive(bit, p, slot, next); }
-};
-
 #if defined(__GNUC__) && !defined(__clang__)
 #define VELLUM_UNROLL_8 _Pragma("GCC unroll 8")
 #else
@@ -28,8 +13,8 @@ struct SlotCoder {
 // 1, 2..3, 4..7, ... 128..255. The compressor knows every node in advance.
 // Both walks run on a copy of the coder that lives in registers for the byte and
 // is stored back once, rather than once per bit.
-inline uint32_t code_byte(SlotCoder<Direction::compress>& coder, uint8_t* tree, uint32_t v) {
-    SlotCoder<Direction::compress> bits = coder;
+inline uint32_t code_byte(ArithmeticCoder<Direction::compress>& coder, uint8_t* tree, uint32_t v) {
+    ArithmeticCoder<Direction::compress> bits = coder;
     uint32_t node = 1;
     VELLUM_UNROLL_8
     for (int j = 7; j >= 0; --j) node = node * 2 + bits.code((v >> j) & 1, tree[node]);
@@ -41,8 +26,8 @@ inline uint32_t code_byte(SlotCoder<Direction::compress>& coder, uint8_t* tree, 
 // probabilities are loaded while the bit is decoded, so the load is off the
 // chain from one bit to the next; the store into the node is to another byte.
 // The last level has no children inside the tree.
-inline uint32_t code_byte(SlotCoder<Direction::extract>& coder, uint8_t* tree, uint32_t) {
-    SlotCoder<Direction::extract> bits = coder;
+inline uint32_t code_byte(ArithmeticCoder<Direction::extract>& coder, uint8_t* tree, uint32_t) {
+    ArithmeticCoder<Direction::extract> bits = coder;
     uint32_t node = 1;
     uint32_t p = tree[1];
     VELLUM_UNROLL_8
@@ -75,7 +60,7 @@ class SpanLoop {
     static constexpr bool kLiteralsOnly = Mode == ContextMode::literals_only;
 
 public:
-    SpanLoop(CodecState& state, const CodecParams& params, SlotCoder<D>& bits, uint8_t* buffer,
+    SpanLoop(CodecState& state, const CodecParams& params, ArithmeticCoder<D>& bits, uint8_t* buffer,
              const Span& span)
         : bits_(bits),
           literal_(state.literal),
@@ -120,7 +105,7 @@ public:
                 next_tick = position + SpanProgress::kInterval;
             }
             if constexpr (!is_compressing(D)) {
-                if (damaged_ || bits_.coder.in->overrun()) return false;
+                if (damaged_ || bits_.in->overrun()) return false;
             }
         }
         return true;
@@ -303,7 +288,7 @@ private:
         return end_;
     }
 
-    SlotCoder<D>& bits_;
+    ArithmeticCoder<D>& bits_;
     LiteralModel& literal_;
     MatchModel& match_;
     uint32_t* const positions_;
@@ -327,7 +312,7 @@ private:
 // A normal block starts in a compact table and moves to match_positions only if
 // it codes too many distinct hashes for one; the slots read the same either way.
 template <Direction D, ContextMode Mode, bool Packed>
-bool run_span(CodecState& state, const CodecParams& params, SlotCoder<D>& bits, uint8_t* buffer,
+bool run_span(CodecState& state, const CodecParams& params, ArithmeticCoder<D>& bits, uint8_t* buffer,
               const Span& span, const SpanProgress* progress) {
     size_t position = span.start;
     if constexpr (Mode != ContextMode::literals_only && !Packed) {
@@ -350,7 +335,10 @@ bool code_span(CodecState& state, const CodecParams& params, ArithmeticCoder<D>&
     constexpr ContextMode kRuns = ContextMode::match_runs;
     constexpr ContextMode kLength = ContextMode::match_length;
     if (params.context_mode != ContextMode::literals_only) state.match.fit_positions(span.end);
-    SlotCoder<D> bits{coder, state.update.next};
+    // The loop codes through a copy of the entry's coder, carrying the entry's
+    // update table, that lives in a local for the span and is stored back.
+    ArithmeticCoder<D> bits = coder;
+    bits.next = state.update.next;
     const bool packed = span.kind == SpanKind::packed;
     bool sound;
     if (params.context_mode == ContextMode::literals_only) {
@@ -364,7 +352,7 @@ bool code_span(CodecState& state, const CodecParams& params, ArithmeticCoder<D>&
         sound = packed ? run_span<D, kLength, true>(state, params, bits, buffer, span, progress)
                        : run_span<D, kLength, false>(state, params, bits, buffer, span, progress);
     }
-    coder = bits.coder;
+    coder = bits;
     return sound;
 }
 
