@@ -66,7 +66,8 @@ struct SpanProgress {
 
 // Compressor: codes buffer[start, end). Extractor: decodes into buffer[start, end),
 // reading contexts and match sources from the bytes before them. The match model
-// reads and writes state.match.base_position but never moves it; the drivers do.
+// reads and writes state.match.base_position but never moves it; the entry loop
+// does (entry_coder.h).
 // Returns false when extracting damaged data (a match that would leave the span,
 // or coded bytes that run out; the bytes decoded so far are then unreliable), or
 // when the progress tick asked to stop (the span is then unfinished).
