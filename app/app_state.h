@@ -7,6 +7,7 @@
 
 #include <cstdint>
 
+#include "archive/format.h"
 #include "grid/data_grid.h"
 #include "grid/grid_types.h"
 
@@ -49,7 +50,7 @@ struct AppState {
 
     uint8_t archive_view = 0;  // 1 while the grid shows the archive's entries
     uint8_t solid = 0;         // the program's mode: 0 normal, 1 solid
-    uint8_t buffer_setting = 4;  // 0..6: block size 8 MiB << setting
+    uint8_t buffer_setting = kDefaultBufferSetting;  // 0..kMaxBufferSetting (block_size_for_setting)
     uint8_t busy = 0;          // 1 while a file dialog or the folder chooser is open
 
     char current_folder[kTextSize] = {};      // the folder the folder view shows

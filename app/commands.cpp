@@ -96,7 +96,7 @@ void ToggleSolid(AppContext& context) {
 void NextBufferSetting(AppContext& context) {
     AppState& s = context.state;
     if (s.archive_view) return;
-    s.buffer_setting = s.buffer_setting >= 6 ? 0 : static_cast<uint8_t>(s.buffer_setting + 1);
+    s.buffer_setting = s.buffer_setting >= kMaxBufferSetting ? 0 : static_cast<uint8_t>(s.buffer_setting + 1);
     ShowBufferImage(context);
 }
 

@@ -1,5 +1,6 @@
 // The toolbar's pictures and which one each button shows; the dialogs' requests.
 #include "app/ui.h"
+#include "archive/format.h"
 
 namespace vellum {
 namespace app {
@@ -49,7 +50,7 @@ ToolbarImage InitialButtonImage(ToolbarButton button) {
 ToolbarImage SolidImage(uint8_t solid) { return solid ? ToolbarImage::solid : ToolbarImage::solidoff; }
 
 ToolbarImage BufferImage(int buffer_setting) {
-    if (buffer_setting < 0 || buffer_setting > 6) buffer_setting = 4;
+    if (buffer_setting < 0 || buffer_setting > kMaxBufferSetting) buffer_setting = kDefaultBufferSetting;
     return static_cast<ToolbarImage>(static_cast<int>(ToolbarImage::buffer8) + buffer_setting);
 }
 

@@ -7,13 +7,13 @@
 #include <cstdint>
 #include <cstdio>
 #include <functional>
-#include <memory>
 #include <mutex>
 #include <string>
 
 #include "archive/format.h"
 #include "archive/report.h"
 #include "codec/codec_state.h"
+#include "codec/entry_coder.h"
 
 namespace vellum {
 
@@ -29,7 +29,7 @@ struct Command {
     Reporter& reporter;
 
     uint8_t solid = 0;                            // 0 normal, 1 solid
-    int buffer_setting = kDefaultBufferSetting;   // 0..6: block size 8 MiB << setting
+    int buffer_setting = kDefaultBufferSetting;   // 0..kMaxBufferSetting (block_size_for_setting)
     std::string archive_path;
     // The archive, held open and locked for the whole command once a command has
     // opened it (open_or_create_archive, or the caller with open_locked): every
@@ -42,13 +42,8 @@ struct Command {
         archive = nullptr;
     }
 
-    // The block buffer. Its pages are left untouched until data lands in them,
-    // so a small file costs little memory under a large setting.
-    std::unique_ptr<uint8_t[]> block;
-    size_t block_size = 0;
-    // Solid mode: where the next small file goes in the shared buffer. Bytes
-    // below it are the (filtered) files coded so far in this run.
-    size_t fill = 0;
+    // The block buffer and the solid fill offset, for the codec's entry loop.
+    EntryRun run;
 
     CommandTotals totals;
 
@@ -71,9 +66,10 @@ struct Command {
     std::function<bool(const std::string& archive_path)> exclude;
 };
 
-// Allocates the block buffer for the current setting, zeroes the match
-// positions, clears the context seen flags, the processed total and the fill
-// offset, and restarts the clock. False (reported) when memory runs out.
+// Starts the command's run: a block buffer for the current setting, in the
+// command's mode, fill offset 0; zeroes the match positions, clears the context
+// seen flags and the totals, and restarts the clock. False (reported) when
+// memory runs out.
 bool prepare_buffers(Command& command);
 
 // Releases the position table and the block buffer, and the archive with its

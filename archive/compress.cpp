@@ -4,42 +4,46 @@
 #include <cstdio>
 
 #include "archive/file_class.h"
-#include "archive/filters.h"
 #include "archive/messages.h"
-#include "archive/solid_run.h"
-#include "codec/code_span.h"
 #include "archive/checksum.h"
+#include "codec/entry_coder.h"
 #include "platform/file_info.h"
 #include "platform/platform.h"
 
 namespace vellum {
 namespace {
 
+// The source as the codec reads it: the checksum of exactly the bytes read, and
+// the system's reason when a read fails.
+struct SourceReader : public InputSource {
+    explicit SourceReader(FILE* f) : file(f) {}
+    size_t read(uint8_t* data, size_t size) override {
+        const size_t got = std::fread(data, 1, size, file);
+        sum.update(data, got);
+        if (got < size && std::ferror(file) && error == 0) error = errno ? errno : EIO;
+        return got;
+    }
+    FILE* file;
+    Checksum sum;
+    int error = 0;
+};
+
 // Everything one add needs while it writes one record.
 struct EntryWriter {
     Command& command;
-    FILE* source;
     const std::string& file_name;
     uint64_t original_size = 0;
-    uint64_t done = 0;                // bytes of the source coded so far
     ByteWriter out;                   // the whole record: head, class field, data
-    ArithmeticCoder coder;
-    CodecParams params;
     int forced_class = -1;            // the class to code with; -1: the class rule's
     uint16_t file_class = 0;          // the class written, once chosen
-    bool chosen = false;              // class field written, parameters chosen
     // A file coded several times (a best-class search) shows one progress bar:
     // this is pass `pass` of `passes`.
     uint32_t pass = 0;
     uint32_t passes = 1;
-    bool source_failed = false;
-    int source_error = 0;             // the system's reason of a failed read
     bool stopped = false;             // the reporter asked to stop
-    bool history_touched = false;     // the solid run's shared state has moved
-    Checksum sum;                     // of every byte read from the source
 
-    EntryWriter(Command& c, FILE* src, OutputSink& sink, const std::string& name)
-        : command(c), source(src), file_name(name), out(sink) {}
+    EntryWriter(Command& c, OutputSink& sink, const std::string& name)
+        : command(c), file_name(name), out(sink) {}
 };
 
 bool stop_here(EntryWriter& e) {
@@ -47,11 +51,11 @@ bool stop_here(EntryWriter& e) {
     return e.stopped;
 }
 
-bool tick(void* context, size_t position) {
-    auto* progress = static_cast<std::pair<EntryWriter*, size_t>*>(context);
-    EntryWriter& e = *progress->first;
+bool go_on(void* context, uint64_t) { return !stop_here(*static_cast<EntryWriter*>(context)); }
+
+bool tick(void* context, uint64_t done) {
+    EntryWriter& e = *static_cast<EntryWriter*>(context);
     ProgressEvent event{ProgressKind::working, e.file_name, e.command.totals};
-    const uint64_t done = e.done + (position - progress->second);
     event.entry_done = e.original_size / e.passes * e.pass + done / e.passes;
     event.entry_size = e.original_size;
     event.entry_packed = e.out.count();
@@ -59,106 +63,17 @@ bool tick(void* context, size_t position) {
     return !stop_here(e);
 }
 
-// Chooses the class from the name and the first bytes at `first`, writes the class
-// field and gets the codec ready for the entry.
-bool choose_parameters(EntryWriter& e, const uint8_t* first, size_t available) {
+// Chooses the class from the name and the first bytes, and writes the class
+// field: the codec codes the entry with the class's parameters.
+void choose_class(void* context, const uint8_t* first, size_t available, CodecParams* params) {
+    EntryWriter& e = *static_cast<EntryWriter*>(context);
     const uint16_t file_class = e.forced_class >= 0
                                     ? static_cast<uint16_t>(e.forced_class)
                                     : choose_file_class(file_extension(e.file_name), first, available);
-    codec_params_for_class(file_class, e.command.solid != 0, &e.params);
+    codec_params_for_class(file_class, e.command.solid != 0, params);
     e.file_class = file_class;
     const std::vector<uint8_t> field = class_field_bytes(file_class);
     e.out.write(field.data(), field.size());
-    e.chosen = true;
-    e.command.codec.begin_entry(e.params);
-    if (!e.params.store_raw) e.coder.start_encoding(e.out);
-    return true;
-}
-
-bool read_source(EntryWriter& e, uint8_t* to, size_t length) {
-    if (std::fread(to, 1, length, e.source) != length) {
-        e.source_failed = true;
-        e.source_error = std::ferror(e.source) ? errno : 0;
-        return false;
-    }
-    e.sum.update(to, length);
-    return true;
-}
-
-// Codes one region of the buffer: filter in place, then the position loop.
-// False when it was stopped part way.
-bool code_region(EntryWriter& e, size_t start, size_t length, SpanKind kind) {
-    uint8_t* buffer = e.command.block.get();
-    e.history_touched = true;
-    apply_prefilter(e.params, buffer + start, length);
-    std::pair<EntryWriter*, size_t> where{&e, start};
-    SpanProgress progress{tick, &where};
-    const bool whole = code_span<Direction::compress>(e.command.codec, e.params, e.coder, buffer,
-                                                      Span{start, start + length, kind}, &progress);
-    e.done += length;
-    return whole;
-}
-
-// The file in blocks of the buffer's size from offset 0, each filtered and coded
-// on its own (normal mode, and files too large for the solid buffer).
-bool write_blocks(EntryWriter& e) {
-    Command& c = e.command;
-    uint8_t* buffer = c.block.get();
-    const SpanKind kind = c.solid ? SpanKind::block_solid : SpanKind::block_normal;
-    do {
-        if (stop_here(e)) return false;
-        const size_t length =
-            static_cast<size_t>(std::min<uint64_t>(c.block_size, e.original_size - e.done));
-        if (!read_source(e, buffer, length)) return false;
-        if (!e.chosen && !choose_parameters(e, buffer, length)) return false;
-        if (e.params.store_raw) {
-            e.out.write(buffer, length);
-            e.done += length;
-        } else {
-            const bool whole = code_region(e, 0, length, kind);
-            finish_block(c, length);
-            if (!whole) return false;
-        }
-    } while (e.done < e.original_size);
-    return true;
-}
-
-// A small solid file: read whole behind the files before it, so its contexts and
-// matches can reach back into them.
-bool write_packed(EntryWriter& e) {
-    Command& c = e.command;
-    const size_t size = static_cast<size_t>(e.original_size);
-    uint8_t* at = c.block.get() + c.fill;
-    if (!read_source(e, at, size)) return false;
-    if (!choose_parameters(e, at, size)) return false;
-    if (e.params.store_raw) {
-        // Stored bytes take no part in the history: the next file overwrites them.
-        e.out.write(at, size);
-        e.done = size;
-        return true;
-    }
-    if (!code_region(e, c.fill, size, SpanKind::packed)) return false;
-    finish_packed(c, size);
-    return true;
-}
-
-bool write_data(EntryWriter& e) {
-    Command& c = e.command;
-    bool ok;
-    if (is_packed(c, e.original_size)) {
-        ok = write_packed(e);
-    } else {
-        if (c.solid) e.history_touched = true;
-        start_blocks(c);
-        ok = write_blocks(e);
-    }
-    if (!ok) return false;
-    if (!e.params.store_raw) {
-        e.coder.flush();
-        c.codec.end_entry();
-    }
-    // A source that grew while it was read is stored at the size first seen.
-    return e.out.flush();
 }
 
 bool source_size(FILE* source, uint64_t* size) {
@@ -196,24 +111,34 @@ namespace {
 // One coding of the whole record with `forced_class` (-1: the class rule's).
 CodedRecord code_pass(Command& command, FILE* source, const RecordHead& head, OutputSink& sink,
                       int forced_class, uint32_t pass, uint32_t passes) {
-    EntryWriter entry(command, source, sink, head.file_name);
+    EntryWriter entry(command, sink, head.file_name);
     entry.original_size = head.original_size;
     entry.forced_class = forced_class;
     entry.pass = pass;
     entry.passes = passes;
     std::vector<uint8_t> head_bytes;
     CodedRecord coded;
+    SourceReader input(source);
     if (record_head_bytes(head, &head_bytes)) {
         entry.out.write(head_bytes.data(), head_bytes.size());
-        coded.ok = write_data(entry);
+        CodecParams params;
+        EntryHooks hooks;
+        hooks.context = &entry;
+        hooks.choose = choose_class;
+        hooks.go_on = go_on;
+        hooks.tick = tick;
+        const EntryOutcome outcome = encode_entry(command.codec, command.run, params, input,
+                                                  head.original_size, entry.out, hooks);
+        // A source that grew while it was read is stored at the size first seen.
+        coded.ok = outcome.end == EntryEnd::complete && entry.out.flush();
+        coded.source_failed = outcome.end == EntryEnd::source_short;
+        coded.history_touched = outcome.history_moved;
     }
     coded.ok = coded.ok && !entry.out.failed();
     coded.stopped = entry.stopped;
-    coded.source_failed = entry.source_failed;
-    coded.source_error = entry.source_error;
-    coded.history_touched = entry.history_touched;
+    coded.source_error = input.error;
     coded.record_length = entry.out.count();
-    coded.checksum = entry.sum.digest();
+    coded.checksum = input.sum.digest();
     coded.file_class = entry.file_class;
     return coded;
 }

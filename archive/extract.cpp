@@ -7,12 +7,10 @@
 #include "archive/archive_lock.h"
 #include "archive/entry_path.h"
 #include "archive/file_class.h"
-#include "archive/filters.h"
 #include "archive/messages.h"
 #include "archive/output_file.h"
 #include "archive/parallel_extract.h"
-#include "archive/solid_run.h"
-#include "codec/code_span.h"
+#include "codec/entry_coder.h"
 #include "platform/platform.h"
 
 namespace vellum {
@@ -67,8 +65,6 @@ struct EntryReader {
     bool output_failed = false;
     int output_error = 0;      // errno of the failed write
     bool stopped = false;      // the reporter asked to stop
-    uint64_t done = 0;         // bytes of the entry decoded before the current region
-    size_t region_start = 0;   // buffer offset of the current region
 
     EntryReader(Command& c, const std::string& path) : command(c), output_path(path) {}
     ~EntryReader() {
@@ -82,24 +78,24 @@ bool stop_here(EntryReader& e) {
     return e.stopped;
 }
 
-bool write_output(EntryReader& e, const uint8_t* data, size_t length) {
-    if (!e.output.file || e.output_failed) return true;
-    if (std::fwrite(data, 1, length, e.output.file) != length) {
-        e.output_failed = true;
-        e.output_error = errno;
+// The entry's output file, once it is open. A failed write is kept with its
+// errno; the decoding goes on (a solid run must stay in step) and the entry
+// does not count as written.
+class EntryOutput : public OutputSink {
+public:
+    explicit EntryOutput(EntryReader& e) : e_(e) {}
+    bool write(const uint8_t* data, size_t length) override {
+        if (e_.output_failed) return false;
+        if (std::fwrite(data, 1, length, e_.output.file) != length) {
+            e_.output_failed = true;
+            e_.output_error = errno;
+        }
+        return !e_.output_failed;
     }
-    return !e.output_failed;
-}
 
-// Sizes the data must back before anything is read or looped over: a stored
-// entry holds exactly its bytes; a coded one at least the coder's 4-byte flush.
-// (A coded entry may stand for far more bytes than it holds, so its original
-// size is bounded only by the data running out while it is decoded.)
-bool entry_sizes_sound(const CodecParams& params, uint64_t data_length, uint64_t original_size) {
-    constexpr uint64_t kFlushBytes = 4;
-    if (params.store_raw) return data_length == original_size;
-    return data_length >= kFlushBytes;
-}
+private:
+    EntryReader& e_;
+};
 
 // Reads the record at `offset` and checks that it lies inside the archive and
 // names a class this format writes.
@@ -120,95 +116,40 @@ bool read_entry_head(EntryReader& e, uint64_t offset) {
     return entry_sizes_sound(e.params, e.data_length, e.head.original_size);
 }
 
-bool tick(void* context, size_t position) {
-    auto* e = static_cast<EntryReader*>(context);
-    ProgressEvent event{ProgressKind::working, e->output_path, e->command.totals};
-    event.entry_done = e->done + (position - e->region_start);
-    event.entry_size = e->head.original_size;
-    e->command.reporter.progress(event);
-    return !stop_here(*e);
+bool go_on(void* context, uint64_t) { return !stop_here(*static_cast<EntryReader*>(context)); }
+
+bool tick(void* context, uint64_t done) {
+    EntryReader& e = *static_cast<EntryReader*>(context);
+    ProgressEvent event{ProgressKind::working, e.output_path, e.command.totals};
+    event.entry_done = done;
+    event.entry_size = e.head.original_size;
+    e.command.reporter.progress(event);
+    return !stop_here(e);
 }
 
-bool decode_region(EntryReader& e, ArithmeticCoder& coder, size_t start, size_t length,
-                   SpanKind kind) {
-    SpanProgress progress{tick, &e};
-    e.region_start = start;
-    return code_span<Direction::extract>(e.command.codec, e.params, coder, e.command.block.get(),
-                                         Span{start, start + length, kind}, &progress);
-}
-
-// A small entry of a solid run, decoded at the fill offset. The buffer must end up
-// holding exactly the filtered bytes the compressor had there, so a written entry
-// is unfiltered for the output and filtered again.
-bool decode_packed(EntryReader& e, ByteReader& in, ArithmeticCoder& coder) {
+// Each block of a normal archive is announced; solid runs go without.
+void block_done(void* context, uint64_t done) {
+    EntryReader& e = *static_cast<EntryReader*>(context);
     Command& c = e.command;
-    const size_t size = static_cast<size_t>(e.head.original_size);
-    uint8_t* at = c.block.get() + c.fill;
-    if (e.params.store_raw) {
-        // Stored bytes take no part in the history; the fill offset stays.
-        if (in.read(at, size) != size) return false;
-        return write_output(e, at, size);
-    }
-    if (!decode_region(e, coder, c.fill, size, SpanKind::packed)) return false;
-    if (e.output.file) {
-        undo_prefilter(e.params, at, size);
-        write_output(e, at, size);
-        apply_prefilter(e.params, at, size);
-    }
-    finish_packed(c, size);
-    return true;
+    if (c.solid) return;
+    ProgressEvent event{ProgressKind::block_extracted, e.output_path, c.totals};
+    event.entry_done = done;
+    event.entry_size = e.head.original_size;
+    c.reporter.progress(event);
 }
 
-bool decode_blocks(EntryReader& e, ByteReader& in, ArithmeticCoder& coder) {
-    Command& c = e.command;
-    uint8_t* buffer = c.block.get();
-    const SpanKind kind = c.solid ? SpanKind::block_solid : SpanKind::block_normal;
-    uint64_t& done = e.done;
-    do {
-        if (stop_here(e)) return false;
-        const size_t length =
-            static_cast<size_t>(std::min<uint64_t>(c.block_size, e.head.original_size - done));
-        if (e.params.store_raw) {
-            if (in.read(buffer, length) != length) return false;
-        } else {
-            const bool sound = decode_region(e, coder, 0, length, kind);
-            // Even a block cut short moves the base past every slot it wrote, so
-            // the next entry of a normal archive decodes as if it were alone.
-            finish_block(c, length);
-            if (!sound) return false;
-            undo_prefilter(e.params, buffer, length);
-        }
-        write_output(e, buffer, length);
-        done += length;
-        if (!c.solid) {
-            ProgressEvent event{ProgressKind::block_extracted, e.output_path, c.totals};
-            event.entry_done = done;
-            event.entry_size = e.head.original_size;
-            c.reporter.progress(event);
-        }
-    } while (done < e.head.original_size);
-    return true;
-}
-
-bool decode_entry(EntryReader& e) {
+bool decode_entry_data(EntryReader& e) {
     Command& c = e.command;
     EntrySource source(c, e.archive, e.data_start);
-    ByteReader in(source, e.data_length);
-    ArithmeticCoder coder;
-    if (!e.params.store_raw) {
-        c.codec.begin_entry(e.params);
-        coder.start_decoding(in);
-    }
-    bool ok;
-    if (is_packed(c, e.head.original_size)) {
-        ok = decode_packed(e, in, coder);
-    } else {
-        start_blocks(c);
-        ok = decode_blocks(e, in, coder);
-    }
-    if (!e.params.store_raw) c.codec.end_entry();
-    // A sound coded entry ends exactly where its record ends.
-    return ok && !in.overrun() && in.consumed() == e.data_length;
+    EntryOutput output(e);
+    EntryHooks hooks;
+    hooks.context = &e;
+    hooks.go_on = go_on;
+    hooks.tick = tick;
+    hooks.block_done = block_done;
+    const EntryOutcome outcome = decode_entry(c.codec, c.run, e.params, source, e.data_length,
+                                              e.head.original_size, e.output.file ? &output : nullptr, hooks);
+    return outcome.end == EntryEnd::complete;
 }
 
 // Where the entry goes, when it is written. False when it cannot be (reported).
@@ -271,7 +212,7 @@ void decode_entry_output(Command& command, uint64_t offset, const std::string& o
         if (!command.solid) return;
         out->unwritten = true;
     }
-    out->sound = decode_entry(e);
+    out->sound = decode_entry_data(e);
     // The buffered tail reaches the temporary here, so a full disk is known to
     // whoever decoded the entry, not first when the file is closed.
     if (e.output.file && !e.output_failed && std::fflush(e.output.file) != 0) {

@@ -2,6 +2,8 @@
 
 #include <cstddef>
 
+#include "codec/code_span.h"
+
 namespace vellum {
 
 std::string file_extension(const std::string& file_name) {
@@ -139,7 +141,7 @@ enum ParamColumn {
 };
 
 // Normal mode, indexed by class; the row of class 6 is never used.
-static const int kClassParams[kMaxFileClass + 1][kParamColumns] = {
+static constexpr int kClassParams[kMaxFileClass + 1][kParamColumns] = {
     /* 0 */ {5, 2, 1, 1, 0, 1, 2, 3, 0, kKeep, 0},
     /* 1 */ {5, 3, 2, 1, 0, 1, 2, 3, 0, kKeep, 0},
     /* 2 */ {4, 2, 2, 1, 1, 3, 1, 3, 2, 1, 0},
@@ -170,22 +172,24 @@ static const int kClassParams[kMaxFileClass + 1][kParamColumns] = {
     /* 27 */ {4, 2, 2, 1, 1, 1, 2, 3, 2, 1, 0},
 };
 
-bool is_valid_file_class(uint32_t file_class) {
+static constexpr bool valid_class(uint32_t file_class) {
     return file_class <= kMaxFileClass && file_class != kUnusedFileClass;
 }
 
-static void set_field(uint32_t* field, int value) {
+bool is_valid_file_class(uint32_t file_class) { return valid_class(file_class); }
+
+static constexpr void set_field(uint32_t* field, int value) {
     if (value != kKeep) *field = static_cast<uint32_t>(value);
 }
 
-bool codec_params_for_class(uint32_t file_class, bool solid, CodecParams* params) {
-    if (!is_valid_file_class(file_class)) return false;
+// The row of a valid class over `params`, in normal or solid mode.
+static constexpr void apply_class(uint32_t file_class, bool solid, CodecParams* params) {
     const int* row = kClassParams[file_class];
     set_field(&params->hash_order, row[kHashOrder]);
     set_field(&params->match_first_run, row[kMatchFirstRun]);
     set_field(&params->match_run_step, row[kMatchRunStep]);
     set_field(&params->inherit_order1, row[kInheritOrder1]);
-    set_field(&params->context_mode, row[kContextMode]);
+    if (row[kContextMode] != kKeep) params->context_mode = static_cast<ContextMode>(row[kContextMode]);
     set_field(&params->ctx_distance_1, row[kCtxDistance1]);
     set_field(&params->ctx_distance_2, row[kCtxDistance2]);
     set_field(&params->adapt_rate, row[kAdaptRate]);
@@ -196,8 +200,31 @@ bool codec_params_for_class(uint32_t file_class, bool solid, CodecParams* params
         // Files of a solid run are predicted from earlier files through the match
         // model, so no class may go without it: mode 1 becomes mode 2.
         params->hash_order = 4;
-        if (params->context_mode == 1) params->context_mode = 2;
+        if (params->context_mode == ContextMode::literals_only)
+            params->context_mode = ContextMode::match_length;
     }
+}
+
+// The position loop reads context bytes without a bounds test, relying on every
+// class to keep them inside the span it codes (contexts_within_reach): in
+// particular ctx_distance_2 <= hash_order for the classes of literals_only. The
+// fields it looks at are set by every valid class, so no earlier value counts.
+static constexpr bool every_class_within_reach() {
+    for (uint32_t file_class = 0; file_class <= kMaxFileClass; ++file_class) {
+        if (!valid_class(file_class)) continue;
+        for (const bool solid : {false, true}) {
+            CodecParams params;
+            apply_class(file_class, solid, &params);
+            if (!contexts_within_reach(params)) return false;
+        }
+    }
+    return true;
+}
+static_assert(every_class_within_reach(), "a class reads context bytes before the span it codes");
+
+bool codec_params_for_class(uint32_t file_class, bool solid, CodecParams* params) {
+    if (!valid_class(file_class)) return false;
+    apply_class(file_class, solid, params);
     return true;
 }
 

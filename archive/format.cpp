@@ -8,11 +8,6 @@ namespace vellum {
 
 const unsigned char kSignature[kSignatureLength] = {0xB0, 'V', 'e', 'l', 'l', 'u', 'm', 0xB0};
 
-uint64_t block_size_for_setting(int setting) {
-    if (setting < 0 || setting > kMaxBufferSetting) return 0;
-    return (uint64_t{8} << 20) << setting;
-}
-
 // --- fields -------------------------------------------------------------------------
 
 static bool write_bytes(FILE* file, const void* bytes, size_t count) {

@@ -20,8 +20,12 @@ constexpr uint16_t kSignatureLength = 8;
 extern const unsigned char kSignature[kSignatureLength];
 
 constexpr uint64_t kArchiveHeaderSize = 12;
+
+// The buffer size setting of the header: block sizes 8 MiB (setting 0) to
+// 512 MiB (setting 6), each setting twice the one below; 128 MiB by default.
 constexpr int kMaxBufferSetting = 6;
 constexpr int kDefaultBufferSetting = 4;
+constexpr uint64_t kSmallestBlockSize = uint64_t{8} << 20;
 
 // Record length, original size, reserved, the two name lengths and the class field.
 constexpr uint64_t kRecordFixedBytes = 24;
@@ -33,7 +37,11 @@ inline uint64_t add_capped(uint64_t total, uint64_t more) {
 }
 
 // Block size of a buffer size setting: 8 MiB << setting, 0 for a setting outside 0..6.
-uint64_t block_size_for_setting(int setting);
+constexpr uint64_t block_size_for_setting(int setting) {
+    return setting < 0 || setting > kMaxBufferSetting ? 0 : kSmallestBlockSize << setting;
+}
+// The same in MiB, as sizes are named to the user (8M .. 512M).
+constexpr uint64_t block_mebibytes(int setting) { return block_size_for_setting(setting) >> 20; }
 
 struct ArchiveHeader {
     uint8_t solid = 0;           // 0 normal, 1 solid

@@ -64,7 +64,7 @@ unsigned thread_count(unsigned setting) {
 }
 
 OrderedPool::OrderedPool(Command& main, unsigned workers, OutputBudget budget)
-    : main_(main), block_size_(main.block_size), budget_(budget) {
+    : main_(main), block_size_(main.run.block_size), budget_(budget) {
     if (workers == 0) workers = 1;
     // Enough jobs ahead that while one large file is coded the other workers go
     // on through many small ones. A job holds nothing before it runs; what the
@@ -99,9 +99,9 @@ OrderedPool::~OrderedPool() {
     // The borrowed block buffer goes back to the main command.
     for (auto& worker : workers_) {
         worker->command.archive = nullptr;
-        if (!worker->own_codec && worker->command.block) {
-            main_.block = std::move(worker->command.block);
-            main_.block_size = worker->command.block_size;
+        if (!worker->own_codec && worker->command.run.block) {
+            main_.run.block = std::move(worker->command.run.block);
+            main_.run.block_size = worker->command.run.block_size;
         }
     }
 }
@@ -120,18 +120,16 @@ bool OrderedPool::set_up(Worker& worker) {
     c.archive_mutex = &archive_mutex_;
     if (!worker.own_codec) {
         std::lock_guard<std::mutex> lock(mutex_);
-        c.block = std::move(main_.block);
-        c.block_size = block_size_;
-        main_.block_size = 0;
-        return c.block != nullptr;
+        c.run.mode = main_.run.mode;
+        c.run.block = std::move(main_.run.block);
+        c.run.block_size = block_size_;
+        main_.run.block_size = 0;
+        return c.run.block != nullptr;
     }
-    const size_t size = block_size_;
-    c.block.reset(new (std::nothrow) uint8_t[size]);
-    if (!c.block || !worker.own_codec->begin_operation()) {
-        c.block.reset();
+    if (!start_run(c.run, main_.run.mode, block_size_) || !worker.own_codec->begin_operation()) {
+        end_run(c.run);
         return false;
     }
-    c.block_size = size;
     return true;
 }
 

@@ -144,7 +144,7 @@ private:
 
 ParallelAdd::ParallelAdd(Command& command) : command_(command) {
     const unsigned threads = thread_count(command.threads);
-    if (threads <= 1 || command.solid || !command.archive || !command.block) return;
+    if (threads <= 1 || command.solid || !command.archive || !command.run.block) return;
     pool_ = std::make_unique<OrderedPool>(command, threads);
     command.parallel_add = this;
 }

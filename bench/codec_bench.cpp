@@ -1,6 +1,6 @@
-// Codec benchmark: codes every file of a folder through the codec as the
-// compress driver does for one file in normal mode (class from name and first
-// bytes, pre-filter, code_span per block), decodes it back, checks the bytes,
+// Codec benchmark: codes every file of a folder through the codec's entry loop
+// as the compress driver does for one file in normal mode (class from name and
+// first bytes, pre-filter and position loop per block), decodes it back, checks the bytes,
 // and prints ratio and speed beside bzip2 -9 and xz -9 on the same files.
 //
 //   codec_bench [--runs N] [--block MIB] [--no-tools] [FOLDER]
@@ -21,11 +21,10 @@
 #include <vector>
 
 #include "archive/file_class.h"
-#include "archive/filters.h"
-#include "codec/arithmetic_coder.h"
+#include "archive/format.h"
 #include "codec/byte_io.h"
-#include "codec/code_span.h"
 #include "codec/codec_state.h"
+#include "codec/entry_coder.h"
 
 #ifndef VELLUM_CORPUS_DIR
 #define VELLUM_CORPUS_DIR "../shared/corpus"
@@ -39,7 +38,7 @@ using Bytes = std::vector<uint8_t>;
 struct Options {
     std::string folder = VELLUM_CORPUS_DIR;
     int runs = 3;
-    size_t block_size = size_t{128} << 20;  // the default buffer setting
+    size_t block_size = static_cast<size_t>(block_size_for_setting(kDefaultBufferSetting));
     bool tools = true;
 };
 
@@ -122,81 +121,52 @@ Bytes read_file(const std::filesystem::path& path) {
     return data;
 }
 
-// --- the codec, as the compress and extract drivers run it ---------------------------
+// --- the codec, through the entry loop the drivers use ---------------------------
 
-// One entry: every block is copied into the block buffer (the driver reads it
-// there), filtered in place and coded; the coder is flushed after the last one.
-Bytes encode_entry(CodecState& state, const CodecParams& params, const Bytes& data,
-                   Bytes& block, size_t block_size) {
+// One entry: every block is read into the run's block buffer, filtered in place
+// and coded; the coder is flushed after the last one.
+Bytes encode_file(CodecState& state, EntryRun& run, const CodecParams& params, const Bytes& data) {
     VectorSink sink;
     ByteWriter writer(sink);
-    ArithmeticCoder coder;
-    state.begin_entry(params);
-    coder.start_encoding(writer);
-    size_t done = 0;
-    do {
-        const size_t length = std::min(block_size, data.size() - done);
-        std::memcpy(block.data(), data.data() + done, length);
-        apply_prefilter(params, block.data(), length);
-        code_span<Direction::compress>(state, params, coder, block.data(),
-                                       Span{0, length, SpanKind::block_normal});
-        state.match.base_position += length;
-        done += length;
-    } while (done < data.size());
-    coder.flush();
-    state.end_entry();
-    if (!writer.flush()) fail("coded bytes could not be kept");
+    MemorySource source(data.data(), data.size());
+    CodecParams chosen = params;
+    const EntryOutcome outcome = encode_entry(state, run, chosen, source, data.size(), writer, EntryHooks{});
+    if (outcome.end != EntryEnd::complete || !writer.flush()) fail("coded bytes could not be kept");
     return std::move(sink.bytes);
 }
 
-// Decodes one entry block by block into the block buffer, unfilters each block
-// and appends it to `out`. False when the decoder reports damage or does not use
-// exactly the coded bytes.
-bool decode_entry(CodecState& state, const CodecParams& params, const Bytes& coded,
-                  uint64_t size, Bytes& block, size_t block_size, Bytes& out) {
-    out.clear();
+// Decodes one entry block by block and keeps what the decoder hands out. False
+// when the decoder reports damage or does not use exactly the coded bytes.
+bool decode_file(CodecState& state, EntryRun& run, const CodecParams& params, const Bytes& coded,
+                 uint64_t size, Bytes& out) {
+    VectorSink sink;
+    sink.bytes.swap(out);
+    sink.bytes.clear();
     MemorySource source(coded.data(), coded.size());
-    ByteReader reader(source, coded.size());
-    ArithmeticCoder coder;
-    state.begin_entry(params);
-    coder.start_decoding(reader);
-    uint64_t done = 0;
-    bool ok = true;
-    do {
-        const size_t length = static_cast<size_t>(std::min<uint64_t>(block_size, size - done));
-        if (!code_span<Direction::extract>(state, params, coder, block.data(),
-                                           Span{0, length, SpanKind::block_normal})) {
-            ok = false;
-            break;
-        }
-        undo_prefilter(params, block.data(), length);
-        out.insert(out.end(), block.begin(), block.begin() + length);
-        state.match.base_position += length;
-        done += length;
-    } while (done < size);
-    state.end_entry();
-    return ok && !reader.overrun() && reader.consumed() == coded.size();
+    const EntryOutcome outcome =
+        decode_entry(state, run, params, source, coded.size(), size, &sink, EntryHooks{});
+    out.swap(sink.bytes);
+    return outcome.end == EntryEnd::complete;
 }
 
 // Best-of-N encode and decode of one file; the coded bytes must be the same in
 // every run and decode to the original.
-Measure measure_codec(CodecState& state, const CodecParams& params, const Bytes& data,
+Measure measure_codec(CodecState& state, EntryRun& run, const CodecParams& params, const Bytes& data,
                       const Options& o, const std::string& name) {
     Measure m;
     m.ran = true;
-    Bytes block(std::max<size_t>(1, std::min<uint64_t>(o.block_size, data.size())));
     Bytes first;
     Bytes decoded;
     m.encode_s = m.decode_s = 1e30;
-    for (int run = 0; run < o.runs; ++run) {
+    for (int r = 0; r < o.runs; ++r) {
         double t0 = now_s();
-        Bytes coded = encode_entry(state, params, data, block, o.block_size);
+        Bytes coded = encode_file(state, run, params, data);
         m.encode_s = std::min(m.encode_s, now_s() - t0);
-        if (run == 0) first = std::move(coded);
+        if (r == 0) first = std::move(coded);
         else if (coded != first) fail(name + ": coded bytes differ between runs");
 
         t0 = now_s();
-        const bool ok = decode_entry(state, params, first, data.size(), block, o.block_size, decoded);
+        const bool ok = decode_file(state, run, params, first, data.size(), decoded);
         m.decode_s = std::min(m.decode_s, now_s() - t0);
         if (!ok) fail(name + ": decoder reported damage on its own output");
         if (decoded != data) fail(name + ": decoded bytes differ from the original");
@@ -350,7 +320,9 @@ int main(int argc, char** argv) {
     const bool have_xz = o.tools && tool_available("xz");
 
     CodecState state;
-    state.begin_operation();
+    EntryRun run;
+    if (!state.begin_operation() || !start_run(run, RunMode::normal, o.block_size))
+        fail("no memory for the codec tables and a block buffer");
     std::vector<FileResult> results;
     for (const auto& path : files) {
         FileResult r;
@@ -367,7 +339,7 @@ int main(int argc, char** argv) {
             r.codec.ran = true;
             r.codec.coded = r.size;
         } else {
-            r.codec = measure_codec(state, params, data, o, r.name);
+            r.codec = measure_codec(state, run, params, data, o, r.name);
         }
         if (have_bzip2) r.bzip2 = measure_tool("bzip2", path, data, o);
         if (have_xz) r.xz = measure_tool("xz", path, data, o);

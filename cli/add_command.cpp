@@ -55,7 +55,7 @@ bool archive_ready(Session& session, Command& command, const Options& options, b
         case OpenResult::opened:
             if (options.block_given && command.buffer_setting != options.buffer_setting)
                 print_error(session, command.archive_path + ": adding with the archive's own block size " +
-                                         std::to_string(8 << command.buffer_setting) + "M");
+                                         std::to_string(block_mebibytes(command.buffer_setting)) + "M");
             return true;
         default:
             return false;  // the core's message said what and that nothing was added

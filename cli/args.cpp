@@ -206,8 +206,8 @@ int parse_block_size(const std::string& text) {
         unit += static_cast<char>(std::toupper(static_cast<unsigned char>(text[i])));
     if (unit != "M" && unit != "MB" && unit != "MIB") return -1;
     const int mebibytes = std::stoi(text.substr(0, digits));
-    for (int setting = 0; setting <= 6; ++setting)
-        if (mebibytes == (8 << setting)) return setting;
+    for (int setting = 0; setting <= kMaxBufferSetting; ++setting)
+        if (static_cast<uint64_t>(mebibytes) == block_mebibytes(setting)) return setting;
     return -1;
 }
 

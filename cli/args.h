@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "archive/format.h"
+
 namespace vellum {
 namespace cli {
 
@@ -15,7 +17,7 @@ struct Options {
     std::string archive;
     std::vector<std::string> operands;  // add: paths; extract, delete, list: names or patterns
     bool solid = false;                 // add --solid
-    int buffer_setting = 4;             // add --block, as the setting 0..6
+    int buffer_setting = kDefaultBufferSetting;  // add --block, as the setting 0..kMaxBufferSetting
     bool block_given = false;
     std::string output_folder;          // extract -o; empty means the current folder
     bool entries = false;               // list --entries

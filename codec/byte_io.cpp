@@ -62,6 +62,7 @@ size_t ByteReader::read(uint8_t* data, size_t size) {
 
 size_t MemorySource::read(uint8_t* data, size_t size) {
     size_t n = std::min(size, size_ - pos_);
+    if (n == 0) return 0;  // an empty source may have no bytes behind it at all
     std::memcpy(data, data_ + pos_, n);
     pos_ += n;
     return n;

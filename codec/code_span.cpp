@@ -3,60 +3,6 @@
 namespace vellum {
 namespace {
 
-constexpr bool kCompressing(Direction d) { return d == Direction::compress; }
-
-// The coder's registers, held by value for the length of one span. The loop stores
-// probabilities through byte pointers, which may alias anything the coder owns;
-// kept in a local record the registers stay in machine registers instead of being
-// stored and reloaded around every table update.
-template <Direction D>
-struct BitCoder {
-    uint32_t x1;
-    uint32_t x2;
-    uint32_t x;
-    ByteWriter* out;
-    ByteReader* in;
-    const uint8_t* next;  // the update table
-
-    BitCoder(const ArithmeticCoder& coder, const uint8_t* update)
-        : x1(coder.x1), x2(coder.x2), x(coder.x), out(coder.out), in(coder.in), next(update) {}
-
-    void store(ArithmeticCoder& coder) const {
-        coder.x1 = x1;
-        coder.x2 = x2;
-        coder.x = x;
-    }
-
-    // One coded bit with the probability in `slot`, which then takes its next
-    // value. The compressor codes the bit it is given; the extractor decodes one.
-    // The same steps as ArithmeticCoder::encode_bit and decode_bit.
-    int code(int bit, uint8_t& slot) { return code_with(bit, slot, slot); }
-
-    // The same with p, the value `slot` holds, already loaded by the caller.
-    int code_with(int bit, uint32_t p, uint8_t& slot) {
-        const uint32_t xmid = x1 + ((x2 - x1) >> 8) * p;
-        if constexpr (!kCompressing(D)) bit = x <= xmid;
-        // Without a branch on the bit: a branch on a decoded bit is mispredicted
-        // about as often as the bit is hard to predict, and each miss costs more
-        // than the whole bit. m is all ones for a 1 (x2 = xmid), zero for a 0
-        // (x1 = xmid + 1).
-        const uint32_t m = 0u - static_cast<uint32_t>(bit);
-        x2 ^= (x2 ^ xmid) & m;
-        x1 ^= (x1 ^ (xmid + 1)) & ~m;
-        if ((x1 ^ x2) <= 0xFFFFFF) {
-            if constexpr (kCompressing(D)) {
-                out->put(static_cast<uint8_t>(x2 >> 24));
-            } else {
-                x = (x << 8) | in->get();
-            }
-            x1 <<= 8;
-            x2 = (x2 << 8) + 255;
-        }
-        slot = next[2 * p + static_cast<uint32_t>(bit)];
-        return bit;
-    }
-};
-
 #if defined(__GNUC__) && !defined(__clang__)
 #define VELLUM_UNROLL_8 _Pragma("GCC unroll 8")
 #else
@@ -67,8 +13,8 @@ struct BitCoder {
 // 1, 2..3, 4..7, ... 128..255. The compressor knows every node in advance.
 // Both walks run on a copy of the coder that lives in registers for the byte and
 // is stored back once, rather than once per bit.
-inline uint32_t code_byte(BitCoder<Direction::compress>& coder, uint8_t* tree, uint32_t v) {
-    BitCoder<Direction::compress> bits = coder;
+inline uint32_t code_byte(ArithmeticCoder<Direction::compress>& coder, uint8_t* tree, uint32_t v) {
+    ArithmeticCoder<Direction::compress> bits = coder;
     uint32_t node = 1;
     VELLUM_UNROLL_8
     for (int j = 7; j >= 0; --j) node = node * 2 + bits.code((v >> j) & 1, tree[node]);
@@ -80,8 +26,8 @@ inline uint32_t code_byte(BitCoder<Direction::compress>& coder, uint8_t* tree, u
 // probabilities are loaded while the bit is decoded, so the load is off the
 // chain from one bit to the next; the store into the node is to another byte.
 // The last level has no children inside the tree.
-inline uint32_t code_byte(BitCoder<Direction::extract>& coder, uint8_t* tree, uint32_t) {
-    BitCoder<Direction::extract> bits = coder;
+inline uint32_t code_byte(ArithmeticCoder<Direction::extract>& coder, uint8_t* tree, uint32_t) {
+    ArithmeticCoder<Direction::extract> bits = coder;
     uint32_t node = 1;
     uint32_t p = tree[1];
     VELLUM_UNROLL_8
@@ -106,13 +52,15 @@ inline void prefetch_tree(const uint8_t* tree) {
     __builtin_prefetch(tree + 192);
 }
 
-// The loop for one direction, one context mode (0, 1 or 2) and one span kind:
+// The loop for one direction, one context mode and one span kind:
 // everything fixed for a span is a template argument or a constant member, so a
 // step decides nothing that the span already decided.
-template <Direction D, uint32_t Mode, bool Packed, bool Compact = false>
+template <Direction D, ContextMode Mode, bool Packed, bool Compact = false>
 class SpanLoop {
+    static constexpr bool kLiteralsOnly = Mode == ContextMode::literals_only;
+
 public:
-    SpanLoop(CodecState& state, const CodecParams& params, BitCoder<D>& bits, uint8_t* buffer,
+    SpanLoop(CodecState& state, const CodecParams& params, ArithmeticCoder<D>& bits, uint8_t* buffer,
              const Span& span)
         : bits_(bits),
           literal_(state.literal),
@@ -124,8 +72,8 @@ public:
           end_(span.end),
           context_start_(context_start(span, params)),
           hash_order_(params.hash_order),
-          distance_1_(Packed || Mode == 1 ? params.ctx_distance_1 : 1),
-          distance_2_(Packed || Mode == 1 ? params.ctx_distance_2 : 2),
+          distance_1_(Packed || kLiteralsOnly ? params.ctx_distance_1 : 1),
+          distance_2_(Packed || kLiteralsOnly ? params.ctx_distance_2 : 2),
           inherit_(params.inherit_order1),
           first_run_(params.match_first_run),
           run_step_(params.match_run_step),
@@ -156,7 +104,7 @@ public:
                 if (!progress->tick(progress->context, position)) return false;
                 next_tick = position + SpanProgress::kInterval;
             }
-            if constexpr (!kCompressing(D)) {
+            if constexpr (!is_compressing(D)) {
                 if (damaged_ || bits_.in->overrun()) return false;
             }
         }
@@ -167,9 +115,9 @@ private:
     // Codes the byte at `position` with `tree`; the extractor stores it before
     // anything reads that position.
     void literal(uint8_t* tree, size_t position) {
-        const uint32_t v = kCompressing(D) ? buffer_[position] : 0;
+        const uint32_t v = is_compressing(D) ? buffer_[position] : 0;
         const uint32_t coded = code_byte(bits_, tree, v);
-        if constexpr (!kCompressing(D)) buffer_[position] = static_cast<uint8_t>(coded);
+        if constexpr (!is_compressing(D)) buffer_[position] = static_cast<uint8_t>(coded);
     }
 
     // Hash of the context at `position`: the one carried from the step before
@@ -189,23 +137,26 @@ private:
             __builtin_prefetch(&match_.compact_slots[match_.compact_home(carried_hash_)]);
         } else {
             __builtin_prefetch(&positions_[carried_hash_]);
-            __builtin_prefetch(&probabilities_[2 * size_t{carried_hash_}]);
+            __builtin_prefetch(&probabilities_[carried_hash_]);
         }
     }
 
     // One step from `position`; returns the position after the bytes it covered.
     size_t step(size_t position) {
-        if (Mode == 1 || position < context_start_) {
+        // Context bytes are read without a bounds test: contexts_within_reach
+        // (code_span.h) keeps them inside the span, ctx_distance_2 <= hash_order
+        // in particular for the blocks of literals_only.
+        if (kLiteralsOnly || position < context_start_) {
             uint32_t context = 0;
-            if (Mode == 1 && position > context_start_)
+            if (kLiteralsOnly && position > context_start_)
                 context = literal_.select_literal_context(buffer_[position - distance_1_],
                                                           buffer_[position - distance_2_], inherit_);
             literal(literal_.tree(context), position);
             return position + 1;
         }
 
-        // Modes 0 and 2: the literal context is chosen (with its side effects)
-        // even when a match then covers the byte.
+        // With the match model: the literal context is chosen (with its side
+        // effects) even when a match then covers the byte.
         const uint32_t h = hash_at(position);
         const uint32_t context = literal_.select_literal_context(
             buffer_[position - distance_1_], buffer_[position - distance_2_], inherit_);
@@ -213,21 +164,21 @@ private:
         prefetch_tree(tree);
         // The compressor knows the next context already: its slot is fetched
         // while this position is coded. The extractor learns it with the byte.
-        if constexpr (kCompressing(D)) look_ahead(position + 1);
+        if constexpr (is_compressing(D)) look_ahead(position + 1);
 
         uint64_t e;
-        uint8_t* pair;
+        MatchPair* pair;
         if constexpr (Compact) {
             // Live slots hold positions of this block: base_ + position + 1.
             MatchModel::CompactSlot* slot = match_.compact_slot(h);
             const uint32_t r = MatchModel::compact_position(*slot);
             e = r == 0 ? 0 : base_ + r;
             MatchModel::set_compact_position(*slot, static_cast<uint32_t>(position + 1));
-            pair = slot->pair;
+            pair = &slot->pair;
         } else {
             uint32_t* slot = &positions_[h];
             e = *slot;
-            pair = &probabilities_[2 * size_t{h}];
+            pair = &probabilities_[h];
             *slot = static_cast<uint32_t>(base_ + position + 1);
         }
 
@@ -236,7 +187,7 @@ private:
         if (e <= base_) {
             // Normal mode starts match statistics afresh in every block; solid
             // mode only for slots never written in this operation.
-            if (reset_stale_ || e == 0) pair[0] = pair[1] = 128;
+            if (reset_stale_ || e == 0) pair->run_probability = pair->flag_probability = 128;
         } else {
             // q is an earlier position of this buffer, at least the context start
             // of the span that wrote it; the bounds test only guards damaged runs.
@@ -248,29 +199,30 @@ private:
         if (!candidate) {
             literal(tree, position);
             next = position + 1;
-        } else if (Mode == 0) {
+        } else if (Mode == ContextMode::match_runs) {
             next = match_runs(tree, position, q, pair);
         } else {
             next = match_length(tree, position, q, pair);
         }
-        if constexpr (!kCompressing(D)) look_ahead(next);
+        if constexpr (!is_compressing(D)) look_ahead(next);
         return next;
     }
 
-    // Mode 0: a flag (1 = no match), then a match as a count of verified runs of
+    // match_runs: a flag (1 = no match), then a match as a count of verified runs of
     // growing length: match_first_run, then match_run_step more each time.
-    size_t match_runs(uint8_t* tree, size_t position, size_t q, uint8_t* pair) {
+    size_t match_runs(uint8_t* tree, size_t position, size_t q, MatchPair* pair) {
         size_t found = 0;
-        if constexpr (kCompressing(D)) found = verified_runs(position, q);
+        if constexpr (is_compressing(D)) found = verified_runs(position, q);
 
-        if (bits_.code(found == 0, pair[1])) {
+        if (bits_.code(found == 0, pair->flag_probability)) {
             literal(tree, position);
             return position + 1;
         }
         size_t length = 0;
         size_t run = first_run_;
         for (;;) {
-            const int last = bits_.code(kCompressing(D) && length + run == found, pair[0]);
+            const int last =
+                bits_.code(is_compressing(D) && length + run == found, pair->run_probability);
             length += run;
             if (length > end_ - position) return damage();
             if (last) break;
@@ -292,29 +244,29 @@ private:
         return n;
     }
 
-    // Mode 2: the literal first; if it equals the predicted byte, the number n of
+    // match_length: the literal first; if it equals the predicted byte, the number n of
     // matching bytes from here, as a unary class (run_probability) and its low bits
     // (flag_probability): class k covers n - base in 1..2^k.
-    size_t match_length(uint8_t* tree, size_t position, size_t q, uint8_t* pair) {
+    size_t match_length(uint8_t* tree, size_t position, size_t q, MatchPair* pair) {
         literal(tree, position);
         if (buffer_[position] != buffer_[q]) return position + 1;
 
         size_t n = 0;
-        if constexpr (kCompressing(D)) {
+        if constexpr (is_compressing(D)) {
             while (position + n < end_ && buffer_[q + n] == buffer_[position + n]) ++n;
         }
         const size_t room = end_ - position;
         uint64_t base = 0;
         unsigned k = 1;
-        while (bits_.code(kCompressing(D) && n - base > (uint64_t{1} << k), pair[0])) {
+        while (bits_.code(is_compressing(D) && n - base > (uint64_t{1} << k), pair->run_probability)) {
             base += uint64_t{1} << k;
             ++k;
             if (base >= room) return damage();
         }
-        const uint64_t low = kCompressing(D) ? n - base - 1 : 0;
+        const uint64_t low = is_compressing(D) ? n - base - 1 : 0;
         uint64_t w = 0;
         for (int j = static_cast<int>(k) - 1; j >= 0; --j)
-            w = w * 2 + static_cast<uint64_t>(bits_.code((low >> j) & 1, pair[1]));
+            w = w * 2 + static_cast<uint64_t>(bits_.code((low >> j) & 1, pair->flag_probability));
         const uint64_t length = base + w + 1;
         if (length > room) return damage();
         copy_match(position + 1, q + 1, static_cast<size_t>(length) - 1);
@@ -324,7 +276,7 @@ private:
     // The extractor copies forward byte by byte: source and destination may
     // overlap, and each copied byte serves as the source of a later one.
     void copy_match(size_t to, size_t from, size_t length) {
-        if constexpr (!kCompressing(D)) {
+        if constexpr (!is_compressing(D)) {
             uint8_t* dst = buffer_ + to;
             const uint8_t* src = buffer_ + from;
             for (size_t i = 0; i < length; ++i) dst[i] = src[i];
@@ -336,11 +288,11 @@ private:
         return end_;
     }
 
-    BitCoder<D>& bits_;
+    ArithmeticCoder<D>& bits_;
     LiteralModel& literal_;
     MatchModel& match_;
     uint32_t* const positions_;
-    uint8_t* const probabilities_;
+    MatchPair* const probabilities_;
     const uint64_t base_;  // stored slot values not above it are stale
     uint8_t* const buffer_;
     const size_t end_;
@@ -359,11 +311,11 @@ private:
 
 // A normal block starts in a compact table and moves to match_positions only if
 // it codes too many distinct hashes for one; the slots read the same either way.
-template <Direction D, uint32_t Mode, bool Packed>
-bool run_span(CodecState& state, const CodecParams& params, BitCoder<D>& bits, uint8_t* buffer,
+template <Direction D, ContextMode Mode, bool Packed>
+bool run_span(CodecState& state, const CodecParams& params, ArithmeticCoder<D>& bits, uint8_t* buffer,
               const Span& span, const SpanProgress* progress) {
     size_t position = span.start;
-    if constexpr (Mode != 1 && !Packed) {
+    if constexpr (Mode != ContextMode::literals_only && !Packed) {
         if (span.kind == SpanKind::block_normal && state.match.begin_compact(span.end)) {
             if (!SpanLoop<D, Mode, false, true>(state, params, bits, buffer, span)
                      .run(position, progress))
@@ -378,29 +330,37 @@ bool run_span(CodecState& state, const CodecParams& params, BitCoder<D>& bits, u
 }  // namespace
 
 template <Direction D>
-bool code_span(CodecState& state, const CodecParams& params, ArithmeticCoder& coder,
+bool code_span(CodecState& state, const CodecParams& params, ArithmeticCoder<D>& coder,
                uint8_t* buffer, const Span& span, const SpanProgress* progress) {
-    if (params.context_mode != 1) state.match.fit_positions(span.end);
-    BitCoder<D> bits(coder, state.update.next);
+    constexpr ContextMode kRuns = ContextMode::match_runs;
+    constexpr ContextMode kLength = ContextMode::match_length;
+    if (params.context_mode != ContextMode::literals_only) state.match.fit_positions(span.end);
+    // The loop codes through a copy of the entry's coder, carrying the entry's
+    // update table, that lives in a local for the span and is stored back.
+    ArithmeticCoder<D> bits = coder;
+    bits.next = state.update.next;
     const bool packed = span.kind == SpanKind::packed;
     bool sound;
-    if (params.context_mode == 1) {
-        // Mode 1 reads its contexts at the parameter distances in every kind.
-        sound = run_span<D, 1, false>(state, params, bits, buffer, span, progress);
-    } else if (params.context_mode == 0) {
-        sound = packed ? run_span<D, 0, true>(state, params, bits, buffer, span, progress)
-                       : run_span<D, 0, false>(state, params, bits, buffer, span, progress);
-    } else {
-        sound = packed ? run_span<D, 2, true>(state, params, bits, buffer, span, progress)
-                       : run_span<D, 2, false>(state, params, bits, buffer, span, progress);
+    if (params.context_mode == ContextMode::literals_only) {
+        // Reads its contexts at the parameter distances in every kind.
+        sound = run_span<D, ContextMode::literals_only, false>(state, params, bits, buffer, span,
+                                                               progress);
+    } else if (params.context_mode == kRuns) {
+        sound = packed ? run_span<D, kRuns, true>(state, params, bits, buffer, span, progress)
+                       : run_span<D, kRuns, false>(state, params, bits, buffer, span, progress);
+    } else {  // match_length
+        sound = packed ? run_span<D, kLength, true>(state, params, bits, buffer, span, progress)
+                       : run_span<D, kLength, false>(state, params, bits, buffer, span, progress);
     }
-    bits.store(coder);
+    coder = bits;
     return sound;
 }
 
-template bool code_span<Direction::compress>(CodecState&, const CodecParams&, ArithmeticCoder&,
-                                             uint8_t*, const Span&, const SpanProgress*);
-template bool code_span<Direction::extract>(CodecState&, const CodecParams&, ArithmeticCoder&,
-                                            uint8_t*, const Span&, const SpanProgress*);
+template bool code_span<Direction::compress>(CodecState&, const CodecParams&,
+                                             ArithmeticCoder<Direction::compress>&, uint8_t*,
+                                             const Span&, const SpanProgress*);
+template bool code_span<Direction::extract>(CodecState&, const CodecParams&,
+                                            ArithmeticCoder<Direction::extract>&, uint8_t*,
+                                            const Span&, const SpanProgress*);
 
 }  // namespace vellum

@@ -5,13 +5,28 @@
 
 namespace vellum {
 
+// How the position loop codes a byte (its values are the class table's and the
+// entries' own: 0, 1, 2).
+enum class ContextMode : uint32_t {
+    // Literal contexts from the two preceding bytes; the match model codes a
+    // flag at every candidate, then a match as a count of verified runs.
+    match_runs = 0,
+    // Literal contexts from the bytes at ctx_distance_1 and ctx_distance_2; no
+    // match model.
+    literals_only = 1,
+    // Literal contexts from the two preceding bytes; every byte is a literal,
+    // and after a literal equal to the predicted byte the match model codes the
+    // number of further matching bytes.
+    match_length = 2,
+};
+
 struct CodecParams {
     uint32_t hash_order = 5;       // bytes hashed into the match context; also where
                                    // literal contexts start in a block (2..16)
     uint32_t match_first_run = 2;  // bytes verified by the first run of a match (mode 0)
     uint32_t match_run_step = 1;   // growth of each further run (mode 0)
     uint32_t inherit_order1 = 1;   // a new context copies the next lower order's tree
-    uint32_t context_mode = 0;     // 0 flag+runs match, 1 no match model, 2 literal+length
+    ContextMode context_mode = ContextMode::match_runs;
     uint32_t ctx_distance_1 = 1;   // distance of the first literal context byte (1..8)
     uint32_t ctx_distance_2 = 2;   // distance of the second literal context byte (1..16)
     uint32_t adapt_rate = 3;       // shift rate of the probability update table (3 or 4)

@@ -57,15 +57,4 @@ private:
     void set_up_context(uint32_t context, uint32_t lower, uint32_t inherit_order1);
 };
 
-// Codes the byte v (compressor) or decodes one (extractor) through a tree, most
-// significant bit first; the node index walks 1, 2..3, 4..7, ... 128..255.
-// BitCoder::code(bit, slot) codes one bit with the probability in slot, updates
-// the slot and returns the bit (the extractor ignores the bit it is given).
-template <class BitCoder>
-inline uint32_t code_literal(BitCoder& bits, uint8_t* tree, uint32_t v) {
-    uint32_t node = 1;
-    for (int j = 7; j >= 0; --j) node = node * 2 + bits.code((v >> j) & 1, tree[node]);
-    return node - 256;
-}
-
 }  // namespace vellum

@@ -55,8 +55,7 @@ void MatchModel::leave_compact() {
         if (slots[k].key == 0) continue;
         const uint32_t hash = compact_hash(slots[k]);
         match_positions[hash] = static_cast<uint32_t>(base + compact_position(slots[k]));
-        match_probabilities[2 * size_t{hash}] = slots[k].pair[0];
-        match_probabilities[2 * size_t{hash} + 1] = slots[k].pair[1];
+        match_probabilities[hash] = slots[k].pair;
     }
 }
 

@@ -9,17 +9,23 @@
 
 namespace vellum {
 
+// The two probabilities of a hash slot, both of a 1.
+struct MatchPair {
+    uint8_t run_probability;   // the unary part of a match length, in both modes
+    uint8_t flag_probability;  // ContextMode::match_runs: the match flag (1 = no
+                               // match); match_length: each bit of a length's binary part
+};
+static_assert(sizeof(MatchPair) == 2, "two bytes a slot");
+
 struct MatchModel {
     static constexpr uint32_t kHashBits = 22;
     static constexpr size_t kSlots = size_t{1} << kHashBits;  // 4,194,304
     static constexpr uint32_t kHashMask = static_cast<uint32_t>(kSlots - 1);
 
-    // Pairs per slot: [0] run_probability, the unary part of a length in both
-    // modes; [1] flag_probability, the match flag (mode 0, 1 = no match) or the
-    // binary part of a length (mode 2). 8 MiB, kept for the life of the tables.
-    // A pair is read only after its slot was written in the current operation,
-    // and the first such lookup resets it to 128, 128.
-    ZeroedArray<uint8_t> match_probabilities;
+    // One pair per slot: 8 MiB, kept for the life of the tables. A pair is read
+    // only after its slot was written in the current operation, and the first
+    // such lookup resets it to 128, 128.
+    ZeroedArray<MatchPair> match_probabilities;
     // base_position + position + 1 of the position where the slot's hash was last
     // coded, stored less position_offset so that it fits 32 bits; 0 = not written
     // during this operation (written values are never 0). 16 MiB, zero-filled at
@@ -48,7 +54,7 @@ struct MatchModel {
     struct CompactSlot {
         uint32_t key;             // hash + 1 (0 = free) | low bits of position + 1
         uint16_t position_high;   // position + 1 >> kKeyLowBits
-        uint8_t pair[2];          // as match_probabilities holds them
+        MatchPair pair;           // as match_probabilities holds it
     };
     static constexpr uint32_t kKeyBits = 23;
     static constexpr uint32_t kKeyMask = (uint32_t{1} << kKeyBits) - 1;
@@ -74,7 +80,7 @@ struct MatchModel {
     uint32_t compact_bits = 0;  // the table in use has 2^compact_bits slots
     size_t compact_used = 0;    // slots taken
 
-    MatchModel() : match_probabilities(2 * kSlots) {}
+    MatchModel() : match_probabilities(kSlots) {}
 
     // Starts an empty compact table for a normal block of `length` bytes; false
     // when the block is too large for one or the table cannot be had.

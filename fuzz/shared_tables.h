@@ -33,21 +33,23 @@ public:
         command.solid = header.solid;
         command.buffer_setting = header.buffer_setting;
         command.archive_path = archive_path;
-        command.block.reset(block_.release());
-        command.block_size = block_size_;
-        command.fill = 0;
+        command.run.mode = header.solid ? RunMode::solid : RunMode::normal;
+        command.run.block.reset(block_.release());
+        command.run.block_size = block_size_;
+        command.run.fill = 0;
         command.totals = CommandTotals{};
         codec.literal.clear_seen();
         codec.match.base_position = next_base_;
         if (header.solid)
-            std::memset(codec.match.match_probabilities.data(), 128, codec.match.match_probabilities.size());
+            std::memset(static_cast<void*>(codec.match.match_probabilities.data()), 128,
+                        codec.match.match_probabilities.size() * sizeof(MatchPair));
     }
 
     void end(Command& command) {
         // Every slot written lies at most one block above the final base.
-        next_base_ = codec.match.base_position + command.block_size + 1;
-        block_.reset(command.block.release());
-        command.block_size = 0;
+        next_base_ = codec.match.base_position + command.run.block_size + 1;
+        block_.reset(command.run.block.release());
+        command.run.block_size = 0;
     }
 
     CodecState codec;

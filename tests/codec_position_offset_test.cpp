@@ -9,6 +9,7 @@
 #include <random>
 #include <string>
 
+#include "codec/arithmetic_coder.h"
 #include "codec_test_support.h"
 #include "driver_test_support.h"
 
@@ -16,6 +17,8 @@ namespace vellum {
 namespace {
 
 using test::params_with;
+using test::kLength;
+using test::kRuns;
 using test::text_bytes;
 using Bytes = std::vector<uint8_t>;
 
@@ -29,63 +32,51 @@ struct RunLayout {
     uint64_t gap = 0;
 };
 
-// Codes `files` as the drivers do, one entry each: normal mode in blocks; solid
-// mode packed behind each other in the shared buffer while they fit, else in
-// blocks from the buffer's start. The compressor fills `coded`, the extractor
-// fills the (sized) `files` from it. The operation is left open so that the
+// Moves base_position on by the layout's gap wherever the entry loop moves it:
+// after every block, and before the first block of a solid file (where the
+// fill offset is added).
+struct Gap {
+    CodecState& state;
+    const RunLayout& run;
+};
+
+bool gap_before_block(void* context, uint64_t done) {
+    const Gap& g = *static_cast<Gap*>(context);
+    if (g.run.solid && done == 0) g.state.match.base_position += g.run.gap;
+    return true;
+}
+
+void gap_after_block(void* context, uint64_t) {
+    const Gap& g = *static_cast<Gap*>(context);
+    g.state.match.base_position += g.run.gap;
+}
+
+// Codes `files` through the entry loop, one entry each, in one run: normal mode
+// in blocks; solid mode packed behind each other in the shared buffer while they
+// fit, else in blocks from the buffer's start. The compressor fills `coded`, the
+// extractor fills `files` from it. The operation is left open so that the
 // caller can look at the offset. False when the extractor finds damage.
 template <Direction D>
 bool code_run(CodecState& state, const CodecParams& params, const RunLayout& run,
               std::vector<Bytes>& files, std::vector<Bytes>& coded) {
-    constexpr bool compressing = D == Direction::compress;
     if (!state.begin_operation()) return false;
     state.match.base_position = run.base;
-    Bytes buffer(run.buffer);
-    size_t fill = 0;
+    EntryRun entries;
+    if (!start_run(entries, run.solid ? RunMode::solid : RunMode::normal, run.buffer)) return false;
+    Gap gap{state, run};
+    EntryHooks hooks;
+    hooks.context = &gap;
+    hooks.go_on = gap_before_block;
+    hooks.block_done = gap_after_block;
     bool sound = true;
-    if (compressing) coded.assign(files.size(), Bytes{});
+    if (D == Direction::compress) coded.assign(files.size(), Bytes{});
     for (size_t f = 0; f < files.size(); ++f) {
-        Bytes& file = files[f];
-        VectorSink sink;
-        ByteWriter writer(sink);
-        MemorySource source(coded[f].data(), coded[f].size());
-        ByteReader reader(source, coded[f].size());
-        ArithmeticCoder coder;
-        state.begin_entry(params);
-        if constexpr (compressing) {
-            coder.start_encoding(writer);
+        if constexpr (D == Direction::compress) {
+            coded[f] = test::encode_in_run(state, entries, params, files[f], hooks);
         } else {
-            coder.start_decoding(reader);
-        }
-        auto span = [&](size_t at, size_t from, size_t length, SpanKind kind) {
-            if (compressing) std::copy_n(file.begin() + from, length, buffer.begin() + at);
-            sound = code_span<D>(state, params, coder, buffer.data(), Span{at, at + length, kind}) &&
-                    sound;
-            if (!compressing) std::copy_n(buffer.begin() + at, length, file.begin() + from);
-        };
-        if (run.solid && fill + file.size() < run.buffer) {
-            span(fill, 0, file.size(), SpanKind::packed);
-            fill += file.size();
-        } else {
-            if (run.solid) {
-                state.match.base_position += fill + run.gap;
-                fill = 0;
-            }
-            size_t at = 0;
-            do {
-                const size_t length = std::min(run.buffer, file.size() - at);
-                span(0, at, length, run.solid ? SpanKind::block_solid : SpanKind::block_normal);
-                state.match.base_position += length + run.gap;
-                at += length;
-            } while (at < file.size());
-        }
-        state.end_entry();
-        if constexpr (compressing) {
-            coder.flush();
-            writer.flush();
-            coded[f] = sink.bytes;
-        } else {
-            sound = sound && !reader.overrun() && reader.consumed() == coded[f].size();
+            test::Decoded back = test::decode_in_run(state, entries, params, coded[f], files[f].size(), hooks);
+            sound = sound && back.ok;
+            files[f] = back.data;
         }
     }
     return sound;
@@ -110,7 +101,7 @@ TEST(PositionOffset, RunsFarIntoTheStreamCodeAsFromPositionZero) {
     auto state = std::make_unique<CodecState>();
     const std::vector<Bytes> files = run_files();
     constexpr uint64_t k4G = uint64_t{1} << 32;
-    for (const CodecParams& params : {params_with(0, 5, 2, 1, 1, 3), params_with(2, 4, 2, 2, 0, 4)}) {
+    for (const CodecParams& params : {params_with(kRuns, 5, 2, 1, 1, 3), params_with(kLength, 4, 2, 2, 0, 4)}) {
         for (bool solid : {false, true}) {
             RunLayout from_zero;
             from_zero.solid = solid;
@@ -131,7 +122,7 @@ TEST(PositionOffset, RunsFarIntoTheStreamCodeAsFromPositionZero) {
                                       {solid, 8192, 2 * k4G + 777, 0},
                                       {solid, 8192, 2 * k4G + 777, k4G + 12345}};
             for (const RunLayout& run : runs) {
-                SCOPED_TRACE("mode " + std::to_string(params.context_mode) + " solid " +
+                SCOPED_TRACE(test::mode_text(params.context_mode) + " solid " +
                              std::to_string(solid) + " base " + std::to_string(run.base) +
                              " gap " + std::to_string(run.gap));
                 std::vector<Bytes> coded;

@@ -9,7 +9,7 @@
 #include "archive/extract.h"
 #include "archive/folder_walk.h"
 #include "archive/open_archive.h"
-#include "archive/solid_run.h"
+#include "codec/entry_coder.h"
 #include "driver_test_support.h"
 #include "manage/info.h"
 #include "manage/listing.h"
@@ -19,7 +19,7 @@ namespace vellum {
 namespace {
 
 using namespace vellum::test;
-constexpr size_t kBlock0 = size_t{8} << 20;
+constexpr size_t kBlock0 = block_size_for_setting(0);
 
 class Crafted : public ::testing::Test {
 protected:
@@ -108,9 +108,9 @@ TEST_F(Crafted, ExactFitIsLargeOneByteLessIsPacked) {
         ASSERT_EQ(open_or_create_archive(command, archive.string()), OpenResult::created);
         ASSERT_TRUE(prepare_buffers(command));
         ASSERT_EQ(compress_file(command, (tmp / "first.txt").string(), "", "first.txt"), AddResult::added);
-        EXPECT_EQ(command.fill, first.size());
+        EXPECT_EQ(command.run.fill, first.size());
         ASSERT_EQ(compress_file(command, (tmp / "rest.txt").string(), "", "rest.txt"), AddResult::added);
-        EXPECT_EQ(command.fill, less ? kBlock0 - 1 : 0u);
+        EXPECT_EQ(command.run.fill, less ? kBlock0 - 1 : 0u);
         EXPECT_EQ(command.codec.match.base_position, less ? 0u : kBlock0);
         end_command(command);
         const fs::path out = tmp / ("out" + std::to_string(less));

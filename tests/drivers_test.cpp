@@ -17,7 +17,7 @@ namespace {
 
 using namespace vellum::test;
 using Texts = std::vector<std::string>;
-constexpr size_t kBlock0 = size_t{8} << 20;  // block size of setting 0
+constexpr size_t kBlock0 = block_size_for_setting(0);
 
 struct Entry {
     uint64_t offset;

@@ -32,7 +32,7 @@ CodecParams params_for(uint32_t file_class, bool solid) {
 
 std::vector<uint32_t> fields(const CodecParams& p) {
     return {p.hash_order, p.match_first_run, p.match_run_step, p.inherit_order1,
-            p.context_mode, p.ctx_distance_1, p.ctx_distance_2, p.adapt_rate,
+            static_cast<uint32_t>(p.context_mode), p.ctx_distance_1, p.ctx_distance_2, p.adapt_rate,
             p.prefilter, p.delta_stride, p.store_raw};
 }
 
@@ -144,19 +144,19 @@ TEST(FileClass, ParametersOfEveryClassAndMode) {
     for (const auto& row : table) {
         std::vector<uint32_t> expected;
         for (int k = 1; k < 12; ++k) expected.push_back(row[k] < 0 ? 99 : static_cast<uint32_t>(row[k]));
-        CodecParams p{99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99};
+        CodecParams p{99, 99, 99, 99, ContextMode{99}, 99, 99, 99, 99, 99, 99};
         ASSERT_TRUE(codec_params_for_class(row[0], false, &p));
         EXPECT_EQ(fields(p), expected) << "class " << row[0];
         // Solid mode: hash order 4, context mode 1 becomes 2, the rest as in normal mode.
         expected[0] = 4;
         if (expected[4] == 1) expected[4] = 2;
-        p = CodecParams{99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99};
+        p = CodecParams{99, 99, 99, 99, ContextMode{99}, 99, 99, 99, 99, 99, 99};
         ASSERT_TRUE(codec_params_for_class(row[0], true, &p));
         EXPECT_EQ(fields(p), expected) << "solid class " << row[0];
     }
     const CodecParams solid13 = params_for(13, true);
     EXPECT_EQ(solid13.hash_order, 4u);
-    EXPECT_EQ(solid13.context_mode, 2u);
+    EXPECT_EQ(solid13.context_mode, ContextMode::match_length);
     // A class no compressor writes never leaves made-up parameters.
     for (uint32_t c : {6u, 28u, 65535u}) {
         CodecParams p = params_for(17, false);

@@ -1,4 +1,4 @@
-#include "archive/filters.h"
+#include "codec/filters.h"
 
 namespace vellum {
 
