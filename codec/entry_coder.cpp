@@ -68,12 +68,20 @@ struct EntryWork {
     EntryOutcome outcome;
     size_t region_start = 0;  // buffer offset of the region in work
     bool stopped = false;     // a hook asked to stop
+    // Decoding to a sink: the region's bytes go out as they are decoded.
+    StreamingUndo* undo = nullptr;
+    OutputSink* sink = nullptr;
 };
+
+void hand_out_ready(EntryWork& w, size_t available) {
+    w.undo->advance(available, [&w](const uint8_t* data, size_t size) { return w.sink->write(data, size); });
+}
 
 bool span_tick(void* context, size_t position) {
     EntryWork& w = *static_cast<EntryWork*>(context);
+    if (w.undo) hand_out_ready(w, position - w.region_start);
     const uint64_t done = w.outcome.done + (position - w.region_start);
-    if (!w.hooks.tick(w.hooks.context, done)) w.stopped = true;
+    if (w.hooks.tick && !w.hooks.tick(w.hooks.context, done)) w.stopped = true;
     return !w.stopped;
 }
 
@@ -95,7 +103,7 @@ bool code_region(EntryWork& w, const CodecParams& params, ArithmeticCoder<D>& co
     w.region_start = start;
     const SpanProgress progress{span_tick, &w};
     return code_span<D>(w.state, params, coder, w.run.block.get(), Span{start, start + length, kind},
-                        w.hooks.tick ? &progress : nullptr);
+                        w.hooks.tick || w.undo ? &progress : nullptr);
 }
 
 // --- encoding ----------------------------------------------------------------------------
@@ -197,9 +205,23 @@ void hand_out(Decoder& d, const uint8_t* data, size_t length) {
     if (d.sink) d.sink->write(data, length);
 }
 
-// A small entry of a solid run, decoded at the fill offset. The buffer must end
-// up holding exactly the filtered bytes the compressor had there, so bytes
-// handed out are unfiltered for the sink and filtered again.
+// Decodes one region, handing its bytes to the sink as they become final (every
+// tick of the position loop, then the rest), unfiltered on copies: the buffer
+// keeps exactly the filtered bytes the compressor had there, the history of
+// every later position and file.
+bool decode_region(Decoder& d, size_t start, size_t length, SpanKind kind) {
+    EntryWork& w = d.work;
+    if (!d.sink) return code_region(w, d.params, d.coder, start, length, kind);
+    StreamingUndo undo(d.params, w.run.block.get() + start, length);
+    w.undo = &undo;
+    w.sink = d.sink;
+    const bool sound = code_region(w, d.params, d.coder, start, length, kind);
+    if (sound) hand_out_ready(w, length);
+    w.undo = nullptr;
+    return sound;
+}
+
+// A small entry of a solid run, decoded at the fill offset.
 bool decode_packed(Decoder& d, size_t size) {
     EntryRun& run = d.work.run;
     uint8_t* at = run.block.get() + run.fill;
@@ -207,20 +229,14 @@ bool decode_packed(Decoder& d, size_t size) {
         if (d.in.read(at, size) != size) return false;
         hand_out(d, at, size);
     } else {
-        if (!code_region(d.work, d.params, d.coder, run.fill, size, SpanKind::packed)) return false;
-        if (d.sink) {
-            undo_prefilter(d.params, at, size);
-            hand_out(d, at, size);
-            apply_prefilter(d.params, at, size);
-        }
+        if (!decode_region(d, run.fill, size, SpanKind::packed)) return false;
         run.fill += size;
     }
     d.work.outcome.done = size;
     return true;
 }
 
-// The blocks' bytes are history beyond reach once the next file starts (every
-// slot they wrote is stale), so they are unfiltered only when handed out.
+// The file in blocks of the buffer's size from offset 0, as encode_blocks cut it.
 bool decode_blocks(Decoder& d, uint64_t size) {
     EntryWork& w = d.work;
     if (w.run.mode == RunMode::solid) w.outcome.history_moved = true;
@@ -233,13 +249,12 @@ bool decode_blocks(Decoder& d, uint64_t size) {
             static_cast<size_t>(std::min<uint64_t>(w.run.block_size, size - w.outcome.done));
         if (d.params.store_raw) {
             if (d.in.read(buffer, length) != length) return false;
+            hand_out(d, buffer, length);
         } else {
-            const bool sound = code_region(w, d.params, d.coder, 0, length, kind);
+            const bool sound = decode_region(d, 0, length, kind);
             finish_block(w.state, length);
             if (!sound) return false;
-            if (d.sink) undo_prefilter(d.params, buffer, length);
         }
-        hand_out(d, buffer, length);
         w.outcome.done += length;
         block_done(w);
     } while (w.outcome.done < size);

@@ -105,8 +105,10 @@ EntryOutcome encode_entry(CodecState& state, EntryRun& run, CodecParams& params,
 
 // Decodes the entry of a file of `size` bytes from the `coded_length` bytes of
 // `coded` (the data after the class field) and hands the file's bytes to `sink`
-// in order, block by block (nullptr: decoded only, as a test does, or as a solid
-// run must for the entries before the ones it writes). A sink that fails does
+// in order as they are decoded, a piece at every tick of the position loop
+// (nullptr: decoded only, as a test does, or as a solid run must for the entries
+// before the ones it writes). Bytes handed out before damage is found are
+// unreliable: the sink must not keep them. A sink that fails does
 // not stop the decoding: a solid run must go on in step, and the sink keeps its
 // own failure. `state` and `run` as for encode_entry.
 EntryOutcome decode_entry(CodecState& state, EntryRun& run, const CodecParams& params,

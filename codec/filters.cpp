@@ -1,5 +1,7 @@
 #include "codec/filters.h"
 
+#include <algorithm>
+
 namespace vellum {
 
 // --- E8/E9 --------------------------------------------------------------------------
@@ -87,6 +89,54 @@ bool delta_decode(uint8_t* region, size_t length, uint32_t stride) {
         if (++phase == stride) phase = 0;
     }
     return true;
+}
+
+// --- streaming inverse ----------------------------------------------------------------
+
+StreamingUndo::StreamingUndo(const CodecParams& params, const uint8_t* region, size_t length)
+    : params_(params), region_(region), length_(length) {}
+
+size_t StreamingUndo::final_end(size_t available) {
+    if (available > length_) available = length_;
+    if (params_.prefilter != 1) return available;
+    // The scan of e8e9_scan, taken as far as the bytes allow: an opcode whose
+    // operand is not all there yet waits, and every byte before the scan is final.
+    const int64_t n = static_cast<int64_t>(length_);
+    const int64_t there = static_cast<int64_t>(available);
+    while (scan_ < n - 4 && scan_ < there) {
+        const uint8_t b = region_[scan_];
+        if (b != 0xE8 && b != 0xE9) {
+            ++scan_;
+            continue;
+        }
+        if (scan_ + 5 > there) break;
+        operands_.push_back(scan_ + 1);
+        scan_ += 5;
+    }
+    // Past the scan's end nothing is an opcode.
+    if (scan_ >= n - 4) return available;
+    return static_cast<size_t>(std::min(scan_, there));
+}
+
+void StreamingUndo::undo_copy(size_t from, size_t to) {
+    copy_.assign(region_ + from, region_ + to);
+    if (params_.prefilter == 1) {
+        const int64_t n = static_cast<int64_t>(length_);
+        for (int64_t at : operands_)
+            write_operand(copy_.data() + (at - static_cast<int64_t>(from)),
+                          decode_operand(read_operand(region_ + at), at, n));
+        operands_.clear();
+        return;
+    }
+    if (params_.prefilter == 2) {
+        const uint32_t stride = params_.delta_stride;
+        if (stride < 1 || stride > kMaxDeltaStride) return;
+        for (uint8_t& byte : copy_) {
+            byte = static_cast<uint8_t>(byte + history_[phase_]);
+            history_[phase_] = byte;
+            if (++phase_ == stride) phase_ = 0;
+        }
+    }
 }
 
 void apply_prefilter(const CodecParams& params, uint8_t* region, size_t length) {
