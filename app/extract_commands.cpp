@@ -6,8 +6,8 @@
 #include "app/app_internal.h"
 #include "app/paths.h"
 #include "archive/archive_lock.h"
-#include "archive/extract.h"
 #include "archive/summary_text.h"
+#include "manage/extract_rows.h"
 #include "platform/platform.h"
 
 namespace vellum {
@@ -55,7 +55,8 @@ std::vector<OffsetRange> MarkedRanges(const AppState& s) {
 // every entry before the last marked one too.
 uint64_t BytesToDecode(const ArchiveListing& listing, const std::vector<OffsetRange>& ranges,
                        bool solid) {
-    const uint64_t last_wanted = end_of_ranges(ranges);
+    uint64_t last_wanted = 0;
+    for (const OffsetRange& r : ranges) last_wanted = std::max(last_wanted, r.to);
     uint64_t total = 0;
     for (const ListingEntry& entry : listing.entries) {
         if (entry.offset >= last_wanted) break;
@@ -100,7 +101,8 @@ void ExtractMarkedRows(AppContext& context, bool here) {
     const std::string destination = s.chosen_folder;
     // Solid: one run from the first entry, the entries before the last marked row
     // decoded and written only when their row is marked.
-    const ExtractSummary summary = extract_ranges(command, ranges, destination);
+    const ExtractReport report = extract_ranges(command, context.listing, ranges, destination);
+    const ExtractSummary& summary = report.summary;
 
     s.files_processed = command.totals.files_processed;
     s.processed_total = command.totals.processed_total;
@@ -110,7 +112,8 @@ void ExtractMarkedRows(AppContext& context, bool here) {
                                          s.archive_path, ElapsedSeconds(context));
     text += "\nDestination folder: " + destination;
     const size_t failed = std::max<size_t>(reporter.notices().size(),
-                                           summary.damaged + summary.skipped + (summary.archive_failed ? 1 : 0));
+                                           summary.damaged + summary.skipped + report.restored.failures +
+                                               (summary.archive_failed || report.destination_failed ? 1 : 0));
     text += SummaryAddition(summary.interrupted || context.stop_requested, failed, reporter.notices());
     end_command(command);  // the archive is free again while the box is up
     reporter.CloseWindow();

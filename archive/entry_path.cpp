@@ -78,10 +78,10 @@ std::vector<std::string> folder_parts(const std::string& folder_path) {
             part += c;
             continue;
         }
-        if (!part.empty()) parts.push_back(part);
+        if (!part.empty()) parts.push_back(name_from_archive(part));
         part.clear();
     }
-    if (!part.empty()) parts.push_back(part);
+    if (!part.empty()) parts.push_back(name_from_archive(part));
     return parts;
 }
 

@@ -37,7 +37,8 @@ inline bool is_safe_entry_path(const std::string& folder_path, const std::string
 }
 
 // The folder names of a stored folder path (docs\sub\ gives docs, sub), each in
-// the form this system writes it. Only for paths check_entry_path finds safe.
+// the form this system writes it (name_encoding.h). Only for paths
+// check_entry_path finds safe.
 std::vector<std::string> folder_parts(const std::string& folder_path);
 
 // Adding: true when a name found on disk, stored under `folder_path` (archive

@@ -15,6 +15,9 @@
 
 namespace vellum {
 
+class OrderedPool;
+class PoolJob;
+
 // What metadata says an entry's file should be.
 struct ExpectedFile {
     bool has_checksum = false;
@@ -49,6 +52,14 @@ public:
     virtual SinkOutcome finish(bool whole, Reporter& reporter) = 0;
     // Forgets every byte, for an entry decoded again from its start.
     virtual void reset() {}
+    // Sinks that keep bytes in memory until the command's thread takes them:
+    // the pool and job whose budget they count against (workers only), and a
+    // turn on the command's thread while the entry is the oldest in work.
+    virtual void count_in(OrderedPool* pool, const PoolJob* job) { (void)pool, (void)job; }
+    virtual void tend() {}
+    // Whether the entry may be decoded again from its start after reset(), as a
+    // pool does for an entry that failed for want of room beside others.
+    virtual bool can_run_again() const { return true; }
 };
 
 // Only compares the bytes with their checksum, when there is one (a test).

@@ -1,96 +1,88 @@
-// Turning entries back into files, in normal and solid archives.
+// Turning entries back into bytes, in normal and solid archives. Each entry is
+// decoded into its sink (entry_sink.h): a file of the destination tree, standard
+// output, a checksum check, or nothing. Entries of a normal archive are decoded
+// on the command's workers; each is settled on the command's thread in archive
+// order, where its bytes take their place, the totals move and the front end
+// hears of it, so what is written, said and counted is what one thread gives.
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "archive/command.h"
-#include "archive/output_file.h"
+#include "archive/entry_sink.h"
+#include "archive/messages.h"
 
 namespace vellum {
 
 enum class ExtractResult {
-    extracted,       // decoded and written
-    decoded,         // decoded only (write flag 0)
-    skipped,         // not written: the output could not be created (a solid entry
-                     // is decoded all the same, to keep the run in step); reported
-    damaged,         // the entry's data is damaged: reported, no partial file left
-    archive_failed,  // the archive could not be opened or read: reported
-    interrupted,     // the reporter asked to stop: nothing of the entry left on disk
+    written,         // its sink kept it: a file stands in its place, bytes went out
+    checked,         // decoded and sound, and nothing to keep (a test)
+    decoded,         // decoded without a sink (a solid entry before the ones wanted)
+    skipped,         // refused, or its output failed: reported, nothing kept
+    kept,            // left alone: its name exists and the command keeps old files
+    damaged,         // its data does not hold: reported, nothing kept
+    mismatch,        // its bytes differ from their checksum: reported as damage, nothing kept
+    archive_failed,  // the archive could not be read: reported
+    interrupted,     // the reporter asked to stop: nothing of the entry kept
 };
 
-// Decodes the entry at `offset` of command.archive_path, an entry of a normal or,
-// with command.solid, a solid archive (then every earlier entry of the run must
-// have been decoded in this command, in order). Reads through command.archive when
-// the command holds it, else opens the archive for this entry. With `write` it
-// creates output_folder (native form, every level) and writes output_path, under
-// a temporary name until the entry is complete (see output_file.h). The first
-// `trusted` characters of output_folder are the destination the user chose; every
-// folder below it must be a real folder, not a link. The archive being read is
-// never replaced. Only an entry that reached its final name counts as written.
-ExtractResult extract_entry(Command& command, uint64_t offset, const std::string& output_folder,
-                            const std::string& output_path, bool write,
-                            size_t trusted = std::string::npos);
-
-// extract_entry in two steps, for entries decoded on worker threads: the first
-// decodes into the output's temporary; the second, on the command's thread and
-// in archive order, gives the output its final name (so of two entries of the
-// same name the later one stands, as with one thread), counts the entry in the
-// command's totals and reports it.
-struct DecodedEntry {
-    DecodedEntry() = default;
-    DecodedEntry(const DecodedEntry&) = delete;
-    DecodedEntry& operator=(const DecodedEntry&) = delete;
-    ~DecodedEntry();  // a temporary never settled is removed
-
-    bool settled = true;   // the result is final: the entry ended before decoding
-    ExtractResult result = ExtractResult::interrupted;
-    std::string output_path;
-    RecordHead head;
-    OutputFile output;
-    bool sound = false;          // decoded completely and sound
-    bool stopped = false;        // the reporter asked to stop
-    bool output_failed = false;  // writing the temporary failed
-    int output_error = 0;        // errno of that write, or of creating the output
-    bool unwritten = false;      // a solid entry whose output could not be created
+// One entry to decode. A solid run lists every entry from the first up to the
+// last one wanted, those not wanted without a sink.
+struct EntryTask {
+    uint64_t offset = 0;        // where its record starts
+    std::string name;           // shown in progress events
+    std::unique_ptr<EntrySink> sink;  // nullptr: decoded only
+    // Refused before decoding: the message is reported in the entry's turn and
+    // nothing is kept. A solid entry is still decoded, without a sink, to keep
+    // the run in step.
+    const MessageText* refusal = nullptr;
+    std::string refusal_subject;
+    ExtractResult refused_as = ExtractResult::skipped;  // the result a refusal gives
 };
-
-// True for the errors of a disk (or a quota) that is full.
-bool is_no_room(int error);
-
-void decode_entry_output(Command& command, uint64_t offset, const std::string& output_folder,
-                         const std::string& output_path, bool write, size_t trusted, DecodedEntry* out);
-ExtractResult settle_entry_output(Command& command, DecodedEntry& decoded);
-
-struct OffsetRange {
-    uint64_t from;  // an entry's offset
-    uint64_t to;    // the offset after the last entry meant (exclusive)
-};
-
-// True when `offset` lies in one of the ranges.
-bool in_ranges(const std::vector<OffsetRange>& ranges, uint64_t offset);
-// Where decoding may stop: the end of the last non-empty range (0 when none).
-uint64_t end_of_ranges(const std::vector<OffsetRange>& ranges);
 
 struct ExtractSummary {
     uint32_t written = 0;
-    uint32_t damaged = 0;
+    uint32_t checked = 0;
+    uint32_t damaged = 0;     // mismatched checksums included
     uint32_t skipped = 0;
+    uint32_t kept = 0;
     bool archive_failed = false;  // the archive could not be read to the end
     bool interrupted = false;     // the reporter asked to stop
     bool ok() const { return damaged == 0 && skipped == 0 && !archive_failed && !interrupted; }
 };
 
-// Extracts below `destination` (native form) every entry whose offset lies in one
-// of the ranges, in archive order. In a solid archive every entry before the last
-// selected one is decoded too and written only when selected. When the command
-// does not hold the archive yet, it is opened under a shared lock for the whole
-// run.
-ExtractSummary extract_ranges(Command& command, const std::vector<OffsetRange>& ranges,
-                              const std::string& destination);
+// Called on the command's thread as each entry is settled, in order: its index
+// among the tasks and its result. False ends the run: nothing later is decoded.
+using EntrySettled = std::function<bool(size_t index, ExtractResult result)>;
 
-// Every entry of the archive.
-ExtractSummary extract_all(Command& command, const std::string& destination);
+// Decodes the tasks in order through the archive the command holds
+// (command.archive), with the mode and block size of that archive. A damaged
+// entry of a solid run ends the run (reported); entries are read only up to the
+// last task.
+ExtractSummary extract_entries(Command& command, std::vector<EntryTask>& tasks, const EntrySettled& settled = {});
+
+// True for the errors of a disk (or a quota) that is full.
+bool is_no_room(int error);
+
+// --- one task, in two steps, for the workers (parallel_extract.cpp) -------------------
+
+// What decoding one task gave, kept until it is settled.
+struct DecodedTask {
+    bool decoded = false;     // the decoding ran (the head was read)
+    bool head_failed = false; // the record's head does not hold: damaged
+    bool archive_failed = false;
+    RecordHead head;
+    bool sound = false;       // decoded completely and sound
+    bool stopped = false;     // the reporter asked to stop
+};
+
+// On whichever thread decodes: reads the head and decodes into the task's sink.
+void decode_task(Command& command, EntryTask& task, DecodedTask* out);
+// On the command's thread, in order: gives the bytes their place and counts.
+ExtractResult settle_task(Command& command, EntryTask& task, DecodedTask& decoded);
 
 }  // namespace vellum

@@ -8,7 +8,7 @@ platform::FolderOpen ExtractTree::open(const std::string& destination, int* erro
     destination_ = destination;
     cached_parts_.clear();
     chain_.clear();
-    return platform::open_destination(destination, true, &root_, error);
+    return platform::open_destination(destination.empty() ? "." : destination, true, &root_, error);
 }
 
 platform::FolderOpen ExtractTree::folder(const std::vector<std::string>& parts, bool create,

@@ -18,8 +18,8 @@ namespace vellum {
 
 class ExtractTree {
 public:
-    // Opens the destination (`destination`, native form; created with every
-    // missing level). It may be reached through links: it is the user's choice.
+    // Opens the destination (`destination`, native form, "" for the current
+    // folder; created with every missing level). It may be reached through links: it is the user's choice.
     platform::FolderOpen open(const std::string& destination, int* error);
     bool is_open() const { return root_.open(); }
     const platform::Folder& root() const { return root_; }

@@ -111,6 +111,19 @@ bool write_record_length(FILE* file, uint64_t record_offset, uint64_t record_len
 // Length of an open stream; leaves the position at the end.
 bool stream_length(FILE* file, uint64_t* length);
 
+// A byte range of whole records: from one record's start to another's (exclusive).
+struct OffsetRange {
+    uint64_t from;
+    uint64_t to;
+};
+
+// True when `offset` lies in one of the ranges.
+inline bool in_ranges(const std::vector<OffsetRange>& ranges, uint64_t offset) {
+    for (const OffsetRange& r : ranges)
+        if (offset >= r.from && offset < r.to) return true;
+    return false;
+}
+
 // One whole record of an archive, as a walk finds it.
 struct ListingEntry {
     uint64_t offset = 0;

@@ -24,8 +24,10 @@ const MessageText& message_text(MessageId id) {
         case Id::leftover_removed: return msg::kLeftoverRemoved;
         case Id::extract_range_failed: return msg::kExtractRangeFailed;
         case Id::extract_archive_failed: return msg::kExtractArchiveFailed;
+        case Id::destination_failed: return msg::kDestinationFailed;
         case Id::output_not_created: return msg::kOutputNotCreated;
         case Id::output_write_failed: return msg::kOutputWriteFailed;
+        case Id::kept_existing: return msg::kKeptExisting;
         case Id::damaged_entry: return msg::kDamagedEntry;
         case Id::checksum_mismatch: return msg::kChecksumMismatch;
         case Id::unsafe_path: return msg::kUnsafePath;

@@ -62,10 +62,13 @@ constexpr MessageText kExtractRangeFailed = {Id::extract_range_failed, nullptr, 
                                              kFlagsNone};
 constexpr MessageText kExtractArchiveFailed = {Id::extract_archive_failed, nullptr, "Apri un archivio",
                                                kFlagsNone};
+constexpr MessageText kDestinationFailed = {Id::destination_failed, nullptr,
+                                            "Cannot create the destination folder", kIconWarning};
 constexpr MessageText kOutputNotCreated = {Id::output_not_created, nullptr, "Cannot create file: entry skipped",
                                            kIconWarning};
 constexpr MessageText kOutputWriteFailed = {Id::output_write_failed, nullptr, "Write error: file not written",
                                             kIconWarning};
+constexpr MessageText kKeptExisting = {Id::kept_existing, nullptr, "Exists: kept", kIconInformation};
 constexpr MessageText kDamagedEntry = {Id::damaged_entry, nullptr, "Damaged entry: skipped", kIconWarning};
 constexpr MessageText kChecksumMismatch = {Id::checksum_mismatch, nullptr,
                                            "Damaged entry: checksum differs, file not written", kIconWarning};

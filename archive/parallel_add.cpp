@@ -1,10 +1,8 @@
 #include "archive/parallel_add.h"
 
 #include <cerrno>
-#include <deque>
-#include <mutex>
-#include <vector>
 
+#include "archive/held_output.h"
 #include "archive/messages.h"
 #include "platform/platform.h"
 
@@ -15,7 +13,8 @@ class AddJob : public PoolJob {
 public:
     AddJob(Command& main, OrderedPool& pool, const std::string& source_path,
            const std::string& folder_path, const std::string& file_name, ParallelAdd::Done done)
-        : main_(main), pool_(pool), source_path_(source_path), done_(std::move(done)) {
+        : main_(main), source_path_(source_path), done_(std::move(done)) {
+        held_.count_in(&pool, this);
         name = file_name;
         head_.folder_path = folder_path;
         head_.file_name = file_name;
@@ -72,9 +71,7 @@ private:
     public:
         explicit Sink(AddJob& job) : job_(job) {}
         bool write(const uint8_t* data, size_t size) override {
-            job_.pool_.reserve(&job_, size);
-            std::lock_guard<std::mutex> lock(job_.mutex_);
-            job_.chunks_.emplace_back(data, data + size);
+            job_.held_.keep(data, size);
             return true;
         }
 
@@ -89,32 +86,22 @@ private:
 
     // Writes the bytes coded so far at the archive's end, on the command's thread.
     void write_out() {
-        std::deque<std::vector<uint8_t>> chunks;
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            chunks.swap(chunks_);
-        }
-        if (chunks.empty()) return;
-        uint64_t written = 0;
-        for (const std::vector<uint8_t>& chunk : chunks) {
+        held_.drain([this](const uint8_t* data, size_t size) {
             if (write_error_ == 0 && !started_ && !start_record()) write_error_ = errno ? errno : EIO;
-            if (write_error_ == 0 && std::fwrite(chunk.data(), 1, chunk.size(), main_.archive) != chunk.size())
+            if (write_error_ == 0 && std::fwrite(data, 1, size, main_.archive) != size)
                 write_error_ = errno ? errno : EIO;
-            written += chunk.size();
-        }
-        pool_.release(this, written);
+            return true;
+        });
     }
 
     Command& main_;
-    OrderedPool& pool_;
     const std::string source_path_;
     ParallelAdd::Done done_;
     RecordHead head_;
     CodedRecord coded_;
     bool skipped_ = false;
 
-    std::mutex mutex_;                          // guards chunks_
-    std::deque<std::vector<uint8_t>> chunks_;   // coded, not yet written
+    HeldOutput held_;                           // coded, not yet written
 
     // The command's thread only.
     bool started_ = false;                      // entry_start_ taken

@@ -1,66 +1,48 @@
 #include "archive/parallel_extract.h"
 
-#include <memory>
-
 namespace vellum {
 namespace {
 
 class ExtractJob : public PoolJob {
 public:
-    ExtractJob(Command& main, uint64_t offset, const std::string& folder, const std::string& path,
-               bool write, size_t trusted, EntryQueue::Done done)
-        : main_(main), offset_(offset), folder_(folder), write_(write), trusted_(trusted),
-          done_(std::move(done)) {
-        name = path;
+    ExtractJob(Command& main, OrderedPool& pool, EntryTask& task, EntryQueue::Done done)
+        : main_(main), task_(task), done_(std::move(done)) {
+        name = task.name;
+        if (task.sink) task.sink->count_in(&pool, this);
     }
 
-    void run(Command& worker) override {
-        decode_entry_output(worker, offset_, folder_, name, write_, trusted_, decoded_.get());
+    void run(Command& worker) override { decode_task(worker, task_, &decoded_); }
+
+    // The oldest entry's bytes may go out while it is still being decoded.
+    void tend() override {
+        if (task_.sink) task_.sink->tend();
     }
 
-    // What the decoding said comes first, then the final name, the totals and
-    // the entry's own report, on the command's thread.
+    // What the decoding said comes first, then the entry's place, the totals and
+    // its own report, on the command's thread.
     bool settle() override {
         reporter->replay(main_.reporter, main_.totals, [] {});
-        return done_(settle_entry_output(main_, *decoded_));
+        return done_(settle_task(main_, task_, decoded_));
     }
 
-    bool short_of_room() const override { return is_no_room(decoded_->output_error); }
-    void reset() override { decoded_ = std::make_unique<DecodedEntry>(); }
+    bool short_of_room() const override {
+        return task_.sink && task_.sink->can_run_again() && is_no_room(task_.sink->error());
+    }
+    void reset() override {
+        decoded_ = DecodedTask();
+        if (task_.sink) task_.sink->reset();
+    }
 
-    // The temporary goes with the job, unsettled (see DecodedEntry).
-    void abandon() override { done_(ExtractResult::interrupted); }
+    void abandon() override {
+        if (task_.sink) task_.sink->finish(false, main_.reporter);
+        done_(ExtractResult::interrupted);
+    }
 
 private:
     Command& main_;
-    const uint64_t offset_;
-    const std::string folder_;
-    const bool write_;
-    const size_t trusted_;
+    EntryTask& task_;
     EntryQueue::Done done_;
-    std::unique_ptr<DecodedEntry> decoded_ = std::make_unique<DecodedEntry>();
-};
-
-// An entry refused before decoding: its message waits for its turn.
-class RefusalJob : public PoolJob {
-public:
-    RefusalJob(Command& main, const MessageText& text, const std::string& entry, ExtractResult result,
-               EntryQueue::Done done)
-        : main_(main), text_(text), result_(result), done_(std::move(done)) {
-        name = entry;
-    }
-    void run(Command&) override {}
-    bool settle() override {
-        report(main_.reporter, text_, name);
-        return done_(result_);
-    }
-    void abandon() override { done_(ExtractResult::interrupted); }
-
-private:
-    Command& main_;
-    const MessageText& text_;
-    const ExtractResult result_;
-    EntryQueue::Done done_;
+    DecodedTask decoded_;
 };
 
 }  // namespace
@@ -73,25 +55,15 @@ EntryQueue::EntryQueue(Command& command) : command_(command) {
 
 EntryQueue::~EntryQueue() { finish(); }
 
-void EntryQueue::extract(uint64_t offset, const std::string& output_folder, const std::string& output_path,
-                         bool write, size_t trusted, Done done) {
+void EntryQueue::add(EntryTask& task, Done done) {
     if (pool_) {
-        pool_->submit(std::make_unique<ExtractJob>(command_, offset, output_folder, output_path, write,
-                                                   trusted, std::move(done)));
+        pool_->submit(std::make_unique<ExtractJob>(command_, *pool_, task, std::move(done)));
         return;
     }
     if (ended_) return;
-    if (!done(extract_entry(command_, offset, output_folder, output_path, write, trusted))) ended_ = true;
-}
-
-void EntryQueue::refuse(const MessageText& text, const std::string& name, ExtractResult result, Done done) {
-    if (pool_) {
-        pool_->submit(std::make_unique<RefusalJob>(command_, text, name, result, std::move(done)));
-        return;
-    }
-    if (ended_) return;
-    report(command_.reporter, text, name);
-    if (!done(result)) ended_ = true;
+    DecodedTask decoded;
+    decode_task(command_, task, &decoded);
+    if (!done(settle_task(command_, task, decoded))) ended_ = true;
 }
 
 void EntryQueue::finish() {

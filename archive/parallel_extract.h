@@ -1,21 +1,19 @@
 // Entries of a normal archive decoded on worker threads, settled in archive order.
 //
 // Each worker decodes whole entries with its own codec tables and block buffer,
-// reading the command's one archive stream under a mutex (the row offsets give
-// every entry's place) and writing each output to its own temporary, renamed
-// when the entry is complete, as one thread would. Messages, totals and progress
-// events reach the command's reporter on its own thread, in archive order, so
-// the reports are those of one thread. Solid runs are decoded on the command's
-// thread: every entry depends on those before it.
+// reading the command's one archive stream under a mutex (every task names its
+// record's offset) into the entry's own sink. Sinks give their bytes their place,
+// and messages, totals and progress events reach the command's reporter, on the
+// command's own thread, in archive order, so the results are those of one
+// thread. Solid runs are decoded on the command's thread: every entry depends on
+// those before it.
 #pragma once
 
 #include <functional>
 #include <memory>
-#include <string>
 
 #include "archive/command.h"
 #include "archive/extract.h"
-#include "archive/messages.h"
 #include "archive/ordered_pool.h"
 
 namespace vellum {
@@ -34,12 +32,8 @@ public:
     EntryQueue(const EntryQueue&) = delete;
     EntryQueue& operator=(const EntryQueue&) = delete;
 
-    // Decodes an entry as extract_entry does.
-    void extract(uint64_t offset, const std::string& output_folder, const std::string& output_path,
-                 bool write, size_t trusted, Done done);
-    // An entry refused before decoding: `text` is reported for `name` in its turn,
-    // and done sees `result`.
-    void refuse(const MessageText& text, const std::string& name, ExtractResult result, Done done);
+    // Decodes the task (which must live until finish() returns) and settles it.
+    void add(EntryTask& task, Done done);
     // Waits until every entry given is settled.
     void finish();
     // A Done returned false: nothing more is decoded.

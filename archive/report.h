@@ -38,8 +38,10 @@ enum class MessageId : uint8_t {
     // Extracting and testing.
     extract_range_failed,
     extract_archive_failed,
+    destination_failed,
     output_not_created,
     output_write_failed,
+    kept_existing,
     damaged_entry,
     checksum_mismatch,
     unsafe_path,

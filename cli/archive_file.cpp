@@ -69,11 +69,12 @@ bool list_held(Session& session, const std::string& path, FILE* file, ArchiveLis
     return status == ListStatus::complete || status == ListStatus::incomplete;
 }
 
-bool list_checked(Session& session, const std::string& path, ArchiveListing* listing) {
+bool list_checked(Session& session, const std::string& path, ArchiveListing* listing, ArchiveMeta* meta) {
     ArchiveHeader header;
     FILE* file = open_for_reading(session, path, &header);
     if (file == nullptr) return false;
     const bool listed = list_held(session, path, file, listing);
+    if (listed && meta) read_archive_meta(file, path, listing->entries, session.reporter, meta);
     std::fclose(file);
     return listed;
 }

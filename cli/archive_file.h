@@ -7,6 +7,7 @@
 #include "archive/format.h"
 #include "cli/session.h"
 #include "manage/listing.h"
+#include "meta/archive_meta.h"
 
 namespace vellum {
 namespace cli {
@@ -38,8 +39,10 @@ void suggest_repair(Session& session, const std::string& path, FILE* file);
 // would mend it) is true, with listing->status telling.
 bool list_held(Session& session, const std::string& path, FILE* file, ArchiveListing* listing);
 
-// The same, opening the archive for the listing alone.
-bool list_checked(Session& session, const std::string& path, ArchiveListing* listing);
+// The same, opening the archive for the listing alone; with `meta`, its metadata
+// is read too.
+bool list_checked(Session& session, const std::string& path, ArchiveListing* listing,
+                  ArchiveMeta* meta = nullptr);
 
 }  // namespace cli
 }  // namespace vellum

@@ -22,6 +22,7 @@ struct Style {
 // One line per situation. A box caption that carries its outcome after a colon
 // is split here so that the name and reason come between.
 constexpr Style kStyles[] = {
+    {MessageId::destination_failed, "Cannot create the destination folder", Name::native, true, "nothing extracted"},
     {MessageId::output_not_created, "Cannot create file", Name::native, true, "skipped"},
     {MessageId::output_write_failed, "Write error", Name::native, true, "file not written"},
     {MessageId::source_read_failed, "Read error", Name::native, true, "entry removed"},
@@ -98,6 +99,7 @@ std::string console_text(const Message& message, const std::string& archive) {
     if (archive_notice(message, archive, &line)) return line;
     const MessageText& m = message_text(message.id);
     const std::string subject = escaped_name(message.subject);
+    if (message.id == MessageId::kept_existing) return subject + ": exists, kept (--keep-old-files)";
     // "NON VA BENE" names a source that could not be read, or the archive itself.
     if (message.id == MessageId::source_not_opened) {
         const bool is_archive = !archive.empty() && message.subject == archive;

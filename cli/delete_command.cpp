@@ -6,7 +6,6 @@
 #include "archive/messages.h"
 #include "cli/archive_file.h"
 #include "cli/commands.h"
-#include "cli/meta_read.h"
 #include "cli/select.h"
 #include "cli/summary.h"
 #include "manage/delete.h"
@@ -44,17 +43,12 @@ int run_delete(Session& session, const Options& options) {
     request.archive_view = true;
     request.archive_path = path;
     request.solid = listing.header.solid;
-    ArchiveMeta meta;
-    read_archive_meta(session, path, listing, &meta);
     bool missing = false;
     bool by_entry = false;  // some records named inside a row, or by pattern
     for (const std::string& name : options.operands) {
-        Selection selection = select_entries(listing, {name});
-        // The metadata of the entries kept stays, unless it is named itself.
-        if (meta.present && !names_meta(name))
-            selection.entries.erase(std::remove_if(selection.entries.begin(), selection.entries.end(),
-                                                   [&](size_t i) { return meta.reserved[i]; }),
-                                    selection.entries.end());
+        const Selection selection = select_entries(listing, {name});
+        // Metadata entries go with their files, or when named themselves.
+        if (name.compare(0, 7, ".vellum") == 0) request.metadata_as_marked = true;
         if (!selection.missing.empty()) {
             print_error(session, path + ": no entry or row named " + name);
             missing = true;
@@ -75,17 +69,7 @@ int run_delete(Session& session, const Options& options) {
     Selection marked;
     marked.ranges = entry_ranges(listing, request.marked_entries);
     marked.ranges.insert(marked.ranges.end(), gone.begin(), gone.end());
-    size_t entries = selected_entries(listing, marked).size();
-    if (meta.present) {
-        // Metadata with no entry left to describe goes with the last of them.
-        size_t gone_files = 0, files = 0;
-        for (size_t i : selected_entries(listing, marked)) gone_files += meta.reserved[i] ? 0 : 1;
-        for (size_t i = 0; i < listing.entries.size(); ++i) files += meta.reserved[i] ? 0 : 1;
-        if (gone_files == files) {
-            for (size_t i = 0; i < listing.entries.size(); ++i)
-                if (meta.reserved[i]) request.marked_entries.push_back(i);
-        }
-    }
+    const size_t entries = selected_entries(listing, marked).size();
 
     DeleteReporter reporter(session.reporter);
     const DeleteResult result = delete_entries(request, listing, reporter);

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "manage/info.h"
-#include "cli/meta_format.h"
+#include "meta/meta_format.h"
 #include "manage/listing.h"
 
 namespace vellum {

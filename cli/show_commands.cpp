@@ -10,7 +10,7 @@
 #include "cli/commands.h"
 #include "cli/folder_totals.h"
 #include "cli/json_output.h"
-#include "cli/meta_read.h"
+#include "meta/archive_meta.h"
 #include "cli/select.h"
 #include "cli/summary.h"
 #include "manage/info.h"
@@ -32,7 +32,7 @@ using TimesByOffset = std::map<uint64_t, const MetaLine*>;
 TimesByOffset times_of(const ArchiveListing& listing, const ArchiveMeta& meta) {
     TimesByOffset times;
     for (size_t i = 0; i < listing.entries.size(); ++i)
-        if (meta.of_entry[i]) times[listing.entries[i].offset] = meta.of_entry[i];
+        if (const MetaLine* line = meta.file_line(i)) times[listing.entries[i].offset] = line;
     return times;
 }
 
@@ -105,9 +105,8 @@ void print_selected(Session& session, const ArchiveListing& listing, const Times
 int run_list(Session& session, const Options& options) {
     const std::string path = resolve_archive_path(options.archive);
     ArchiveListing listing;
-    if (!list_checked(session, path, &listing)) return kExitFatal;
     ArchiveMeta meta;
-    read_archive_meta(session, path, listing, &meta);
+    if (!list_checked(session, path, &listing, &meta)) return kExitFatal;
     const TimesByOffset by_offset = times_of(listing, meta);
     const TimesByOffset* times = meta.present ? &by_offset : nullptr;
     if (options.json) {

@@ -19,5 +19,8 @@ std::string ratio_text(uint64_t packed, uint64_t original);
 // "1 entry", "3 entries".
 std::string counted(uint64_t count, const char* one, const char* many);
 
+// "2026-12-07 01:30:12" in local time.
+std::string time_text(int64_t seconds);
+
 }  // namespace cli
 }  // namespace vellum

@@ -17,6 +17,7 @@
 #include <unistd.h>
 
 #include "archive/extract.h"
+#include "manage/extract_rows.h"
 #include "archive/open_archive.h"
 #include "fuzz/shared_tables.h"
 #include "manage/info.h"
@@ -127,7 +128,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         Command test(h.tables.codec, quiet);
         h.tables.begin(test, listing.header, h.archive.string());
         for (const ListingEntry& entry : listing.entries) {
-            const ExtractResult result = extract_entry(test, entry.offset, "", entry.file_name, false);
+            const ExtractResult result = check_entry(test, entry.offset);
             if (result == ExtractResult::damaged && test.solid) break;
         }
         h.tables.end(test);

@@ -10,6 +10,8 @@
 #include "archive/format.h"
 #include "archive/leftovers.h"
 #include "archive/messages.h"
+#include "meta/archive_meta.h"
+#include "meta/meta_delete.h"
 #include "platform/platform.h"
 
 namespace vellum {
@@ -87,30 +89,35 @@ void keep_range(std::vector<RowRange>& kept, const RowRange& range) {
         kept.push_back(range);
 }
 
-// The unmarked rows' byte ranges in row order, neighbours joined; a row with
-// marked records inside it is kept record by record, without them. A row's
-// records are those whose offsets lie in its range.
-std::vector<RowRange> kept_ranges(const ArchiveListing& listing, const std::vector<bool>& marked,
-                                  const std::vector<bool>& marked_entries) {
-    std::vector<RowRange> kept;
+// Per record, whether it goes: the records of the marked rows (those whose
+// offsets lie in a row's range) and the marked records. Metadata entries go with
+// the last of their files, and only as marked when the request says so.
+std::vector<bool> records_going(const ArchiveListing& listing, const ArchiveMeta& meta,
+                                const std::vector<bool>& marked, const std::vector<bool>& marked_entries,
+                                bool metadata_as_marked) {
+    std::vector<bool> gone(listing.entries.size(), false);
     size_t e = 0;
     for (size_t r = 0; r < listing.rows.size(); ++r) {
         const RowRange range = row_range(listing, r);
         while (e < listing.entries.size() && listing.entries[e].offset < range.from) ++e;
-        size_t end = e;
-        bool whole = true;
-        for (; end < listing.entries.size() && listing.entries[end].offset < range.to; ++end)
-            if (marked_entries[end]) whole = false;
-        if (marked[r]) continue;
-        if (whole) {
-            keep_range(kept, range);
-            continue;
-        }
-        for (size_t i = e; i < end; ++i) {
-            if (marked_entries[i]) continue;
-            const ListingEntry& entry = listing.entries[i];
-            keep_range(kept, RowRange{entry.offset, entry.offset + entry.record_length});
-        }
+        for (size_t i = e; i < listing.entries.size() && listing.entries[i].offset < range.to; ++i)
+            if (marked[r]) gone[i] = true;
+    }
+    for (size_t i = 0; i < gone.size(); ++i) {
+        if (marked_entries[i]) gone[i] = true;
+        if (!metadata_as_marked && i < meta.reserved.size() && meta.reserved[i]) gone[i] = false;
+    }
+    metadata_goes_with_its_files(listing.entries, meta, &gone);
+    return gone;
+}
+
+// The byte ranges of the records that stay, in order, neighbours joined.
+std::vector<RowRange> kept_ranges(const ArchiveListing& listing, const std::vector<bool>& gone) {
+    std::vector<RowRange> kept;
+    for (size_t i = 0; i < listing.entries.size(); ++i) {
+        if (gone[i]) continue;
+        const ListingEntry& entry = listing.entries[i];
+        keep_range(kept, RowRange{entry.offset, entry.offset + entry.record_length});
     }
     return kept;
 }
@@ -264,7 +271,12 @@ DeleteResult delete_entries(const DeleteRequest& request, const ArchiveListing& 
         std::fclose(archive);
         return DeleteResult::refused;
     }
-    const std::vector<RowRange> kept = kept_ranges(fresh, marked, marked_entries);
+    ArchiveMeta meta;
+    SilentReporter quiet;
+    read_archive_meta(archive, path, fresh.entries, quiet, &meta);
+    const std::vector<bool> gone =
+        records_going(fresh, meta, marked, marked_entries, request.metadata_as_marked);
+    const std::vector<RowRange> kept = kept_ranges(fresh, gone);
     if (kept.empty()) return remove_whole_archive(archive, path, reporter);
     return rebuild_archive(request, archive, fresh, kept, reporter);
 }

@@ -28,6 +28,9 @@ struct DeleteRequest {
     // Single records to leave out as well, by index into the listing's entries:
     // records inside a folder row's run go as whole rows do.
     std::vector<size_t> marked_entries;
+    // Metadata entries go with the last of the files they describe (meta/meta_delete.h),
+    // whatever the marks say; true: a marked metadata entry goes as marked too.
+    bool metadata_as_marked = false;
     // Copy chunk; 0 means the block size of the archive's buffer setting.
     size_t chunk_size = 0;
     CopyIo* io = nullptr;       // nullptr: the standard streams

@@ -11,7 +11,6 @@
 #include <string>
 #include <vector>
 
-#include "archive/extract.h"
 #include "archive/format.h"
 #include "archive/report.h"
 

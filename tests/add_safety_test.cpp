@@ -8,6 +8,7 @@
 #include "archive/display_name.h"
 #include "archive/entry_path.h"
 #include "archive/extract.h"
+#include "manage/extract_rows.h"
 #include "archive/folder_walk.h"
 #include "archive/open_archive.h"
 #include "archive/parallel_add.h"

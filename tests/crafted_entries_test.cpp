@@ -7,6 +7,7 @@
 
 #include "archive/compress.h"
 #include "archive/extract.h"
+#include "manage/extract_rows.h"
 #include "archive/folder_walk.h"
 #include "archive/open_archive.h"
 #include "codec/entry_coder.h"
@@ -64,7 +65,7 @@ protected:
             ArchiveListing listing;
             list_archive(archive.string(), quiet, &listing);
             for (const ListingEntry& e : listing.entries)
-                if (extract_entry(command, e.offset, "", e.file_name, false) == ExtractResult::damaged)
+                if (check_entry(command, e.offset) == ExtractResult::damaged)
                     ++s.damaged;
         }
         end_command(command);

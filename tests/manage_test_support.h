@@ -14,6 +14,7 @@
 
 #include "archive/leftovers.h"
 #include "archive/extract.h"
+#include "manage/extract_rows.h"
 #include "archive/folder_walk.h"
 #include "archive/format.h"
 #include "archive/open_archive.h"

@@ -11,6 +11,7 @@
 #include "archive/compress.h"
 #include "archive/entry_path.h"
 #include "archive/extract.h"
+#include "manage/extract_rows.h"
 #include "archive/folder_walk.h"
 #include "archive/open_archive.h"
 #include "driver_test_support.h"

@@ -5,7 +5,6 @@
 #include <set>
 
 #include "cli/args.h"
-#include "cli/meta_format.h"
 #include "cli/pattern.h"
 #include "cli/progress.h"
 #include "cli/select.h"
@@ -310,36 +309,6 @@ TEST(PatternTest, WorkGrowsLinearlyWithThePath) {
     EXPECT_FALSE(names_take_path({}, {"**/**/*.txt"}, stored));
     EXPECT_TRUE(names_take_path({}, {"**/**/zz", "*a*a*a*a*a*b"}, stored));
     EXPECT_TRUE(excluded({"d123456789"}, path));
-}
-
-// Catches a metadata line that does not read back as written (names with blanks,
-// '%', newlines and 8-bit bytes, negative times, empty link texts), and a newer
-// version or a foreign file read as ours.
-TEST(MetaFormatTest, LinesReadBackAsWritten) {
-    std::vector<MetaLine> lines(4);
-    lines[0] = {MetaKind::file, 0644, 981173106, 123456789, 5000, 0x0123456789abcdefULL, 5031,
-                "docs\\a b%c\n\xE9.txt", ""};
-    lines[1] = {MetaKind::folder, 0700, -86400, 0, 0, 0, 0, "empty", ""};
-    lines[2] = {MetaKind::link, 0, 1009843200, 5, 0, 0, 0, "docs\\to a", "../a b.txt"};
-    lines[3] = {MetaKind::link, 0, 1, 2, 0, 0, 0, "l", ""};
-    std::vector<MetaLine> back;
-    const std::string text = encode_meta(lines);
-    EXPECT_EQ(0u, text.find("vellum-meta 1\nF 644 981173106 123456789 5000 0123456789abcdef 5031 docs\\a%20b%25c%0A\xE9.txt\n"));
-    ASSERT_EQ(MetaParse::ok, decode_meta(text + "Z future kind\n", &back));
-    ASSERT_EQ(4u, back.size());
-    for (size_t i = 0; i < 4; ++i) {
-        EXPECT_EQ(lines[i].kind, back[i].kind);
-        EXPECT_EQ(lines[i].mode, back[i].mode);
-        EXPECT_EQ(lines[i].seconds, back[i].seconds);
-        EXPECT_EQ(lines[i].nanoseconds, back[i].nanoseconds);
-        EXPECT_EQ(lines[i].checksum, back[i].checksum);
-        EXPECT_EQ(lines[i].path, back[i].path);
-        EXPECT_EQ(lines[i].target, back[i].target);
-    }
-    EXPECT_EQ(MetaParse::newer_version, decode_meta("vellum-meta 2\n", &back));
-    EXPECT_EQ(MetaParse::not_meta, decode_meta("hello\n", &back));
-    ASSERT_EQ(MetaParse::ok, decode_meta("vellum-meta 1\nF 644 1 2 3 zz 4 bad-hex\nD 7 1 2 %4\n", &back));
-    EXPECT_TRUE(back.empty());
 }
 
 }  // namespace

@@ -20,6 +20,7 @@
 #include "archive/compress.h"
 #include "archive/entry_path.h"
 #include "archive/extract.h"
+#include "manage/extract_rows.h"
 #include "archive/folder_walk.h"
 #include "archive/open_archive.h"
 #include "driver_test_support.h"
@@ -116,7 +117,7 @@ protected:
             Command test(tables.codec, quiet);
             tables.begin(test, listing.header, archive.string());
             for (const ListingEntry& entry : listing.entries)
-                if (extract_entry(test, entry.offset, "", entry.file_name, false) == ExtractResult::damaged &&
+                if (check_entry(test, entry.offset) == ExtractResult::damaged &&
                     test.solid)
                     break;
             tables.end(test);
