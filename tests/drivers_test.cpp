@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "archive/compress.h"
+#include "codec/code_span.h"
 #include "archive/extract.h"
 #include "manage/extract_rows.h"
 #include "archive/folder_walk.h"
@@ -390,6 +391,65 @@ TEST_F(Drivers, FolderWalk) {
     EXPECT_EQ(added.summary.added, expected.size());
     EXPECT_TRUE(extract(proj / "self.vlm", tmp / "out").ok());
     EXPECT_EQ(read_file(tmp / "out" / "sub" / "b.txt"), text_bytes(100, 2));
+}
+
+// A sink that takes `room` bytes and then fails, as a full disk does, counting
+// every byte it is offered.
+class FullSink : public EntrySink {
+public:
+    FullSink(uint64_t room, uint64_t* offered) : room_(room), offered_(offered) {}
+    bool write(const uint8_t*, size_t size) override {
+        *offered_ += size;
+        if (size > room_) {
+            error_ = ENOSPC;
+            return false;
+        }
+        room_ -= size;
+        return true;
+    }
+    int error() const override { return error_; }
+    SinkOutcome finish(bool, Reporter& reporter) override {
+        if (error_ != 0) report(reporter, msg::kOutputWriteFailed, "big", error_);
+        return error_ != 0 ? SinkOutcome::not_written : SinkOutcome::written;
+    }
+
+private:
+    uint64_t room_;
+    uint64_t* offered_;
+    int error_ = 0;
+};
+
+// An entry that expands far beyond the room left (24 MiB of zeros in three
+// blocks): once its output has failed the decoding stops, with one thread and
+// with workers, where the entry runs again alone once before its failure counts.
+// Catches decoding to the end of an entry nothing can be kept of.
+TEST_F(Drivers, DecodingStopsOnceTheOutputHasFailed) {
+    write_file(tmp / "zeros.bin", Bytes(size_t{24} << 20, 0));
+    ASSERT_EQ(add(tmp / "z.vlm", {tmp / "zeros.bin"}, false, 0).summary.added, 1u);
+    const std::vector<Entry> list = entries(tmp / "z.vlm");
+    ASSERT_EQ(list.size(), 1u);
+    for (unsigned threads : {1u, 2u}) {
+        SCOPED_TRACE(threads);
+        Command command(*codec, reporter);
+        command.buffer_setting = 0;
+        command.threads = threads;
+        command.archive_path = (tmp / "z.vlm").string();
+        command.archive = platform::open_file(command.archive_path.c_str(), "rb");
+        ASSERT_TRUE(prepare_buffers(command));
+        uint64_t offered = 0;
+        std::vector<EntryTask> tasks(1);
+        tasks[0].offset = list[0].offset;
+        tasks[0].name = "big";
+        tasks[0].sink = std::make_unique<FullSink>(uint64_t{1} << 20, &offered);
+        const ExtractSummary s = extract_entries(command, tasks);
+        end_command(command);
+        EXPECT_EQ(s.skipped, 1u);
+        EXPECT_EQ(s.damaged, 0u);
+        // Each run stops at the next tick of the position loop after the
+        // failure; a long match is one step, so zeros tick once a block.
+        const uint64_t runs = threads == 1 ? 1 : 2;
+        EXPECT_LE(offered, runs * (kBlock0 + SpanProgress::kInterval)) << offered;
+    }
 }
 
 }  // namespace
