@@ -36,7 +36,7 @@ bool OpenTargetArchive(AppContext& context, Command& command) {
             case OpenResult::opened:
                 CopyText(s.archive_path, command.archive_path);
                 s.archive_view = 1;
-                s.buffer_setting = static_cast<uint8_t>(command.buffer_setting);
+                s.buffer_setting = static_cast<uint8_t>(command.settings.buffer_setting);
                 ShowBufferImage(context);
                 return true;
             case OpenResult::not_archive:
@@ -59,7 +59,7 @@ bool OpenGivenArchive(AppContext& context, Command& command, const std::string& 
     if (opened != OpenResult::opened && opened != OpenResult::created) return false;
     CopyText(s.archive_path, command.archive_path);
     s.archive_view = 1;
-    s.buffer_setting = static_cast<uint8_t>(command.buffer_setting);
+    s.buffer_setting = static_cast<uint8_t>(command.settings.buffer_setting);
     return true;
 }
 
@@ -67,9 +67,9 @@ bool OpenGivenArchive(AppContext& context, Command& command, const std::string& 
 // (asked for with the save dialog, or the one given), the buffers, the clock.
 bool StartCompress(AppContext& context, Command& command, const std::string& given_archive = {}) {
     AppState& s = context.state;
-    command.solid = s.solid;
-    command.buffer_setting = s.buffer_setting;
-    command.threads = 0;  // one worker per core; solid runs code on this thread
+    command.settings.solid = s.solid;
+    command.settings.buffer_setting = s.buffer_setting;
+    command.settings.threads = 0;  // one worker per core; solid runs code on this thread
     // A command that ends before its first file leaves the view as it was.
     const std::string archive_before = s.archive_path;
     const uint8_t view_before = s.archive_view;

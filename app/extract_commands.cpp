@@ -82,22 +82,22 @@ void ExtractMarkedRows(AppContext& context, bool here) {
     Command command(Codec(context), reporter);
     command.archive_path = s.archive_path;
     // Decoding runs with the mode and block size the listing read from the archive.
-    command.solid = s.solid;
-    command.buffer_setting = s.buffer_setting;
+    command.settings.solid = s.solid;
+    command.settings.buffer_setting = s.buffer_setting;
     // Held for the whole command, so that worker threads decode the entries of a
     // normal archive side by side (a solid run decodes on this thread). One that
     // cannot be opened now is opened, and reported, per entry as before.
     LockedOpen opened = LockedOpen::ok;
     command.archive = open_locked(command.archive_path, "rb", false, reporter, &opened);
     if (opened == LockedOpen::busy) return;  // reported
-    command.threads = 0;
+    command.settings.threads = 0;
     if (!prepare_buffers(command)) return;
     s.start_time = context.ui.ClockMs();
     context.stop_requested = false;
     context.running = true;
 
     const std::vector<OffsetRange> ranges = MarkedRanges(s);
-    reporter.OpenWindow(s.archive_path, BytesToDecode(context.listing, ranges, command.solid != 0));
+    reporter.OpenWindow(s.archive_path, BytesToDecode(context.listing, ranges, command.settings.solid != 0));
     const std::string destination = s.chosen_folder;
     // Solid: one run from the first entry, the entries before the last marked row
     // decoded and written only when their row is marked.

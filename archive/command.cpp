@@ -5,13 +5,13 @@
 namespace vellum {
 
 bool prepare_buffers(Command& command) {
-    const uint64_t size = block_size_for_setting(command.buffer_setting);
+    const uint64_t size = block_size_for_setting(command.settings.buffer_setting);
     end_run(command.run);
     if (size == 0 || size > SIZE_MAX) {
         report(command.reporter, msg::kOutOfMemory, std::to_string(size));
         return false;
     }
-    const RunMode mode = command.solid ? RunMode::solid : RunMode::normal;
+    const RunMode mode = command.settings.solid ? RunMode::solid : RunMode::normal;
     if (!start_run(command.run, mode, static_cast<size_t>(size))) {
         report(command.reporter, msg::kOutOfMemory, std::to_string(size) + " bytes");
         return false;

@@ -1,7 +1,8 @@
-// The state of one compress or extract command: the program's mode, the block
-// buffer, the solid fill offset and the totals. The codec tables are borrowed
-// from whoever owns them for the run (a command line keeps one per process, the
-// desktop program one for its life).
+// One compress or extract command: what it was asked to do (its settings, a
+// plain record that every worker gets whole) and where it stands (the archive
+// held, the block buffer and the solid fill offset, the totals). The codec
+// tables are borrowed from whoever owns them for the run (a command line keeps
+// one per process, the desktop program one for its life).
 #pragma once
 
 #include <cstdint>
@@ -19,6 +20,23 @@ namespace vellum {
 
 class ParallelAdd;
 
+// What a command is asked to do. Copied whole to every worker, so a setting
+// added here reaches them all.
+struct CommandSettings {
+    uint8_t solid = 0;                            // 0 normal, 1 solid
+    int buffer_setting = kDefaultBufferSetting;   // 0..kMaxBufferSetting (block_size_for_setting)
+    // Worker threads for the entries of a normal archive (adding, extracting,
+    // testing): 0 for one per core, 1 to code everything on the command's thread.
+    // Solid runs are always coded on one thread.
+    unsigned threads = 1;
+    // Adding in normal mode: try every distinct parameter set of the class table
+    // on each file and keep the smallest entry (the class field records it).
+    bool best_class = false;
+    // Adding: true for an archive path (docs\sub\b.txt, or docs\sub for a folder)
+    // the caller wants left out; a folder left out is not entered. Empty: none.
+    std::function<bool(const std::string& archive_path)> exclude;
+};
+
 struct Command {
     Command(CodecState& codec_state, Reporter& reporter_) : codec(codec_state), reporter(reporter_) {}
     ~Command() { close_archive(); }
@@ -27,9 +45,9 @@ struct Command {
 
     CodecState& codec;
     Reporter& reporter;
+    CommandSettings settings;
 
-    uint8_t solid = 0;                            // 0 normal, 1 solid
-    int buffer_setting = kDefaultBufferSetting;   // 0..kMaxBufferSetting (block_size_for_setting)
+    // --- where the command stands -------------------------------------------------
     std::string archive_path;
     // The archive, held open and locked for the whole command once a command has
     // opened it (open_or_create_archive, or the caller with open_locked): every
@@ -47,23 +65,11 @@ struct Command {
 
     CommandTotals totals;
 
-    // Worker threads for the entries of a normal archive (adding, extracting,
-    // testing): 0 for one per core, 1 to code everything on the command's thread.
-    // Solid runs are always coded on one thread.
-    unsigned threads = 1;
     // Set while a worker's command shares the archive stream with others: every
     // read of `archive` then holds it.
     std::mutex* archive_mutex = nullptr;
     // Set while an add codes its files on worker threads (parallel_add.h).
     ParallelAdd* parallel_add = nullptr;
-
-    // Adding in normal mode: try every distinct parameter set of the class table
-    // on each file and keep the smallest entry (the class field records it).
-    bool best_class = false;
-
-    // Adding: true for an archive path (docs\sub\b.txt, or docs\sub for a folder)
-    // the caller wants left out; a folder left out is not entered. Empty: none.
-    std::function<bool(const std::string& archive_path)> exclude;
 };
 
 // Starts the command's run: a block buffer for the current setting, in the

@@ -70,7 +70,7 @@ void choose_class(void* context, const uint8_t* first, size_t available, CodecPa
     const uint16_t file_class = e.forced_class >= 0
                                     ? static_cast<uint16_t>(e.forced_class)
                                     : choose_file_class(file_extension(e.file_name), first, available);
-    codec_params_for_class(file_class, e.command.solid != 0, params);
+    codec_params_for_class(file_class, e.command.settings.solid != 0, params);
     e.file_class = file_class;
     const std::vector<uint8_t> field = class_field_bytes(file_class);
     e.out.write(field.data(), field.size());
@@ -192,7 +192,7 @@ CodedRecord code_record(Command& command, FILE* source, const RecordHead& head, 
     // at the size first seen, and said to have changed.
     platform::ItemInfo before, after;
     const bool known = platform::stream_info(source, &before);
-    CodedRecord coded = command.best_class && !command.solid ? code_best_record(command, source, head, sink)
+    CodedRecord coded = command.settings.best_class && !command.settings.solid ? code_best_record(command, source, head, sink)
                                                              : code_pass(command, source, head, sink, -1, 0, 1);
     coded.changed = known && platform::stream_info(source, &after) &&
                     (!same_file_state(before, after) || before.size != head.original_size);
@@ -221,7 +221,7 @@ AddedFile settle_record(Command& command, FILE* archive, uint64_t entry_start, c
             report(reporter, msg::kSourceReadFailed, source_path, coded.source_error);
             // Normal entries are independent, so the command can go on; a solid
             // run cannot once the lost file has entered its shared history.
-            added.result = command.solid && coded.history_touched ? AddResult::failed : AddResult::skipped;
+            added.result = command.settings.solid && coded.history_touched ? AddResult::failed : AddResult::skipped;
             return added;
         }
         report(reporter, msg::kArchiveWriteFailed, command.archive_path, write_error);

@@ -62,7 +62,7 @@ struct CodedRecord {
 };
 
 // Codes the whole record (head with a provisional length of 0, class field, data)
-// into `sink`. With command.best_class in normal mode the file is first coded
+// into `sink`. With command.settings.best_class in normal mode the file is first coded
 // with every distinct parameter set, its size counted only, and the smallest
 // entry is written (the source is read once per set, and once more).
 CodedRecord code_record(Command& command, FILE* source, const RecordHead& head, OutputSink& sink);

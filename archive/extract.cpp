@@ -77,7 +77,7 @@ bool read_entry_head(EntryReader& e) {
     if (e.head.record_length < head_size || e.head.record_length > archive_length - offset) return false;
     e.data_start = offset + head_size;
     e.data_length = e.head.record_length - head_size;
-    return codec_params_for_class(file_class, e.command.solid != 0, &e.params);
+    return codec_params_for_class(file_class, e.command.settings.solid != 0, &e.params);
 }
 
 bool stop_here(EntryReader& e) {
@@ -87,7 +87,7 @@ bool stop_here(EntryReader& e) {
 
 // Once the output has failed nothing more can be kept, so a normal entry stops
 // decoding there; a solid entry goes on, or every later entry would come out wrong.
-bool output_gone(const EntryReader& e) { return e.sink && e.command.solid == 0 && e.sink->error() != 0; }
+bool output_gone(const EntryReader& e) { return e.sink && e.command.settings.solid == 0 && e.sink->error() != 0; }
 
 bool go_on(void* context, uint64_t) {
     EntryReader& e = *static_cast<EntryReader*>(context);
@@ -107,7 +107,7 @@ bool tick(void* context, uint64_t done) {
 void block_done(void* context, uint64_t done) {
     EntryReader& e = *static_cast<EntryReader*>(context);
     Command& c = e.command;
-    if (c.solid) return;
+    if (c.settings.solid) return;
     ProgressEvent event{ProgressKind::block_extracted, e.task.name, c.totals};
     event.entry_done = done;
     event.entry_size = e.head.original_size;
@@ -157,7 +157,7 @@ void decode_task(Command& command, EntryTask& task, DecodedTask* out) {
         return;
     }
     // A refused entry of a normal archive needs no decoding at all.
-    if (task.refusal && command.solid == 0) return;
+    if (task.refusal && command.settings.solid == 0) return;
     if (!command.archive) {
         out->archive_failed = true;
         return;
@@ -207,7 +207,7 @@ ExtractResult settle_task(Command& command, EntryTask& task, DecodedTask& d) {
     // The packed total counts every entry read to its end, kept or not; an entry
     // cut short by a stop is left out.
     if (d.decoded) command.totals.compressed_total += d.head.record_length;
-    if (task.refusal && (command.solid == 0 || d.sound)) return task.refused_as;
+    if (task.refusal && (command.settings.solid == 0 || d.sound)) return task.refused_as;
     const bool output_failed = sink && sink->error() != 0;
     if (!d.sound && !output_failed) {
         if (sink) sink->finish(false, reporter);
@@ -247,7 +247,7 @@ ExtractSummary extract_entries(Command& command, std::vector<EntryTask>& tasks, 
             count(summary, result);
             const bool go_on = !settled || settled(i, result);
             if (result == ExtractResult::archive_failed || result == ExtractResult::interrupted) return false;
-            if (result == ExtractResult::damaged && command.solid) {
+            if (result == ExtractResult::damaged && command.settings.solid) {
                 // Every later entry of a solid run depends on this one.
                 report(command.reporter, msg::kSolidRunBroken, command.archive_path);
                 return false;

@@ -37,7 +37,7 @@ void AddVisitor::left_out(const MessageText& why, const std::string& path, int e
 
 WalkOptions add_walk_options(const Command& command) {
     WalkOptions options;
-    options.exclude = command.exclude;
+    options.exclude = command.settings.exclude;
     options.archive_known = platform::file_id(command.archive_path.c_str(), &options.archive);
     return options;
 }

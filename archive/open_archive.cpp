@@ -27,8 +27,8 @@ OpenResult create_archive(Command& command, const std::string& path) {
     bool ok = file != nullptr && platform::lock_file(file, true) != platform::LockResult::busy;
     if (ok) {
         ArchiveHeader header;
-        header.solid = command.solid;
-        header.buffer_setting = static_cast<uint8_t>(command.buffer_setting);
+        header.solid = command.settings.solid;
+        header.buffer_setting = static_cast<uint8_t>(command.settings.buffer_setting);
         ok = write_archive_header(file, header) && std::fflush(file) == 0;
     }
     if (!ok) {
@@ -59,9 +59,9 @@ OpenResult open_existing(Command& command, const std::string& path) {
         report(command.reporter, msg::kNotArchive);
         return OpenResult::not_archive;
     }
-    if (command.solid || header.solid) {
+    if (command.settings.solid || header.solid) {
         std::fclose(file);
-        if (command.solid) report(command.reporter, msg::kIncompatibleMode);
+        if (command.settings.solid) report(command.reporter, msg::kIncompatibleMode);
         if (header.solid) report(command.reporter, msg::kArchiveClosed);
         return OpenResult::refused;
     }
@@ -78,7 +78,7 @@ OpenResult open_existing(Command& command, const std::string& path) {
     // The lock is ours: no running delete owns a temporary of this archive.
     remove_delete_temps(path, command.reporter);
     // New entries always use the archive's own block size.
-    command.buffer_setting = header.buffer_setting;
+    command.settings.buffer_setting = header.buffer_setting;
     command.archive = file;
     command.archive_path = path;
     return OpenResult::opened;

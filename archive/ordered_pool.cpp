@@ -110,9 +110,7 @@ OrderedPool::~OrderedPool() {
 // tables and buffer. The first worker takes over the main block buffer.
 bool OrderedPool::set_up(Worker& worker) {
     Command& c = worker.command;
-    c.solid = main_.solid;
-    c.buffer_setting = main_.buffer_setting;
-    c.best_class = main_.best_class;
+    c.settings = main_.settings;
     c.archive_path = main_.archive_path;
     // Borrowed: reads go through archive_mutex, and the stream is the main command's
     // to close (the pool lets go of it before the worker's command ends).

@@ -130,8 +130,8 @@ private:
 }  // namespace
 
 ParallelAdd::ParallelAdd(Command& command) : command_(command) {
-    const unsigned threads = thread_count(command.threads);
-    if (threads <= 1 || command.solid || !command.archive || !command.run.block) return;
+    const unsigned threads = thread_count(command.settings.threads);
+    if (threads <= 1 || command.settings.solid || !command.archive || !command.run.block) return;
     pool_ = std::make_unique<OrderedPool>(command, threads);
     command.parallel_add = this;
 }

@@ -53,9 +53,9 @@ bool archive_ready(Session& session, Command& command, const Options& options, b
             *created = true;
             return true;
         case OpenResult::opened:
-            if (options.block_given && command.buffer_setting != options.buffer_setting)
+            if (options.block_given && command.settings.buffer_setting != options.buffer_setting)
                 print_error(session, command.archive_path + ": adding with the archive's own block size " +
-                                         std::to_string(block_mebibytes(command.buffer_setting)) + "M");
+                                         std::to_string(block_mebibytes(command.settings.buffer_setting)) + "M");
             return true;
         default:
             return false;  // the core's message said what and that nothing was added
@@ -66,12 +66,12 @@ bool archive_ready(Session& session, Command& command, const Options& options, b
 
 int run_add(Session& session, const Options& options) {
     Command command(codec_state(session), session.reporter);
-    command.solid = options.solid ? 1 : 0;
-    command.buffer_setting = options.buffer_setting;
-    command.threads = options.threads;
-    command.best_class = options.best;
+    command.settings.solid = options.solid ? 1 : 0;
+    command.settings.buffer_setting = options.buffer_setting;
+    command.settings.threads = options.threads;
+    command.settings.best_class = options.best;
     if (!options.excludes.empty())
-        command.exclude = [&options](const std::string& stored) { return excluded(options.excludes, stored); };
+        command.settings.exclude = [&options](const std::string& stored) { return excluded(options.excludes, stored); };
     bool created = false;
     if (!archive_ready(session, command, options, &created)) return kExitFatal;
     session.reporter.archive = command.archive_path;

@@ -39,9 +39,9 @@ bool open_listed(Session& session, Command& command, const Options& options, Ope
     read_archive_meta(command.archive, out->path, out->listing.entries, session.reporter, &out->meta);
     command.archive_path = out->path;
     // Decoding must run with the mode and block size the entries were coded with.
-    command.solid = out->listing.header.solid;
-    command.buffer_setting = out->listing.header.buffer_setting;
-    command.threads = options.threads;
+    command.settings.solid = out->listing.header.solid;
+    command.settings.buffer_setting = out->listing.header.buffer_setting;
+    command.settings.threads = options.threads;
     return prepare_buffers(command);
 }
 

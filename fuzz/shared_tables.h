@@ -30,8 +30,8 @@ public:
 
     // Readies `command` (made over `codec`) as prepare_buffers would for this archive.
     void begin(Command& command, const ArchiveHeader& header, const std::string& archive_path) {
-        command.solid = header.solid;
-        command.buffer_setting = header.buffer_setting;
+        command.settings.solid = header.solid;
+        command.settings.buffer_setting = header.buffer_setting;
         command.archive_path = archive_path;
         command.run.mode = header.solid ? RunMode::solid : RunMode::normal;
         command.run.block.reset(block_.release());

@@ -132,7 +132,7 @@ ExtractReport run_extraction(Command& command, const std::vector<ListingEntry>& 
         if (run.wanted[i]) end = i + 1;
     std::vector<EntryTask> tasks;
     for (size_t i = 0; i < end; ++i) {
-        if (!command.solid && !run.wanted[i]) continue;
+        if (!command.settings.solid && !run.wanted[i]) continue;
         run.entry_of.push_back(i);
         run.expected.push_back(run.wanted[i] ? expected_of(run, i) : ExpectedFile());
         tasks.push_back(task_for(run, i));

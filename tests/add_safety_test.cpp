@@ -32,7 +32,7 @@ class AddSafety : public ::testing::Test {
 protected:
     AddSummary add(const fs::path& archive, const std::vector<fs::path>& paths) {
         Command command(*codec, reporter);
-        command.buffer_setting = 0;
+        command.settings.buffer_setting = 0;
         EXPECT_EQ(open_or_create_archive(command, archive.string()), OpenResult::created);
         EXPECT_TRUE(prepare_buffers(command));
         AddSummary summary;
@@ -50,7 +50,7 @@ protected:
     }
     ExtractSummary extract(const fs::path& archive, const fs::path& out) {
         Command command(*codec, reporter);
-        command.buffer_setting = 0;
+        command.settings.buffer_setting = 0;
         command.archive_path = archive.string();
         EXPECT_TRUE(prepare_buffers(command));
         ExtractSummary s = extract_all(command, out.string());
@@ -222,8 +222,8 @@ TEST_F(AddSafety, WalkMessagesKeepTheirPlaceAmongTheFilesWithThreads) {
     for (unsigned threads : {1u, 3u}) {
         SequenceReporter seen;
         Command command(*codec, seen);
-        command.buffer_setting = 0;
-        command.threads = threads;
+        command.settings.buffer_setting = 0;
+        command.settings.threads = threads;
         const fs::path archive = dir / "m.vlm";  // met by the walk, between c and n
         ASSERT_EQ(open_or_create_archive(command, archive.string()), OpenResult::created);
         ASSERT_TRUE(prepare_buffers(command));

@@ -80,7 +80,7 @@ TEST(AllocationBound, NameLengthsBeyondTheFileAllocateNothingOfTheirSize) {
             }
         }
         Command command(*codec, reporter);
-        command.buffer_setting = 0;
+        command.settings.buffer_setting = 0;
         command.archive_path = archive.string();
         ASSERT_TRUE(prepare_buffers(command));
         const size_t largest = largest_allocation([&] {

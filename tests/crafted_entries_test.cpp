@@ -27,8 +27,8 @@ protected:
     // A new archive at setting 0 holding the given files.
     void add(const fs::path& archive, const std::vector<fs::path>& files, bool solid) {
         Command command(*codec, reporter);
-        command.solid = solid;
-        command.buffer_setting = 0;
+        command.settings.solid = solid;
+        command.settings.buffer_setting = 0;
         ASSERT_EQ(open_or_create_archive(command, archive.string()), OpenResult::created);
         ASSERT_TRUE(prepare_buffers(command));
         AddSummary summary;
@@ -53,8 +53,8 @@ protected:
     // test command does, when `out` is empty), with the archive's own mode.
     ExtractSummary run(const fs::path& archive, const fs::path& out, bool solid) {
         Command command(*codec, reporter);
-        command.solid = solid;
-        command.buffer_setting = 0;
+        command.settings.solid = solid;
+        command.settings.buffer_setting = 0;
         command.archive_path = archive.string();
         EXPECT_TRUE(prepare_buffers(command));
         ExtractSummary s;
@@ -104,8 +104,8 @@ TEST_F(Crafted, ExactFitIsLargeOneByteLessIsPacked) {
         write_file(tmp / "rest.txt", text_bytes(kBlock0 - first.size() - less, 2));
         const fs::path archive = tmp / ("s" + std::to_string(less) + ".vlm");
         Command command(*codec, reporter);
-        command.solid = 1;
-        command.buffer_setting = 0;
+        command.settings.solid = 1;
+        command.settings.buffer_setting = 0;
         ASSERT_EQ(open_or_create_archive(command, archive.string()), OpenResult::created);
         ASSERT_TRUE(prepare_buffers(command));
         ASSERT_EQ(compress_file(command, (tmp / "first.txt").string(), "", "first.txt"), AddResult::added);

@@ -38,8 +38,8 @@ protected:
     Added add(const fs::path& archive, const std::vector<fs::path>& paths, bool solid = false,
               int setting = kDefaultBufferSetting) {
         Command command(*codec, reporter);
-        command.solid = solid;
-        command.buffer_setting = setting;
+        command.settings.solid = solid;
+        command.settings.buffer_setting = setting;
         Added out{open_or_create_archive(command, archive.string()), {}, {}};
         if (out.open != OpenResult::created && out.open != OpenResult::opened) return out;
         EXPECT_TRUE(prepare_buffers(command));
@@ -58,8 +58,8 @@ protected:
         FILE* f = platform::open_file(archive.string().c_str(), "rb");
         EXPECT_EQ(read_archive_header(f, &header), HeaderResult::ok);
         std::fclose(f);
-        command.solid = header.solid;
-        command.buffer_setting = header.buffer_setting;
+        command.settings.solid = header.solid;
+        command.settings.buffer_setting = header.buffer_setting;
         command.archive_path = archive.string();
         EXPECT_TRUE(prepare_buffers(command));
         ExtractSummary s = extract_ranges(command, ranges, to.string());
@@ -166,7 +166,7 @@ TEST_F(Drivers, NormalEntriesAreIndependentAndAppendable) {
     ASSERT_EQ(add(tmp / "both.vlm", {tmp / "a.txt"}, false, 0).open, OpenResult::created);
     Command probe(*codec, reporter);
     ASSERT_EQ(open_or_create_archive(probe, (tmp / "both.vlm").string()), OpenResult::opened);
-    EXPECT_EQ(probe.buffer_setting, 0);
+    EXPECT_EQ(probe.settings.buffer_setting, 0);
     // While one command holds the archive, another is turned away.
     EXPECT_EQ(add(tmp / "both.vlm", {tmp / "b.txt"}, false, 4).open, OpenResult::busy);
     probe.close_archive();
@@ -431,8 +431,8 @@ TEST_F(Drivers, DecodingStopsOnceTheOutputHasFailed) {
     for (unsigned threads : {1u, 2u}) {
         SCOPED_TRACE(threads);
         Command command(*codec, reporter);
-        command.buffer_setting = 0;
-        command.threads = threads;
+        command.settings.buffer_setting = 0;
+        command.settings.threads = threads;
         command.archive_path = (tmp / "z.vlm").string();
         command.archive = platform::open_file(command.archive_path.c_str(), "rb");
         ASSERT_TRUE(prepare_buffers(command));

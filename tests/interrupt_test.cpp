@@ -47,8 +47,8 @@ protected:
     AddSummary add_to_archive(StopAfter& stop, const std::vector<fs::path>& paths, unsigned threads = 1,
                               bool best = false, uint64_t* processed = nullptr) {
         Command command(*codec, stop);
-        command.threads = threads;
-        command.best_class = best;
+        command.settings.threads = threads;
+        command.settings.best_class = best;
         AddSummary summary;
         EXPECT_EQ(open_or_create_archive(command, archive), OpenResult::opened);
         if (!prepare_buffers(command)) return summary;
@@ -146,7 +146,7 @@ TEST_F(Interrupts, ParallelRunsStopWithWholeEntriesInOrder) {
     for (int go_on : {0, 1, 3, 6}) {
         StopAfter stop(go_on);
         Command command(*codec, stop);
-        command.threads = 2;
+        command.settings.threads = 2;
         command.archive_path = archive;
         command.archive = std::fopen(archive.c_str(), "rb");
         ASSERT_TRUE(command.archive && prepare_buffers(command));
@@ -179,7 +179,7 @@ TEST_F(Interrupts, ExtractLeavesNoPartialFile) {
     for (int go_on = 0;; ++go_on) {
         StopAfter stop(go_on);
         Command command(*codec, stop);
-        command.buffer_setting = 0;
+        command.settings.buffer_setting = 0;
         command.archive_path = archive;
         ASSERT_TRUE(prepare_buffers(command));
         const ExtractSummary s = extract_ranges(command, {{0, UINT64_MAX}}, out.string() + "/");
@@ -251,7 +251,7 @@ TEST_F(Interrupts, HeldArchiveIsReadEvenWhenItsNameIsReplaced) {
     ASSERT_EQ(opened, LockedOpen::ok);
     ASSERT_TRUE(platform::replace_file(archive.c_str(), first.c_str()));
     command.archive_path = first;
-    command.buffer_setting = 0;
+    command.settings.buffer_setting = 0;
     ASSERT_TRUE(prepare_buffers(command));
     const ExtractSummary s = extract_ranges(command, {{0, UINT64_MAX}}, (tmp / "out").string());
     end_command(command);

@@ -138,7 +138,7 @@ protected:
     // Compresses the paths into a new archive with 8 MiB blocks.
     void compress(const std::vector<fs::path>& paths, uint32_t expected_entries) {
         Command command(*codec, reporter);
-        command.buffer_setting = 0;
+        command.settings.buffer_setting = 0;
         ASSERT_EQ(open_or_create_archive(command, archive), OpenResult::created);
         ASSERT_TRUE(prepare_buffers(command));
         AddSummary summary;
@@ -149,7 +149,7 @@ protected:
     // Extracts the entries in the ranges below tmp/out; every entry without ranges.
     ExtractSummary extract(const std::vector<RowRange>& ranges = {{0, UINT64_MAX}}) {
         Command command(*codec, reporter);
-        command.buffer_setting = 0;
+        command.settings.buffer_setting = 0;
         command.archive_path = archive;
         EXPECT_TRUE(prepare_buffers(command));
         ExtractSummary s = extract_ranges(command, ranges, (tmp / "out").string() + "/");

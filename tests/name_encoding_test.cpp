@@ -141,7 +141,7 @@ protected:
     std::vector<std::string> add(const std::string& archive, const std::vector<std::string>& paths,
                                  bool solid, const std::string& legacy_source = "") {
         Command command(*codec, reporter);
-        command.solid = solid;
+        command.settings.solid = solid;
         EXPECT_EQ(open_or_create_archive(command, archive), OpenResult::created);
         EXPECT_TRUE(prepare_buffers(command));
         AddSummary summary;
@@ -163,7 +163,7 @@ protected:
     }
     ExtractSummary extract(const std::string& archive, const std::string& to, bool solid) {
         Command command(*codec, reporter);
-        command.solid = solid;
+        command.settings.solid = solid;
         command.archive_path = archive;
         EXPECT_TRUE(prepare_buffers(command));
         ExtractSummary s = extract_all(command, to);

@@ -93,7 +93,7 @@ class PoolTest : public ManageTest {};
 TEST_F(PoolTest, AJobShortOfRoomRunsAgainAloneAndLaterJobsRunAnew) {
     Board board;
     Command command(*codec, reporter);
-    command.buffer_setting = 0;
+    command.settings.buffer_setting = 0;
     ASSERT_TRUE(prepare_buffers(command));
     {
         OrderedPool pool(command, 2);
@@ -140,7 +140,7 @@ TEST_F(PoolTest, AStopDuringTheRerunEndsThePoolAfterThatJob) {
     Board board;
     StopDuringRerun front(board);
     Command command(*codec, front);
-    command.buffer_setting = 0;
+    command.settings.buffer_setting = 0;
     ASSERT_TRUE(prepare_buffers(command));
     {
         OrderedPool pool(command, 2);
@@ -262,7 +262,7 @@ protected:
         Watchdog front(60);
         Ledger ledger;
         Command command(*codec, front);
-        command.buffer_setting = 0;
+        command.settings.buffer_setting = 0;
         ASSERT_TRUE(prepare_buffers(command));
         uint64_t largest_chunk = 0;
         {

@@ -77,8 +77,8 @@ protected:
         for (bool solid : {false, true}) {
             const fs::path archive = tmp / (solid ? "solid.vlm" : "normal.vlm");
             Command command(*codec, quiet);
-            command.solid = solid;
-            command.buffer_setting = 0;
+            command.settings.solid = solid;
+            command.settings.buffer_setting = 0;
             ASSERT_EQ(open_or_create_archive(command, archive.string()), OpenResult::created);
             ASSERT_TRUE(prepare_buffers(command));
             // File by file, so the layout does not hang on the folder's order.
@@ -118,7 +118,7 @@ protected:
             tables.begin(test, listing.header, archive.string());
             for (const ListingEntry& entry : listing.entries)
                 if (check_entry(test, entry.offset) == ExtractResult::damaged &&
-                    test.solid)
+                    test.settings.solid)
                     break;
             tables.end(test);
 
