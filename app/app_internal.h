@@ -56,6 +56,8 @@ bool IsArchiveName(const std::string& name);
 // second call for the same column reverses the order.
 void SortRows(AppContext& context, int column);
 // Archive view (archive_view.cpp).
+// The text of a listing row's cell, columns 0 to 4, as the grid shows it.
+std::string ArchiveCell(const ListingRow& row, int column);
 void OpenArchiveIntoGrid(AppContext& context, const std::string& path);
 // "Open Archive"'s steps for a path already chosen: the previous archive stays in
 // force when this one does not open.

@@ -6,39 +6,45 @@
 #include "app/paths.h"
 #include "archive/name_encoding.h"
 #include "manage/delete.h"
+#include "meta/archive_meta.h"
 #include "manage/info.h"
 
 namespace vellum {
 namespace app {
 namespace {
 
-// Rows beyond the tables' capacity are dropped; the offset after the last row
-// kept is then the start of the first dropped row, so every kept row's range
-// stays exact.
+// A row of nothing but metadata entries: what they describe shows in the
+// files' rows, so the row itself is not shown.
+bool MetadataRow(const ArchiveListing& listing, const ListingRow& row) {
+    for (size_t i = row.first_entry; i < row.first_entry + row.entry_count && i < listing.entries.size(); ++i)
+        if (!is_meta_entry(listing.entries[i])) return false;
+    return row.entry_count > 0;
+}
+
+// Rows beyond the tables' capacity are dropped. Each row shown keeps its place
+// in the listing and its own byte range.
 void FillGrid(AppContext& context, const ArchiveListing& listing) {
     AppState& s = context.state;
-    for (const ListingRow& row : listing.rows) {
+    for (size_t lr = 0; lr < listing.rows.size(); ++lr) {
+        const ListingRow& row = listing.rows[lr];
+        if (MetadataRow(listing, row)) continue;
         if (s.listed_rows >= static_cast<uint32_t>(kRowCapacity)) break;
         const int r = s.grid.GetRowCount();
-        if (!s.grid.AddRow(row.marker.c_str(), 0)) break;
-        for (int column = 1; column <= 4; ++column) {
-            // Names as they extract: a name an older writer stored in its 8-bit
-            // code page shows as its Unicode name.
-            const std::string cell = listing_cell(row, column);
-            s.grid.SetCell(r, column, (column == 1 ? native_form(cell) : cell).c_str(), 0, 0);
-        }
+        if (!s.grid.AddRow(ArchiveCell(row, 0).c_str(), 0)) break;
+        for (int column = 1; column <= 4; ++column) s.grid.SetCell(r, column, ArchiveCell(row, column).c_str(), 0, 0);
         if (row.kind == kRowKindFolder) s.grid.SetRowColor(r, kColourFolder);
         s.row_kind[s.listed_rows] = row.kind == kRowKindFolder ? kRowFolder : kRowFile;
         s.row_marks[s.listed_rows] = 0;
         s.row_offsets[s.listed_rows] = row.offset;
-        s.row_source[s.listed_rows] = s.listed_rows;
+        s.row_ends[s.listed_rows] = row_range(listing, lr).to;
+        s.row_source[s.listed_rows] = static_cast<uint32_t>(lr);
         s.listed_rows += 1;
     }
-    s.row_offsets[s.listed_rows] = listing.row_offsets.size() > s.listed_rows
-                                       ? listing.row_offsets[s.listed_rows]
-                                       : listing.archive_length;
-    for (uint32_t r = 0; r < s.listed_rows; ++r) s.row_ends[r] = s.row_offsets[r + 1];
+    s.row_offsets[s.listed_rows] = s.listed_rows > 0 ? s.row_ends[s.listed_rows - 1] : 0;
+    // The entries are the files, not the metadata describing them.
     s.entry_count = listing.entry_count;
+    for (const ListingEntry& entry : listing.entries)
+        if (is_meta_entry(entry)) --s.entry_count;
 }
 
 void AdoptHeader(AppContext& context, const ArchiveHeader& header) {
@@ -57,6 +63,20 @@ void RestoreSavedPath(AppState& s) {
 }
 
 }  // namespace
+
+// A row's cells: " " or "[__]", the name as it extracts (a name an older writer
+// stored in its 8-bit code page shows as its Unicode name), the packed size and
+// the size in decimal ("0" for a folder), and an empty fifth.
+std::string ArchiveCell(const ListingRow& row, int column) {
+    const bool folder = row.kind == kRowKindFolder;
+    switch (column) {
+        case 0: return folder ? "[__]" : " ";
+        case 1: return native_form(row.name);
+        case 2: return std::to_string(folder ? 0 : row.packed);
+        case 3: return std::to_string(folder ? 0 : row.size);
+        default: return std::string();
+    }
+}
 
 void ShowSolidImage(AppContext& context) {
     context.ui.SetButtonImage(ToolbarButton::solid, SolidImage(context.state.solid));

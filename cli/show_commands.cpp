@@ -49,10 +49,9 @@ void print_rows(Session& session, const ArchiveListing& listing, const TimesByOf
     print_line(session, columns("Packed", "Size", std::string(times ? "Modified             " : "") + "     Name"));
     for (size_t r = 0; r < listing.rows.size(); ++r) {
         const ListingRow& row = listing.rows[r];
-        std::string marker = listing_cell(row, 0);
-        marker.resize(4, ' ');
+        const std::string marker = row.kind == kRowKindFolder ? "[__]" : "    ";
         if (row.kind != kRowKindFolder) {
-            print_line(session, columns(listing_cell(row, 2), listing_cell(row, 3),
+            print_line(session, columns(std::to_string(row.packed), std::to_string(row.size),
                                         time_cell(times, row.offset) + marker + " " + row.name));
             continue;
         }

@@ -19,11 +19,9 @@ std::string top_name(const std::string& full_name) {
 void add_file_row(ArchiveListing* listing, const ListingEntry& entry) {
     ListingRow row;
     row.kind = kRowKindFile;
-    row.marker = " ";
     row.name = entry.file_name;
-    row.packed_size = std::to_string(entry.record_length);
-    row.size = std::to_string(entry.original_size);
-    row.colour = kRowColourFile;
+    row.packed = entry.record_length;
+    row.size = entry.original_size;
     row.offset = entry.offset;
     row.first_entry = listing->entries.size() - 1;
     row.entry_count = 1;
@@ -34,11 +32,7 @@ void add_file_row(ArchiveListing* listing, const ListingEntry& entry) {
 void add_folder_row(ArchiveListing* listing, const ListingEntry& entry, const std::string& top) {
     ListingRow row;
     row.kind = kRowKindFolder;
-    row.marker = "[__]";
     row.name = top;
-    row.packed_size = "0";
-    row.size = "0";
-    row.colour = kRowColourFolder;
     row.offset = entry.offset;
     row.first_entry = listing->entries.size() - 1;
     row.entry_count = 0;  // counted as the run grows
@@ -162,16 +156,6 @@ ListStatus list_path(const std::string& path, Reporter& reporter, ArchiveListing
 }
 
 }  // namespace
-
-std::string listing_cell(const ListingRow& row, int column) {
-    switch (column) {
-        case 0: return row.marker;
-        case 1: return row.name;
-        case 2: return row.packed_size;
-        case 3: return row.size;
-        default: return std::string();
-    }
-}
 
 ListStatus list_archive(const std::string& path, Reporter& reporter, ArchiveListing* listing) {
     return list_path(path, reporter, listing, true);

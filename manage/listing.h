@@ -19,24 +19,17 @@ namespace vellum {
 constexpr int kRowKindFile = 0;
 constexpr int kRowKindFolder = 1;
 
-constexpr uint32_t kRowColourFile = 0xFFFFFF;
-constexpr uint32_t kRowColourFolder = 0xBEFFFF;
-
-// One row of the archive view, its cells as the grid shows them.
+// One row of the archive view: a top-level file, or a run of entries under one
+// top-level folder. How a row looks is the front end's business.
 struct ListingRow {
     int kind = kRowKindFile;
-    std::string marker;       // column 0: " " for a file, "[__]" for a folder
-    std::string name;         // column 1: the file name, or the top folder name
-    std::string packed_size;  // column 2: the record length in decimal, "0" for a folder
-    std::string size;         // column 3: the original size in decimal, "0" for a folder
-    uint32_t colour = kRowColourFile;
+    std::string name;         // the file name, or the top folder name
+    uint64_t packed = 0;      // a file's record length; 0 for a folder row
+    uint64_t size = 0;        // a file's original size; 0 for a folder row
     uint64_t offset = 0;      // start of the row's first record
     size_t first_entry = 0;   // index of that record in ArchiveListing::entries
     size_t entry_count = 0;   // records the row stands for (1 for a file row)
 };
-
-// Column text of a row; column 4 is always empty.
-std::string listing_cell(const ListingRow& row, int column);
 
 enum class ListStatus {
     complete,     // every record up to the end of the file listed
