@@ -2,6 +2,7 @@
 
 #include <cerrno>
 
+#include "archive/leftovers.h"
 #include "archive/messages.h"
 
 namespace vellum {
@@ -31,8 +32,12 @@ TreeFileSink::~TreeFileSink() { drop_temporary(); }
 
 bool TreeFileSink::open_temporary() {
     if (created_ || error_ != 0) return created_;
-    int error = 0;
-    file_ = platform::create_temporary_in(tree_.root(), "vellum-x-", &temporary_, &error);
+    int error = EEXIST;
+    // A clash with an existing name only costs another try.
+    for (int attempt = 0; attempt < 64 && !file_ && error == EEXIST; ++attempt) {
+        temporary_ = unique_name("", "vellum-x-", ".tmp");
+        file_ = platform::create_new_file_in(tree_.root(), temporary_, &error);
+    }
     if (!file_) {
         error_ = error;
         create_failed_ = true;

@@ -52,9 +52,10 @@ FolderOpen open_child(const Folder& parent, const std::string& name, bool create
 // What `name` inside `folder` is, the name itself (a link is a link).
 bool info_in(const Folder& folder, const std::string& name, ItemInfo* info, int* error);
 
-// A new file under a name nothing has, beginning with `prefix`, opened for
-// reading and writing, readable by its owner alone until it takes its place.
-FILE* create_temporary_in(const Folder& folder, const std::string& prefix, std::string* name, int* error);
+// A new file `name`, opened for reading and writing, readable by its owner
+// alone until it takes its place. Fails (EEXIST) when anything of that name
+// exists, a link included: it never truncates a file, never writes through a link.
+FILE* create_new_file_in(const Folder& folder, const std::string& name, int* error);
 
 // Renames `from` in `from_folder` to `to` in `to_folder`, replacing a file or a
 // link of that name (never what it leads to); a folder there is not replaced.

@@ -11,9 +11,7 @@
 #include <sys/types.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
-#include <chrono>
 #include <cstring>
 
 namespace vellum {
@@ -58,21 +56,6 @@ bool set_times(int fd, const char* name, int64_t seconds, uint32_t nanoseconds, 
     return name ? utimensat(fd, name, times, flags) == 0 : futimens(fd, times) == 0;
 }
 
-// A name no other file has, made of the prefix and 16 hex digits that differ
-// between calls, processes and runs.
-std::string fresh_name(const std::string& prefix) {
-    static std::atomic<uint64_t> counter{0};
-    uint64_t x = static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
-    x ^= static_cast<uint64_t>(getpid()) << 40;
-    x += counter.fetch_add(1) * 0x9E3779B97F4A7C15ull;
-    x ^= x >> 31;
-    x *= 0xBF58476D1CE4E5B9ull;
-    x ^= x >> 29;
-    static const char kHex[] = "0123456789abcdef";
-    std::string name = prefix;
-    for (int i = 15; i >= 0; --i) name += kHex[(x >> (4 * i)) & 15];
-    return name + ".tmp";
-}
 
 }  // namespace
 
@@ -188,24 +171,21 @@ bool info_in(const Folder& folder, const std::string& name, ItemInfo* info, int*
     return true;
 }
 
-FILE* create_temporary_in(const Folder& folder, const std::string& prefix, std::string* name, int* error) {
-    for (int attempt = 0; attempt < 64; ++attempt) {
-        *name = fresh_name(prefix);
-        const int fd =
-            openat(fd_of(folder), name->c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-        if (fd < 0) {
-            if (errno == EEXIST) continue;
-            fail(error);
-            return nullptr;
-        }
-        FILE* file = fdopen(fd, "wb+");
-        if (file) return file;
-        fail(error);
-        close(fd);
-        unlinkat(fd_of(folder), name->c_str(), 0);
+FILE* create_new_file_in(const Folder& folder, const std::string& name, int* error) {
+    if (!plain_name(name)) {
+        *error = EINVAL;
         return nullptr;
     }
-    *error = EEXIST;
+    const int fd = openat(fd_of(folder), name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        fail(error);
+        return nullptr;
+    }
+    FILE* file = fdopen(fd, "wb+");
+    if (file) return file;
+    fail(error);
+    close(fd);
+    unlinkat(fd_of(folder), name.c_str(), 0);
     return nullptr;
 }
 

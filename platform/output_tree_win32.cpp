@@ -12,7 +12,6 @@
 #include <fcntl.h>
 #include <io.h>
 
-#include <atomic>
 #include <cerrno>
 #include <cstring>
 
@@ -98,18 +97,6 @@ HANDLE open_folder_handle(const std::string& path, bool follow) {
                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, flags, nullptr);
 }
 
-std::string fresh_name(const std::string& prefix) {
-    static std::atomic<uint64_t> counter{0};
-    uint64_t x = static_cast<uint64_t>(GetTickCount64()) ^ (static_cast<uint64_t>(GetCurrentProcessId()) << 40);
-    x += counter.fetch_add(1) * 0x9E3779B97F4A7C15ull;
-    x ^= x >> 31;
-    x *= 0xBF58476D1CE4E5B9ull;
-    x ^= x >> 29;
-    static const char kHex[] = "0123456789abcdef";
-    std::string name = prefix;
-    for (int i = 15; i >= 0; --i) name += kHex[(x >> (4 * i)) & 15];
-    return name + ".tmp";
-}
 
 }  // namespace
 
@@ -218,28 +205,28 @@ bool info_in(const Folder& folder, const std::string& name, ItemInfo* info, int*
     return item_info(child_path(folder, name), false, info, error);
 }
 
-FILE* create_temporary_in(const Folder& folder, const std::string& prefix, std::string* name, int* error) {
-    for (int attempt = 0; attempt < 64; ++attempt) {
-        *name = fresh_name(prefix);
-        const HANDLE handle = CreateFileW(sys(child_path(folder, *name)).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
-                                          nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (handle == INVALID_HANDLE_VALUE) {
-            if (GetLastError() == ERROR_FILE_EXISTS) continue;
-            fail(error);
-            return nullptr;
-        }
-        const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDWR | _O_BINARY);
-        FILE* file = fd >= 0 ? _fdopen(fd, "wb+") : nullptr;
-        if (file) return file;
-        *error = EIO;
-        if (fd >= 0)
-            _close(fd);
-        else
-            CloseHandle(handle);
-        DeleteFileW(sys(child_path(folder, *name)).c_str());
+FILE* create_new_file_in(const Folder& folder, const std::string& name, int* error) {
+    if (!plain_name(name)) {
+        *error = EINVAL;
         return nullptr;
     }
-    *error = EEXIST;
+    const std::wstring path = sys(child_path(folder, name));
+    const HANDLE handle =
+        CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        fail(error);
+        return nullptr;
+    }
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDWR | _O_BINARY);
+    FILE* file = fd >= 0 ? _fdopen(fd, "wb+") : nullptr;
+    if (file) return file;
+    *error = EIO;
+    if (fd >= 0)
+        _close(fd);
+    else
+        CloseHandle(handle);
+    DeleteFileW(path.c_str());
     return nullptr;
 }
 
