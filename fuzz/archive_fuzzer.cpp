@@ -1,6 +1,7 @@
 // libFuzzer harness: every input is an archive file, run through the walk, the
-// listing and the totals, extraction into a fresh folder (which must be the only
-// place written), the test pass that decodes without writing, and opening the
+// listing and the totals, extraction into a fresh folder with its metadata given
+// back (the folder must be the only place written, and no link made there may
+// lead out of it), the test pass that decodes without writing, and opening the
 // archive for adding, which walks it once more and may cut an interrupted tail.
 //
 // One set of codec tables serves every input (fuzz/shared_tables.h), with a 4 KiB
@@ -62,13 +63,21 @@ Harness& harness() {
 }
 
 // Nothing but the archive, the output folder and the folders above it may
-// exist below the root.
+// exist below the root, and every link below the output folder must lead, link
+// after link, to a place inside it (or to nothing there yet).
 void check_nothing_escaped(const Harness& h) {
     const std::string out = h.out.string() + "/";
-    for (const auto& item : fs::recursive_directory_iterator(h.root)) {
-        const std::string p = item.path().string() + (item.is_directory() ? "/" : "");
-        const bool above_out = item.is_directory() && out.compare(0, p.size(), p) == 0;
-        if (item.path() != h.archive && !above_out && p.compare(0, out.size(), out) != 0) escaped(p);
+    std::error_code ec;
+    const std::string real_out = fs::weakly_canonical(h.out, ec).string() + "/";
+    for (auto item = fs::recursive_directory_iterator(h.root, ec); item != fs::recursive_directory_iterator();
+         item.increment(ec)) {
+        const bool directory = item->is_directory(ec) && !item->is_symlink(ec);
+        const std::string p = item->path().string() + (directory ? "/" : "");
+        const bool above_out = directory && out.compare(0, p.size(), p) == 0;
+        if (item->path() != h.archive && !above_out && p.compare(0, out.size(), out) != 0) escaped(p);
+        if (!item->is_symlink(ec)) continue;
+        const std::string lands = fs::weakly_canonical(item->path(), ec).string() + "/";
+        if (!ec && lands.compare(0, real_out.size(), real_out) != 0) escaped(p + " -> " + lands);
     }
 }
 

@@ -23,6 +23,17 @@ q add --block 8M normal docs a.txt
 q add --block 8M --solid solid docs a.txt
 q add --block 8M --solid solid-small a.txt docs/t.txt docs/x.zip
 q add --block 16M empty docs/empty.txt
+# Metadata: modes, times, an empty folder, links inside the tree, and links that
+# chain up and out of it (x/b leads to the tree's top, a from there above it).
+mkdir -p tree/sub/empty tree/x
+cp docs/t.txt tree/
+cp docs/sub/m.c tree/sub/
+ln -s ../t.txt tree/sub/to_t
+ln -s .. tree/x/b
+ln -s x/b/.. tree/a
+ln -s /etc/hostname tree/abs
+q add --meta --block 8M meta tree
+q add --meta --solid --block 8M meta-solid tree
 rm -f "$HERE/corpus/"*.vlm
 mkdir -p "$HERE/corpus"
 for f in *.vlm; do cp "$f" "$HERE/corpus/$f"; done
