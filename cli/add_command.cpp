@@ -48,7 +48,7 @@ std::vector<std::string> distinct_sources(Session& session, const std::vector<st
 bool archive_ready(Session& session, Command& command, const Options& options, bool* created) {
     session.reporter.archive = resolve_archive_path(options.archive);
     if (!archive_is_seekable(session, session.reporter.archive)) return false;
-    switch (open_or_create_archive(command, options.archive)) {
+    switch (open_or_create_archive(command, options.archive, options.create_new)) {
         case OpenResult::created:
             *created = true;
             return true;

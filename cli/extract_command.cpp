@@ -125,9 +125,13 @@ int run_extract(Session& session, const Options& options) {
     end_command(command);
     session.progress.finish();
     if (report.destination_failed) return kExitFatal;
-    const std::string line = extracted_summary(report.summary.written, totals.compressed_total,
-                                               totals.processed_total, opened.path, totals.elapsed_seconds(),
-                                               FileCount::singular_one);
+    std::string line = extracted_summary(report.summary.written, totals.compressed_total,
+                                         totals.processed_total, opened.path, totals.elapsed_seconds(),
+                                         FileCount::singular_one);
+    // Files and links left alone are counted too, so a run that kept everything
+    // still says what it did.
+    const uint32_t kept = report.summary.kept + report.restored.kept;
+    if (kept > 0) line += "(" + std::to_string(kept) + " kept: they exist already, --keep-old-files)";
     // With --stdout the entries' bytes are all that goes to standard output.
     if (!options.to_stdout)
         print_line(session, line, true);

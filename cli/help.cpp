@@ -40,6 +40,8 @@ const char kOverview[] =
 const char kAdd[] =
     "Usage: vellum add [--solid | --best] [--block SIZE] [--meta] [--exclude PATTERN] [-T N]\n"
     "                  ARCHIVE PATH...\n"
+    "       vellum create [OPTIONS] ARCHIVE PATH...   (alias c: the same, into a new\n"
+    "                  archive only; an existing one is refused)\n"
     "\n"
     "Adds every file named, and every file below every folder named, in the\n"
     "order given. A folder's files keep their paths below the folder's own name;\n"
