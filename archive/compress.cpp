@@ -6,6 +6,7 @@
 #include "archive/file_class.h"
 #include "archive/messages.h"
 #include "archive/checksum.h"
+#include "archive/streamed_output.h"
 #include "codec/entry_coder.h"
 #include "platform/file_info.h"
 #include "platform/platform.h"
@@ -209,6 +210,11 @@ AddedFile settle_record(Command& command, FILE* archive, uint64_t entry_start, c
     bool ok = coded.ok && write_error == 0;
     if (ok && !(std::fflush(archive) == 0 && write_record_length(archive, entry_start, coded.record_length) &&
                 std::fflush(archive) == 0)) {
+        ok = false;
+        write_error = errno;
+    }
+    // A streamed archive: the whole record goes on to the stream now.
+    if (ok && command.outlet && !command.outlet->pass_on(archive, entry_start, coded.record_length)) {
         ok = false;
         write_error = errno;
     }

@@ -148,29 +148,11 @@ void count(ExtractSummary& summary, ExtractResult result) {
     }
 }
 
-}  // namespace
-
-void decode_task(Command& command, EntryTask& task, DecodedTask* out) {
-    *out = DecodedTask();
-    if (command.reporter.stop_requested()) {
-        out->stopped = true;
-        return;
-    }
-    // A refused entry of a normal archive needs no decoding at all.
-    if (task.refusal && command.settings.solid == 0) return;
-    if (!command.archive) {
-        out->archive_failed = true;
-        return;
-    }
-    EntryReader e(command, task, task.refusal ? nullptr : task.sink.get());
-    if (!read_entry_head(e)) {
-        out->head_failed = true;
-        out->head = e.head;
-        return;
-    }
+// Decodes the entry whose head `e` holds from `source` into its sink.
+void decode_data(EntryReader& e, InputSource& source, DecodedTask* out) {
+    Command& command = e.command;
     out->decoded = true;
     out->head = e.head;
-    EntrySource source(command, command.archive, e.data_start);
     SinkOutput output(e.sink);
     EntryHooks hooks;
     hooks.context = &e;
@@ -184,6 +166,49 @@ void decode_task(Command& command, EntryTask& task, DecodedTask* out) {
     if (e.sink) e.sink->close();
     out->sound = outcome.end == EntryEnd::complete;
     out->stopped = e.stopped;
+}
+
+// What both ways of decoding check first: a stop asked for, and a refused entry
+// of a normal archive, which needs no decoding at all.
+bool decoding_needed(Command& command, const EntryTask& task, DecodedTask* out) {
+    *out = DecodedTask();
+    if (command.reporter.stop_requested()) {
+        out->stopped = true;
+        return false;
+    }
+    return !(task.refusal && command.settings.solid == 0);
+}
+
+}  // namespace
+
+void decode_task(Command& command, EntryTask& task, DecodedTask* out) {
+    if (!decoding_needed(command, task, out)) return;
+    if (!command.archive) {
+        out->archive_failed = true;
+        return;
+    }
+    EntryReader e(command, task, task.refusal ? nullptr : task.sink.get());
+    if (!read_entry_head(e)) {
+        out->head_failed = true;
+        out->head = e.head;
+        return;
+    }
+    EntrySource source(command, command.archive, e.data_start);
+    decode_data(e, source, out);
+}
+
+void decode_task_from(Command& command, EntryTask& task, const RecordToDecode& record, InputSource& data,
+                      DecodedTask* out) {
+    if (!decoding_needed(command, task, out)) return;
+    EntryReader e(command, task, task.refusal ? nullptr : task.sink.get());
+    e.head = record.head;
+    e.data_length = record.data_length;
+    if (!codec_params_for_class(record.file_class, command.settings.solid != 0, &e.params)) {
+        out->head_failed = true;
+        out->head = e.head;
+        return;
+    }
+    decode_data(e, data, out);
 }
 
 ExtractResult settle_task(Command& command, EntryTask& task, DecodedTask& d) {
@@ -226,6 +251,8 @@ ExtractResult settle_task(Command& command, EntryTask& task, DecodedTask& d) {
     reporter.progress(event);
     return result;
 }
+
+void count_extract_result(ExtractSummary& summary, ExtractResult result) { count(summary, result); }
 
 bool is_no_room(int error) {
 #ifdef EDQUOT

@@ -12,7 +12,10 @@
 #include "cli/json_output.h"
 #include "cli/select.h"
 #include "cli/summary.h"
+#include "archive/command.h"
 #include "manage/info.h"
+#include "manage/stream_archive.h"
+#include "platform/platform.h"
 #include "meta/archive_items.h"
 #include "meta/archive_meta.h"
 
@@ -224,7 +227,9 @@ int show_list(Session& session, const Options& options, const Shown& shown) {
     const std::vector<size_t> chosen = chosen_items(session, shown, options, &all_found);
     const ItemCounts counts = count_items(subset(shown, chosen), shown.listing.entries);
     if (options.json) {
-        print_document(session, listing_json(shown.path, shown.listing, shown.meta, subset(shown, chosen),
+        // The archive as given: "-" for standard input.
+        const std::string archive = is_standard_stream(options.archive) ? options.archive : shown.path;
+        print_document(session, listing_json(archive, shown.listing, shown.meta, subset(shown, chosen),
                                              options.operands.empty()));
     } else if (options.rows && options.operands.empty()) {
         const size_t rows = print_rows(session, shown);
@@ -247,7 +252,8 @@ int show_info(Session& session, const Options& options, const Shown& shown) {
     const ArchiveTotals totals = archive_totals(shown.listing);
     const ItemCounts counts = count_items(shown.items, shown.listing.entries);
     if (options.json) {
-        print_document(session, info_json(shown.path, totals, counts));
+        print_document(session,
+                       info_json(is_standard_stream(options.archive) ? options.archive : shown.path, totals, counts));
         return complete(shown) ? kExitOk : kExitPartial;
     }
     print_line(session, entry_count_text(counts.files));
@@ -270,7 +276,29 @@ int show_info(Session& session, const Options& options, const Shown& shown) {
     return complete(shown) ? kExitOk : kExitPartial;
 }
 
+// Standard input: every record head read in turn, the data read over, only the
+// metadata decoded.
+bool read_shown_stream(Session& session, Shown* shown) {
+    platform::use_binary_mode(stdin);
+    shown->path = kStandardInputName;
+    session.reporter.archive = kStandardInputName;
+    Command command(codec_state(session), session.reporter);
+    command.archive_path = kStandardInputName;
+    StreamRequest request;
+    request.list_only = true;
+    StreamResult read;
+    const bool ok = read_archive_stream(command, stdin, kStandardInputName, request, &read);
+    end_command(command);
+    if (read.listing.status == ListStatus::not_archive) say_not_an_archive(session, kStandardInputName);
+    if (!ok) return false;
+    shown->listing = std::move(read.listing);
+    shown->meta = std::move(read.meta);
+    shown->items = archive_items(shown->listing.entries, shown->meta);
+    return true;
+}
+
 bool read_shown(Session& session, const Options& options, Shown* shown) {
+    if (is_standard_stream(options.archive)) return read_shown_stream(session, shown);
     shown->path = resolve_archive_path(options.archive);
     if (!list_checked(session, shown->path, &shown->listing, &shown->meta)) return false;
     shown->items = archive_items(shown->listing.entries, shown->meta);

@@ -7,9 +7,6 @@
 namespace vellum {
 namespace {
 
-// Metadata is small text; anything larger is not ours.
-constexpr uint64_t kMaxMetaBytes = uint64_t{256} << 20;
-
 bool read_meta_data(FILE* archive, const ListingEntry& entry, std::string* data) {
     const uint64_t head = record_head_size(entry.folder_path.size(), entry.file_name.size());
     if (entry.file_class != kStoredClass || entry.original_size > kMaxMetaBytes || entry.record_length < head ||
@@ -58,6 +55,31 @@ void pair_lines(const std::vector<ListingEntry>& entries, size_t at, uint32_t te
     }
 }
 
+void take_meta_text(const std::string& archive_path, const std::vector<ListingEntry>& entries, size_t at, bool read,
+                    const std::string& data, Reporter& reporter, ArchiveMeta* meta) {
+    meta->reserved.resize(entries.size(), false);
+    meta->of_entry.resize(entries.size(), MetaRef{});
+    meta->reserved[at] = true;
+    MetaLines lines;
+    const MetaParse parsed = read ? decode_meta(data, &lines) : MetaParse::damaged;
+    if (parsed != MetaParse::ok) {
+        report(reporter, msg::kMetaUnreadable,
+               archive_path + " @ " + std::to_string(entries[at].offset) +
+                   (parsed == MetaParse::newer_version ? " (a newer version)" : ""));
+        return;
+    }
+    meta->present = true;
+    const uint32_t text = static_cast<uint32_t>(meta->texts.size());
+    meta->texts.push_back(std::move(lines));
+    meta->text_entry.push_back(at);
+    pair_lines(entries, at, text, meta);
+    const std::vector<MetaLine>& all = meta->texts[text].lines();
+    for (uint32_t k = 0; k < all.size(); ++k) {
+        if (all[k].kind == MetaKind::folder) meta->folders.push_back(MetaRef{text, k});
+        if (all[k].kind == MetaKind::link) meta->links.push_back(MetaRef{text, k});
+    }
+}
+
 void read_archive_meta(FILE* archive, const std::string& archive_path, const std::vector<ListingEntry>& entries,
                        Reporter& reporter, ArchiveMeta* meta) {
     *meta = ArchiveMeta();
@@ -66,27 +88,9 @@ void read_archive_meta(FILE* archive, const std::string& archive_path, const std
     meta->of_entry.assign(count, MetaRef{});
     for (size_t i = 0; i < count; ++i) {
         if (!is_meta_entry(entries[i])) continue;
-        meta->reserved[i] = true;
         std::string data;
-        MetaLines lines;
-        const MetaParse parsed = read_meta_data(archive, entries[i], &data) ? decode_meta(data, &lines)
-                                                                            : MetaParse::damaged;
-        if (parsed != MetaParse::ok) {
-            report(reporter, msg::kMetaUnreadable,
-                   archive_path + " @ " + std::to_string(entries[i].offset) +
-                       (parsed == MetaParse::newer_version ? " (a newer version)" : ""));
-            continue;
-        }
-        meta->present = true;
-        const uint32_t text = static_cast<uint32_t>(meta->texts.size());
-        meta->texts.push_back(std::move(lines));
-        meta->text_entry.push_back(i);
-        pair_lines(entries, i, text, meta);
-        const std::vector<MetaLine>& all = meta->texts[text].lines();
-        for (uint32_t k = 0; k < all.size(); ++k) {
-            if (all[k].kind == MetaKind::folder) meta->folders.push_back(MetaRef{text, k});
-            if (all[k].kind == MetaKind::link) meta->links.push_back(MetaRef{text, k});
-        }
+        const bool read = read_meta_data(archive, entries[i], &data);
+        take_meta_text(archive_path, entries, i, read, data, reporter, meta);
     }
 }
 

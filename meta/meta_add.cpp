@@ -4,6 +4,7 @@
 
 #include "archive/file_class.h"
 #include "archive/messages.h"
+#include "archive/streamed_output.h"
 #include "platform/platform.h"
 
 namespace vellum {
@@ -80,6 +81,8 @@ bool write_meta_entry(Command& command, const MetaLines& lines) {
     bool ok = file && platform::seek_to_end(file) && platform::tell(file, &start) && write_record_head(file, head) &&
               write_class_field(file, kStoredClass) &&
               std::fwrite(data.data(), 1, data.size(), file) == data.size() && std::fflush(file) == 0;
+    // A streamed archive: the record goes on to the stream.
+    ok = ok && (!command.outlet || command.outlet->pass_on(file, start, head.record_length));
     if (!ok) {
         const int error = errno;
         if (file) platform::truncate_file(file, start);  // the archive ends with its last file
