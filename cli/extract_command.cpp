@@ -92,6 +92,27 @@ std::vector<bool> chosen_records(Session& session, const Opened& opened, const O
     return wanted;
 }
 
+// What a test found, counted as every listing counts: the entries are the
+// files, the metadata entries apart (each read whole when the archive was
+// opened or, from a stream, when it came).
+struct TestCounts {
+    size_t records = 0;           // every whole record listed
+    size_t metadata_entries = 0;
+    size_t metadata_read = 0;     // of those, the ones whose text could be taken
+    bool complete = true;         // the walk reached the end
+    bool with_meta = false;
+};
+
+TestCounts test_counts(const ArchiveListing& listing, const ArchiveMeta& meta) {
+    TestCounts counts;
+    counts.records = listing.entries.size();
+    for (const ListingEntry& e : listing.entries) counts.metadata_entries += is_meta_entry(e) ? 1 : 0;
+    counts.metadata_read = meta.texts.size();
+    counts.complete = listing.status == ListStatus::complete;
+    counts.with_meta = meta.present;
+    return counts;
+}
+
 std::string verdict_of(const ExtractReport& r, bool complete, bool with_meta) {
     const uint32_t damaged = r.summary.damaged;
     std::string verdict = damaged == 0 && complete ? "all sound" : std::to_string(damaged) + " damaged";
@@ -99,6 +120,33 @@ std::string verdict_of(const ExtractReport& r, bool complete, bool with_meta) {
     if (r.summary.skipped > 0) verdict += ", " + std::to_string(r.summary.skipped) + " not tested";
     if (!complete) verdict += ", archive damaged after the last entry listed";
     return verdict;
+}
+
+// "Tested 2 entries 8000 bytes from archive A in 0.010 sec.: all sound, ...";
+// returns the exit status.
+int print_test_summary(Session& session, const std::string& archive, const ExtractReport& report,
+                       const TestCounts& counts, double seconds) {
+    const size_t metadata_unread = counts.metadata_entries - counts.metadata_read;
+    ExtractReport counted_report = report;
+    // From a stream, an entry cut short is decoded (and found damaged) before the
+    // walk knows it is not whole: it is then tested but not listed.
+    const size_t files = counts.records - counts.metadata_entries;
+    if (files > report.entries) counted_report.summary.skipped += static_cast<uint32_t>(files - report.entries);
+    char timing[64];
+    std::snprintf(timing, sizeof timing, " in %1.3f sec.", seconds);
+    std::string metadata;
+    if (counts.metadata_entries > 0)
+        metadata = "; metadata: " + counted(counts.metadata_entries, "entry", "entries") +
+                   (metadata_unread == 0 ? ", sound" : ", " + std::to_string(metadata_unread) + " unreadable");
+    print_line(session,
+               "Tested " + counted(report.entries, "entry", "entries") + " " + std::to_string(report.bytes) +
+                   " bytes from archive " + archive + timing + ": " +
+                   verdict_of(counted_report, counts.complete, counts.with_meta) + metadata,
+               true);
+    return report.summary.damaged == 0 && counts.complete && counted_report.summary.skipped == 0 &&
+                   metadata_unread == 0
+               ? kExitOk
+               : kExitPartial;
 }
 
 // --- an archive read from standard input, front to back ------------------------------
@@ -180,29 +228,9 @@ int test_from_stream(Session& session) {
     request.extract.target = ExtractTarget::check;
     StreamResult read;
     if (!read_standard_input(session, command, request, &read)) return kExitFatal;
-    const ExtractReport& report = read.report;
-    if (report.summary.interrupted) return report_interrupted(session);
-    size_t metadata_entries = 0;
-    for (const ListingEntry& e : read.listing.entries) metadata_entries += is_meta_entry(e) ? 1 : 0;
-    const size_t metadata_unread = metadata_entries - read.meta.texts.size();
-    const bool complete = read.listing.status == ListStatus::complete;
-    ExtractReport counted_report = report;
-    counted_report.summary.skipped +=
-        static_cast<uint32_t>(read.listing.entries.size() - metadata_entries - report.entries);
-    char timing[64];
-    std::snprintf(timing, sizeof timing, " in %1.3f sec.", command.totals.elapsed_seconds());
-    std::string metadata;
-    if (metadata_entries > 0)
-        metadata = "; metadata: " + counted(metadata_entries, "entry", "entries") +
-                   (metadata_unread == 0 ? ", sound" : ", " + std::to_string(metadata_unread) + " unreadable");
-    print_line(session,
-               "Tested " + counted(report.entries, "entry", "entries") + " " + std::to_string(report.bytes) +
-                   " bytes from archive " + kStandardInputName + timing + ": " +
-                   verdict_of(counted_report, complete, read.meta.present) + metadata,
-               true);
-    return report.summary.damaged == 0 && complete && counted_report.summary.skipped == 0 && metadata_unread == 0
-               ? kExitOk
-               : kExitPartial;
+    if (read.report.summary.interrupted) return report_interrupted(session);
+    return print_test_summary(session, kStandardInputName, read.report, test_counts(read.listing, read.meta),
+                              command.totals.elapsed_seconds());
 }
 
 }  // namespace
@@ -263,13 +291,8 @@ int run_test(Session& session, const Options& options) {
     // opened, and each that could not be read was reported then: they are counted
     // apart, as in every listing.
     request.wanted.assign(opened.listing.entries.size(), true);
-    size_t metadata_entries = 0;
     for (size_t i = 0; i < request.wanted.size(); ++i)
-        if (opened.meta.reserved[i]) {
-            request.wanted[i] = false;
-            ++metadata_entries;
-        }
-    const size_t metadata_unread = metadata_entries - opened.meta.texts.size();
+        if (opened.meta.reserved[i]) request.wanted[i] = false;
     session.progress.start(session.live_progress, bytes_to_decode(opened.listing, request.wanted));
     const ExtractReport report = run_extraction(command, opened.listing.entries, opened.meta, request);
     const double seconds = command.totals.elapsed_seconds();
@@ -277,24 +300,7 @@ int run_test(Session& session, const Options& options) {
     session.progress.finish();
     if (report.summary.interrupted) return report_interrupted(session);
     if (report.summary.archive_failed) return kExitFatal;
-    const bool complete = opened.listing.status == ListStatus::complete;
-    ExtractReport counted_report = report;
-    counted_report.summary.skipped +=
-        static_cast<uint32_t>(opened.listing.entries.size() - metadata_entries - report.entries);
-    char timing[64];
-    std::snprintf(timing, sizeof timing, " in %1.3f sec.", seconds);
-    std::string metadata;
-    if (metadata_entries > 0)
-        metadata = "; metadata: " + counted(metadata_entries, "entry", "entries") +
-                   (metadata_unread == 0 ? ", sound" : ", " + std::to_string(metadata_unread) + " unreadable");
-    print_line(session,
-               "Tested " + counted(report.entries, "entry", "entries") + " " + std::to_string(report.bytes) +
-                   " bytes from archive " + opened.path + timing + ": " +
-                   verdict_of(counted_report, complete, opened.meta.present) + metadata,
-               true);
-    return report.summary.damaged == 0 && complete && counted_report.summary.skipped == 0 && metadata_unread == 0
-               ? kExitOk
-               : kExitPartial;
+    return print_test_summary(session, opened.path, report, test_counts(opened.listing, opened.meta), seconds);
 }
 
 }  // namespace cli

@@ -141,10 +141,15 @@ void settle_file_late(Run& run, size_t i, const MetaLine& line, bool sound) {
     // A later record of the same path has replaced this file already.
     const auto last = run.last_written.find(e.folder_path + e.file_name);
     const bool standing = found && last != run.last_written.end() && last->second == i;
-    if (!sound) {
-        if (standing) platform::remove_in(*folder, name);
-        if (standing) run.written.erase(e.folder_path + e.file_name);
+    if (!sound && standing) {
+        platform::remove_in(*folder, name);
+        run.written.erase(e.folder_path + e.file_name);
         report(run.command.reporter, msg::kLateChecksumMismatch, shown);
+        return;
+    }
+    if (!sound) {
+        // Another file of that name has taken its place since.
+        report(run.command.reporter, msg::kChecksumMismatch, e.folder_path + e.file_name);
         return;
     }
     if (standing &&
