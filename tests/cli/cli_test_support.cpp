@@ -47,7 +47,10 @@ Bytes wave_16bit(size_t samples, unsigned channels) {
 Result run_vellum(const std::vector<std::string>& args, const fs::path& cwd, bool terminal,
                   unsigned timeout_seconds) {
     // Everything is made before fork: the child only makes system calls.
-    std::vector<std::string> all{VELLUM_BINARY};
+    // VELLUM_TEST_PROGRAM runs the suite against another build (an older
+    // release, to see which tests it fails).
+    const char* program = std::getenv("VELLUM_TEST_PROGRAM");
+    std::vector<std::string> all{program && *program ? program : VELLUM_BINARY};
     all.insert(all.end(), args.begin(), args.end());
     std::vector<char*> argv;
     for (std::string& a : all) argv.push_back(a.data());
