@@ -12,6 +12,7 @@
 #include <string>
 
 #include "archive/format.h"
+#include "archive/incompressible.h"
 #include "archive/report.h"
 #include "codec/codec_state.h"
 #include "codec/entry_coder.h"
@@ -65,6 +66,10 @@ struct Command {
     EntryRun run;
 
     CommandTotals totals;
+
+    // Solid adds: the starts two or more of the command's files share
+    // (incompressible.h), found before the first file is added.
+    SharedStarts shared_starts;
 
     // Set while a worker's command shares the archive stream with others: every
     // read of `archive` then holds it.

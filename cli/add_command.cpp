@@ -100,6 +100,11 @@ int run_add(Session& session, const Options& options) {
     const std::vector<std::string> sources = distinct_sources(session, options.operands);
     session.progress.start(session.live_progress,
                    session.live_progress ? bytes_to_add(sources) : 0);
+    // A solid run stores data that will not compress unless another file of the
+    // command starts alike (archive/incompressible.h).
+    if (command.settings.solid)
+        find_shared_starts(sources, options.meta ? meta_walk_options(command) : add_walk_options(command),
+                           &command.shared_starts);
     AddSummary summary;
     MetaRecorder recorder(command, summary);
     {
