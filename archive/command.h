@@ -34,6 +34,9 @@ struct CommandSettings {
     // Adding in normal mode: try every distinct parameter set of the class table
     // on each file and keep the smallest entry (the class field records it).
     bool best_class = false;
+    // Adding: code every file whose class is not stored with the strong codec
+    // (archive/entry_codec.h), normal and solid.
+    bool strong = false;
     // Adding: true for an archive path (docs\sub\b.txt, or docs\sub for a folder)
     // the caller wants left out; a folder left out is not entered. Empty: none.
     std::function<bool(const std::string& archive_path)> exclude;

@@ -7,9 +7,11 @@
 #include "archive/file_class.h"
 #include "archive/messages.h"
 #include "archive/checksum.h"
+#include "archive/entry_codec.h"
 #include "archive/streamed_output.h"
 #include "archive/incompressible.h"
 #include "codec/entry_coder.h"
+#include "codec/strong/strong_codec.h"
 #include "platform/file_info.h"
 #include "platform/platform.h"
 
@@ -79,17 +81,25 @@ bool tick(void* context, uint64_t done) {
     return !stop_here(e) && !grown(e);
 }
 
-// Chooses the class from the name and the first bytes, and writes the class
-// field: the codec codes the entry with the class's parameters.
+// The class field the class rule gives a file from its name and first bytes:
+// stored when a solid run would only grow it, and with the strong codec the
+// strong field of its base class.
+uint16_t rule_class_field(const EntryWriter& e, const uint8_t* first, size_t available) {
+    const CommandSettings& s = e.command.settings;
+    uint16_t file_class = choose_file_class(file_extension(e.file_name), first, available);
+    if (s.solid && file_class != kStoredClass &&
+        store_in_solid_run(first, available, e.original_size, e.command.shared_starts))
+        file_class = kStoredClass;
+    return class_to_write(file_class, s.strong, first, available);
+}
+
+// Chooses the class field from the name and the first bytes, and writes it:
+// the entry loop codes the entry with the engine and parameters it names.
 void choose_class(void* context, const uint8_t* first, size_t available, CodecParams* params) {
     EntryWriter& e = *static_cast<EntryWriter*>(context);
-    uint16_t file_class = e.forced_class >= 0 ? static_cast<uint16_t>(e.forced_class)
-                                              : choose_file_class(file_extension(e.file_name), first, available);
-    const Command& c = e.command;
-    if (c.settings.solid && e.forced_class < 0 && file_class != kStoredClass &&
-        store_in_solid_run(first, available, e.original_size, c.shared_starts))
-        file_class = kStoredClass;
-    codec_params_for_class(file_class, e.command.settings.solid != 0, params);
+    const uint16_t file_class =
+        e.forced_class >= 0 ? static_cast<uint16_t>(e.forced_class) : rule_class_field(e, first, available);
+    entry_params(file_class, e.command.settings.solid != 0, params);
     e.file_class = file_class;
     const std::vector<uint8_t> field = class_field_bytes(file_class);
     e.out.write(field.data(), field.size());
@@ -154,6 +164,7 @@ CodedRecord code_pass(Command& command, RecordInput& source, const RecordHead& h
         // A source that grew while it was read is stored at the size first seen.
         coded.ok = outcome.end == EntryEnd::complete && !grown(entry) && entry.out.flush();
         coded.source_failed = outcome.end == EntryEnd::source_short;
+        coded.no_memory = outcome.end == EntryEnd::no_memory;
         coded.history_touched = outcome.history_moved;
     }
     coded.ok = coded.ok && !entry.out.failed();
@@ -172,18 +183,40 @@ public:
     bool write(const uint8_t*, size_t) override { return true; }
 };
 
-// Codes the file once with the class rule's choice and once with every other
-// distinct parameter set, counting bytes only, then a last time for real with
-// the smallest. The rule's class wins ties, so the entry is never larger than
-// the rule's own.
-CodedRecord code_best_record(Command& command, RecordInput& source, const RecordHead& head, RecordSink& sink) {
+// The classes a best-class search tries beside the rule's choice: every
+// distinct parameter set of the default codec, and with the strong codec its
+// text, binary and x86 models (its other model sets go with filters the
+// file's own class chose).
+std::vector<uint16_t> best_candidates(const CommandSettings& settings, uint16_t rule_class) {
     static const std::vector<uint16_t> classes = distinct_parameter_classes();
-    const uint32_t passes = static_cast<uint32_t>(classes.size()) + 1;
-    uint32_t pass = 0;
+    std::vector<uint16_t> candidates;
+    const bool rule_default = entry_class(rule_class).codec == EntryCodec::standard;
+    for (uint16_t candidate : classes)
+        if (!rule_default || !same_parameters(candidate, rule_class)) candidates.push_back(candidate);
+    if (settings.strong) {
+        for (uint16_t base : {uint16_t{0}, strong::kTextClass, uint16_t{4}}) {
+            const uint16_t field = strong_class_field(base);
+            if (field != rule_class) candidates.push_back(field);
+        }
+    }
+    return candidates;
+}
+
+// Codes the file once with the class rule's choice and once with every other
+// candidate, counting bytes only, then a last time for real with the smallest.
+// The rule's class wins ties, so the entry is never larger than the rule's own.
+CodedRecord code_best_record(Command& command, RecordInput& source, const RecordHead& head, RecordSink& sink) {
     CountingSink counter;
-    CodedRecord best = code_pass(command, source, head, counter, -1, pass++, passes);
+    // The number of passes is known once the rule's class is; until then the
+    // progress counts with the usual number.
+    const uint32_t usual =
+        static_cast<uint32_t>(distinct_parameter_classes().size()) + (command.settings.strong ? 4 : 1);
+    CodedRecord best = code_pass(command, source, head, counter, -1, 0, usual);
     if (!best.ok) return best;
     const uint16_t rule_class = best.file_class;
+    const std::vector<uint16_t> candidates = best_candidates(command.settings, rule_class);
+    const uint32_t passes = static_cast<uint32_t>(candidates.size()) + 2;
+    uint32_t pass = 1;
     // Every coding reads the source from its start; a source that cannot go back
     // there is one that cannot be read.
     auto rewind = [&]() {
@@ -193,8 +226,7 @@ CodedRecord code_best_record(Command& command, RecordInput& source, const Record
         best.source_error = source.failure();
         return false;
     };
-    for (uint16_t candidate : classes) {
-        if (same_parameters(candidate, rule_class)) continue;
+    for (uint16_t candidate : candidates) {
         if (!rewind()) return best;
         const CodedRecord trial = code_pass(command, source, head, counter, candidate, pass++, passes);
         if (!trial.ok) return trial;
@@ -230,6 +262,66 @@ CodedRecord code_never_larger(Command& command, RecordInput& source, const Recor
     coded = code_pass(command, source, head, sink, kStoredClass, 0, 1);
     coded.grew = true;
     return coded;
+}
+
+// Solid mode, a strong entry that came out larger than the file: the record
+// written again with the file's bytes stored under the stored strong field.
+// The run's strong history took the bytes in while they were coded, as a
+// reader takes in a stored strong entry's bytes, so the run stays in step.
+// The bytes must be those coded: a file that moved since is a source that
+// cannot be read, and the run cannot go on.
+CodedRecord store_strong_instead(RecordInput& source, const RecordHead& head, RecordSink& sink,
+                                 const CodedRecord& coded) {
+    if (!sink.restart()) {
+        CodedRecord failed = coded;
+        failed.ok = false;
+        return failed;
+    }
+    CodedRecord stored = coded;
+    stored.ok = false;
+    stored.history_touched = true;
+    if (!source.rewind()) {
+        stored.source_failed = true;
+        stored.source_error = source.failure();
+        return stored;
+    }
+    ByteWriter out(sink);
+    std::vector<uint8_t> head_bytes;
+    if (!record_head_bytes(head, &head_bytes)) return stored;
+    out.write(head_bytes.data(), head_bytes.size());
+    stored.file_class = strong_class_field(entry_class(coded.file_class).base, true);
+    const std::vector<uint8_t> field = class_field_bytes(stored.file_class);
+    out.write(field.data(), field.size());
+    SummingInput input(source);
+    uint8_t chunk[1 << 16];
+    for (uint64_t left = head.original_size; left > 0;) {
+        const size_t n = static_cast<size_t>(std::min<uint64_t>(left, sizeof chunk));
+        if (input.read(chunk, n) != n) {
+            stored.source_failed = true;
+            stored.source_error = source.failure();
+            return stored;
+        }
+        out.write(chunk, n);
+        left -= n;
+    }
+    if (input.sum.digest() != coded.checksum) {
+        stored.source_failed = true;
+        return stored;
+    }
+    stored.ok = out.flush();
+    stored.record_length = out.count();
+    stored.grew = true;
+    return stored;
+}
+
+// Solid mode: the class rule's choice, coded once.
+CodedRecord code_solid(Command& command, RecordInput& source, const RecordHead& head, RecordSink& sink,
+                       int forced_class) {
+    const CodedRecord coded = code_pass(command, source, head, sink, forced_class, 0, 1);
+    const uint64_t stored = record_head_size(head) + head.original_size;
+    if (!coded.ok || entry_class(coded.file_class).codec != EntryCodec::strong || coded.record_length <= stored)
+        return coded;
+    return store_strong_instead(source, head, sink, coded);
 }
 
 }  // namespace
@@ -278,7 +370,7 @@ CodedRecord code_record(Command& command, RecordInput& source, const RecordHead&
     const bool known = source.state(&before);
     CodedRecord coded;
     if (command.settings.solid)
-        coded = code_pass(command, source, head, sink, forced_class, 0, 1);
+        coded = code_solid(command, source, head, sink, forced_class);
     else if (command.settings.best_class && forced_class < 0)
         coded = code_best_record(command, source, head, sink);
     else
@@ -309,6 +401,11 @@ AddedFile settle_record(Command& command, FILE* archive, uint64_t entry_start, c
         std::fflush(archive);
         if (coded.stopped) {
             added.result = AddResult::interrupted;
+            return added;
+        }
+        if (coded.no_memory) {
+            report(reporter, msg::kStrongOutOfMemory, source_path);
+            added.result = AddResult::failed;
             return added;
         }
         if (coded.source_failed) {

@@ -127,6 +127,7 @@ struct CodedRecord {
     bool source_failed = false;   // the source could not be read to its size
     int source_error = 0;         // the system's reason, when it gave one
     bool history_touched = false; // the solid run's shared state has moved
+    bool no_memory = false;       // the strong codec's tables could not be had
     bool grew = false;            // coding was given up: the record would have been
                                   // larger than the file stored (it was stored instead)
     uint64_t record_length = 0;   // bytes given to the sink
@@ -141,7 +142,9 @@ struct CodedRecord {
 // distinct parameter set, stored included, its size counted only, and the
 // smallest entry is written (the source is read once per set, and once more).
 // In solid mode the class rule's choice stands, except that data which looks
-// incompressible is stored (incompressible.h). `forced_class`: the class to code
+// incompressible is stored (incompressible.h), and that a strong entry which
+// came out larger than the file is written again as a stored strong entry
+// (entry_codec.h; the run's history has taken its bytes in as it was coded). `forced_class`: the class to code
 // with in place of the class rule's (-1: the rule's).
 CodedRecord code_record(Command& command, RecordInput& source, const RecordHead& head, RecordSink& sink,
                         int forced_class = -1);

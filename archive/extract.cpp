@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <mutex>
 
+#include "archive/entry_codec.h"
 #include "archive/file_class.h"
 #include "archive/parallel_extract.h"
 #include "codec/entry_coder.h"
@@ -56,10 +57,19 @@ struct EntryReader {
     uint64_t data_start = 0;   // archive offset of the bytes after the class field
     uint64_t data_length = 0;  // coded (or stored) bytes after the class field
     CodecParams params;
+    uint32_t unsupported_version = 0;  // the class field names a codec version unknown here
     bool stopped = false;      // the reporter asked to stop
 
     EntryReader(Command& c, EntryTask& t, EntrySink* s) : command(c), task(t), sink(s) {}
 };
+
+// The parameters of an entry of class field `file_class`. False for a field no
+// codec writes, and for a codec version unknown here (kept in the reader).
+bool params_of(EntryReader& e, uint16_t file_class) {
+    const EntryClass kind = entry_class(file_class);
+    if (kind.codec == EntryCodec::unsupported) e.unsupported_version = kind.version;
+    return entry_params(file_class, e.command.settings.solid != 0, &e.params);
+}
 
 // Reads the record and checks that it lies inside the archive and names a
 // class this format writes.
@@ -77,7 +87,7 @@ bool read_entry_head(EntryReader& e) {
     if (e.head.record_length < head_size || e.head.record_length > archive_length - offset) return false;
     e.data_start = offset + head_size;
     e.data_length = e.head.record_length - head_size;
-    return codec_params_for_class(file_class, e.command.settings.solid != 0, &e.params);
+    return params_of(e, file_class);
 }
 
 bool stop_here(EntryReader& e) {
@@ -143,6 +153,7 @@ void count(ExtractSummary& summary, ExtractResult result) {
         case ExtractResult::kept: ++summary.kept; break;
         case ExtractResult::damaged:
         case ExtractResult::mismatch: ++summary.damaged; break;
+        case ExtractResult::unsupported: ++summary.skipped; break;
         case ExtractResult::archive_failed: summary.archive_failed = true; break;
         case ExtractResult::interrupted: summary.interrupted = true; break;
     }
@@ -165,6 +176,7 @@ void decode_data(EntryReader& e, InputSource& source, DecodedTask* out) {
     // decoded the entry, not first when it is settled.
     if (e.sink) e.sink->close();
     out->sound = outcome.end == EntryEnd::complete;
+    out->no_memory = outcome.end == EntryEnd::no_memory;
     out->stopped = e.stopped;
 }
 
@@ -190,6 +202,7 @@ void decode_task(Command& command, EntryTask& task, DecodedTask* out) {
     EntryReader e(command, task, task.refusal ? nullptr : task.sink.get());
     if (!read_entry_head(e)) {
         out->head_failed = true;
+        out->unsupported_version = e.unsupported_version;
         out->head = e.head;
         return;
     }
@@ -203,8 +216,9 @@ void decode_task_from(Command& command, EntryTask& task, const RecordToDecode& r
     EntryReader e(command, task, task.refusal ? nullptr : task.sink.get());
     e.head = record.head;
     e.data_length = record.data_length;
-    if (!codec_params_for_class(record.file_class, command.settings.solid != 0, &e.params)) {
+    if (!params_of(e, record.file_class)) {
         out->head_failed = true;
+        out->unsupported_version = e.unsupported_version;
         out->head = e.head;
         return;
     }
@@ -223,10 +237,21 @@ ExtractResult settle_task(Command& command, EntryTask& task, DecodedTask& d) {
         return ExtractResult::archive_failed;
     }
     const std::string stored = d.head.folder_path + d.head.file_name;
+    if (d.head_failed && d.unsupported_version != 0) {
+        if (sink) sink->finish(false, reporter);
+        report(reporter, msg::kUnsupportedCodec,
+               stored + ": needs strong codec version " + std::to_string(d.unsupported_version));
+        return ExtractResult::unsupported;
+    }
     if (d.head_failed) {
         if (sink) sink->finish(false, reporter);
         report(reporter, msg::kDamagedEntry, stored.empty() ? task.name : stored);
         return ExtractResult::damaged;
+    }
+    if (d.no_memory) {
+        if (sink) sink->finish(false, reporter);
+        report(reporter, msg::kStrongOutOfMemory, stored);
+        return ExtractResult::archive_failed;
     }
     if (task.refusal) report(reporter, *task.refusal, task.refusal_subject);
     // The packed total counts every entry read to its end, kept or not; an entry
@@ -277,6 +302,10 @@ ExtractSummary extract_entries(Command& command, std::vector<EntryTask>& tasks, 
             if (result == ExtractResult::damaged && command.settings.solid) {
                 // Every later entry of a solid run depends on this one.
                 report(command.reporter, msg::kSolidRunBroken, command.archive_path);
+                return false;
+            }
+            if (result == ExtractResult::unsupported && command.settings.solid) {
+                report(command.reporter, msg::kSolidRunUnsupported, command.archive_path);
                 return false;
             }
             return go_on;

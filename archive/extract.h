@@ -25,6 +25,8 @@ enum class ExtractResult {
     skipped,         // refused, or its output failed: reported, nothing kept
     kept,            // left alone: its name exists and the command keeps old files
     damaged,         // its data does not hold: reported, nothing kept
+    unsupported,     // coded by a codec version this program does not know:
+                     // reported with the version it needs, nothing kept
     mismatch,        // its bytes differ from their checksum: reported as damage, nothing kept
     archive_failed,  // the archive could not be read: reported
     interrupted,     // the reporter asked to stop: nothing of the entry kept
@@ -61,7 +63,7 @@ using EntrySettled = std::function<bool(size_t index, ExtractResult result)>;
 
 // Decodes the tasks in order through the archive the command holds
 // (command.archive), with the mode and block size of that archive. A damaged
-// entry of a solid run ends the run (reported); entries are read only up to the
+// or unsupported entry of a solid run ends the run (reported); entries are read only up to the
 // last task.
 ExtractSummary extract_entries(Command& command, std::vector<EntryTask>& tasks, const EntrySettled& settled = {});
 
@@ -77,6 +79,8 @@ bool is_no_room(int error);
 struct DecodedTask {
     bool decoded = false;     // the decoding ran (the head was read)
     bool head_failed = false; // the record's head does not hold: damaged
+    uint32_t unsupported_version = 0;  // the head names this unknown codec version
+    bool no_memory = false;   // the strong codec's tables could not be had
     bool archive_failed = false;
     RecordHead head;
     bool sound = false;       // decoded completely and sound
@@ -88,7 +92,8 @@ void decode_task(Command& command, EntryTask& task, DecodedTask* out);
 
 // A record whose head the caller has read (an archive read front to back from a
 // stream): its data comes from `data`, in order, and is decoded into the task's
-// sink as decode_task would. A class this format does not write is damage.
+// sink as decode_task would. A class this format does not write is damage; a
+// codec version this program does not know is unsupported.
 struct RecordToDecode {
     RecordHead head;
     uint16_t file_class = 0;

@@ -21,6 +21,7 @@ const MessageText& message_text(MessageId id) {
         case Id::name_would_not_come_back: return msg::kNameWouldNotComeBack;
         case Id::out_of_memory: return msg::kOutOfMemory;
         case Id::meta_not_written: return msg::kMetaNotWritten;
+        case Id::strong_out_of_memory: return msg::kStrongOutOfMemory;
         case Id::archive_busy: return msg::kArchiveBusy;
         case Id::leftover_removed: return msg::kLeftoverRemoved;
         case Id::extract_range_failed: return msg::kExtractRangeFailed;
@@ -42,6 +43,8 @@ const MessageText& message_text(MessageId id) {
         case Id::attributes_not_set: return msg::kAttributesNotSet;
         case Id::meta_unreadable: return msg::kMetaUnreadable;
         case Id::late_checksum_mismatch: return msg::kLateChecksumMismatch;
+        case Id::unsupported_codec: return msg::kUnsupportedCodec;
+        case Id::solid_run_unsupported: return msg::kSolidRunUnsupported;
         case Id::not_an_archive: return msg::kNotAnArchive;
         case Id::list_not_opened: return msg::kListNotOpened;
         case Id::listing_damaged: return msg::kListingDamaged;

@@ -51,6 +51,8 @@ constexpr MessageText kNameWouldNotComeBack = {Id::name_would_not_come_back, nul
                                                "Name cannot be extracted as it is: skipped", kIconWarning};
 constexpr MessageText kOutOfMemory = {Id::out_of_memory, nullptr, "Not enough memory for the block buffer",
                                       kIconWarning};
+constexpr MessageText kStrongOutOfMemory = {Id::strong_out_of_memory, nullptr,
+                                            "Not enough memory for the strong codec", kIconWarning};
 constexpr MessageText kMetaNotWritten = {Id::meta_not_written, nullptr,
                                          "The metadata entry could not be written", kIconWarning};
 // Any command: another command holds the archive.
@@ -71,6 +73,12 @@ constexpr MessageText kOutputNotCreated = {Id::output_not_created, nullptr, "Can
 constexpr MessageText kOutputWriteFailed = {Id::output_write_failed, nullptr, "Write error: file not written",
                                             kIconWarning};
 constexpr MessageText kKeptExisting = {Id::kept_existing, nullptr, "Exists: kept", kIconInformation};
+// The subject names the entry and the codec version it needs.
+constexpr MessageText kUnsupportedCodec = {Id::unsupported_codec, nullptr, "unsupported codec: entry skipped",
+                                           kIconWarning};
+constexpr MessageText kSolidRunUnsupported = {Id::solid_run_unsupported, nullptr,
+                                              "unsupported codec: the rest of the solid run cannot be decoded",
+                                              kIconWarning};
 constexpr MessageText kDamagedEntry = {Id::damaged_entry, nullptr, "Damaged entry: skipped", kIconWarning};
 constexpr MessageText kChecksumMismatch = {Id::checksum_mismatch, nullptr,
                                            "Damaged entry: checksum differs, file not written", kIconWarning};

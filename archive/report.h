@@ -33,6 +33,7 @@ enum class MessageId : uint8_t {
     name_would_not_come_back,
     out_of_memory,
     meta_not_written,
+    strong_out_of_memory,
     // Any command.
     archive_busy,
     leftover_removed,
@@ -56,6 +57,8 @@ enum class MessageId : uint8_t {
     attributes_not_set,
     meta_unreadable,
     late_checksum_mismatch,
+    unsupported_codec,
+    solid_run_unsupported,
     // Listing, info, delete, repair.
     not_an_archive,
     list_not_opened,

@@ -84,6 +84,7 @@ int run_add(Session& session, const Options& options) {
     command.settings.buffer_setting = options.buffer_setting;
     command.settings.threads = options.threads;
     command.settings.best_class = options.best;
+    command.settings.strong = options.strong;
     if (!options.excludes.empty())
         command.settings.exclude = [&options](const std::string& stored) { return excluded(options.excludes, stored); };
     bool created = false;

@@ -81,6 +81,7 @@ constexpr CommandOption kCommandOptions[] = {
     {"--block", nullptr, kAdd, "size"},
     {"--meta", nullptr, kAdd, nullptr},
     {"--best", nullptr, kAdd, nullptr},
+    {"--strong", nullptr, kAdd, nullptr},
     {"--threads", "-T", kAdd | kExtract | kTest, "number"},
     {"--exclude", nullptr, kAdd | kExtract, "pattern"},
     {"--output", "-o", kExtract, "folder"},
@@ -104,6 +105,7 @@ std::string apply_option(const CommandOption& option, const std::string& value, 
     if (name == "--solid") o.solid = true;
     if (name == "--meta") o.meta = true;
     if (name == "--best") o.best = true;
+    if (name == "--strong") o.strong = true;
     if (name == "--threads") {
         const int count = parse_thread_count(value);
         if (count < 0)

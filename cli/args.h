@@ -27,6 +27,7 @@ struct Options {
     bool json = false;                  // list, info --json
     bool meta = false;                  // add --meta
     bool best = false;                  // add --best
+    bool strong = false;                // add --strong
     bool keep_old = false;              // extract -k
     bool to_stdout = false;             // extract --stdout
     std::vector<std::string> excludes;  // add, extract --exclude

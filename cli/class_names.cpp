@@ -1,5 +1,7 @@
 #include "cli/class_names.h"
 
+#include "archive/entry_codec.h"
+
 namespace vellum {
 namespace cli {
 namespace {
@@ -38,8 +40,27 @@ constexpr const char* kNames[] = {
 
 }  // namespace
 
-const char* class_name(uint16_t file_class) {
-    return file_class < sizeof kNames / sizeof kNames[0] ? kNames[file_class] : "unknown";
+std::string class_name(uint16_t file_class) {
+    const EntryClass c = entry_class(file_class);
+    switch (c.codec) {
+        case EntryCodec::standard: return kNames[c.base];
+        case EntryCodec::strong: return std::string("strong ") + kNames[c.base];
+        case EntryCodec::strong_stored: return std::string("strong stored ") + kNames[c.base];
+        case EntryCodec::unsupported: return "unsupported codec " + std::to_string(c.version);
+        case EntryCodec::invalid: break;
+    }
+    return "unknown";
+}
+
+const char* codec_name(uint16_t file_class) {
+    switch (entry_class(file_class).codec) {
+        case EntryCodec::standard: return "default";
+        case EntryCodec::strong:
+        case EntryCodec::strong_stored: return "strong";
+        case EntryCodec::unsupported: return "unsupported";
+        case EntryCodec::invalid: break;
+    }
+    return "unknown";
 }
 
 }  // namespace cli

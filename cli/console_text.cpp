@@ -31,6 +31,7 @@ constexpr Style kStyles[] = {
     {MessageId::archive_itself, "The archive itself", Name::native, false, "skipped"},
     {MessageId::name_too_long, "Name too long", Name::native, false, "skipped"},
     {MessageId::damaged_entry, "Damaged entry", Name::stored, false, "skipped"},
+    {MessageId::unsupported_codec, "unsupported codec", Name::stored, false, "skipped"},
     {MessageId::checksum_mismatch, "Damaged entry", Name::stored, false, "checksum differs, file not written"},
     {MessageId::late_checksum_mismatch, "Damaged entry", Name::native, false,
      "checksum differs; read from a stream, the file was written before its checksum came, and is removed"},

@@ -35,7 +35,9 @@ json entry_json(const ListingEntry& entry) {
                 {"packed_size", entry.record_length},
                 {"size", entry.original_size},
                 {"class", entry.file_class},
-                {"class_name", class_name(entry.file_class)}};
+                {"class_name", class_name(entry.file_class)},
+                {"codec", codec_name(entry.file_class)},
+                {"codec_version", entry.file_class >> 8}};
 }
 
 // A folder or link of the metadata: its stored path split as a record's would be.

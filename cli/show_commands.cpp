@@ -1,5 +1,6 @@
 // vellum list and vellum info: what an archive holds, from its record heads and
 // its metadata.
+#include <algorithm>
 #include <cinttypes>
 #include <cstdio>
 #include <string>
@@ -123,10 +124,10 @@ void print_verbose(Session& session, const Shown& shown, const std::vector<size_
         if (item.kind == EntryKind::metadata) continue;
         std::snprintf(text, sizeof text, "%-10s ", mode_cell(shown, item).c_str());
         std::string rest = time_cell(shown, item);
-        char klass[40];
+        char klass[48];
         if (item.record != ArchiveItem::kNoRecord) {
             const uint16_t c = shown.listing.entries[item.record].file_class;
-            std::snprintf(klass, sizeof klass, "%2u %-15s ", static_cast<unsigned>(c), class_name(c));
+            std::snprintf(klass, sizeof klass, "%2u %-15s ", static_cast<unsigned>(c), class_name(c).c_str());
         } else {
             std::snprintf(klass, sizeof klass, "%-18s ", entry_kind_name(item.kind));
         }
@@ -135,17 +136,31 @@ void print_verbose(Session& session, const Shown& shown, const std::vector<size_
     }
 }
 
+// The class cell of --entries: the number (at least 2 wide), a blank and the name.
+std::string class_cell(uint16_t file_class) {
+    char number[8];
+    std::snprintf(number, sizeof number, "%2u", static_cast<unsigned>(file_class));
+    return std::string(number) + " " + class_name(file_class);
+}
+
 // --entries: every record of the file, the metadata entries too, with its offset.
 void print_records(Session& session, const Shown& shown, const std::vector<size_t>& chosen) {
-    char text[80];
-    std::snprintf(text, sizeof text, "%12s %-17s ", "Offset", "Class");
+    // 17 wide, unless the name of a strong entry's class needs more.
+    size_t width = 17;
+    for (size_t k : chosen) {
+        const ArchiveItem& item = shown.items[k];
+        if (item.record != ArchiveItem::kNoRecord)
+            width = std::max(width, class_cell(shown.listing.entries[item.record].file_class).size());
+    }
+    char text[160];
+    std::snprintf(text, sizeof text, "%12s %-*s ", "Offset", static_cast<int>(width), "Class");
     print_line(session, text + columns("Packed", "Size", time_title(shown) + "Path"));
     for (size_t k : chosen) {
         const ArchiveItem& item = shown.items[k];
         if (item.record == ArchiveItem::kNoRecord) continue;
         const ListingEntry& entry = shown.listing.entries[item.record];
-        std::snprintf(text, sizeof text, "%12" PRIu64 " %2u %-14s ", entry.offset,
-                      static_cast<unsigned>(entry.file_class), class_name(entry.file_class));
+        std::snprintf(text, sizeof text, "%12" PRIu64 " %-*s ", entry.offset, static_cast<int>(width),
+                      class_cell(entry.file_class).c_str());
         print_line(session, text + columns(std::to_string(entry.record_length), std::to_string(entry.original_size),
                                            time_cell(shown, item) + entry_display_path(entry)));
     }

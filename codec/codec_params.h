@@ -20,6 +20,11 @@ enum class ContextMode : uint32_t {
     match_length = 2,
 };
 
+enum class CodecEngine : uint32_t {
+    standard = 0,  // the position loop: literals and the match model
+    strong = 1,    // the context-mixing coder of codec/strong
+};
+
 struct CodecParams {
     uint32_t hash_order = 5;       // bytes hashed into the match context; also where
                                    // literal contexts start in a block (2..16)
@@ -33,6 +38,15 @@ struct CodecParams {
     uint32_t prefilter = 0;        // 0 none, 1 E8/E9 addresses, 2 delta
     uint32_t delta_stride = 1;     // period of the delta filter, used when prefilter is 2
     uint32_t store_raw = 0;        // 1: bytes stored unchanged, no filter, no coder
+    // The engine that codes the filtered bytes: the position loop (the default
+    // codec, every field above), or the strong codec (codec/strong), which
+    // takes only the filter from the fields above and its models from
+    // strong_base. The class field names the engine (archive/entry_codec.h).
+    CodecEngine engine = CodecEngine::standard;
+    uint32_t strong_base = 0;      // strong: the base class (0..27) that picks the models
+    // Strong, solid runs only: the bytes are stored, and the strong history takes
+    // them in (filtered) as if they had been coded, so the run goes on in step.
+    uint32_t strong_stored = 0;
 };
 
 }  // namespace vellum

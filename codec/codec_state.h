@@ -6,6 +6,7 @@
 #include "codec/codec_params.h"
 #include "codec/literal_model.h"
 #include "codec/match_model.h"
+#include "codec/strong/strong_codec.h"
 #include "codec/update_table.h"
 
 namespace vellum {
@@ -14,6 +15,9 @@ struct CodecState {
     ProbabilityUpdateTable update{};
     LiteralModel literal;
     MatchModel match;
+    // The strong codec's tables (up to about 215 MiB), taken the first time an
+    // entry uses it and kept for the state's life.
+    strong::StrongState strong;
 
     // The fixed tables could all be had (they are taken when the state is made).
     bool ready() const {
@@ -26,6 +30,7 @@ struct CodecState {
     bool begin_operation() {
         if (!ready() || !match.begin_operation()) return false;
         literal.clear_seen();
+        strong.end_run();
         return true;
     }
     // End of the operation: the position table is released.

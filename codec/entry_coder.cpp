@@ -6,6 +6,7 @@
 #include "codec/arithmetic_coder.h"
 #include "codec/code_span.h"
 #include "codec/filters.h"
+#include "codec/strong/strong_codec.h"
 
 namespace vellum {
 
@@ -24,7 +25,8 @@ void end_run(EntryRun& run) {
 }
 
 bool entry_sizes_sound(const CodecParams& params, uint64_t coded_length, uint64_t original_size) {
-    if (params.store_raw) return coded_length == original_size;
+    if (params.store_raw || params.strong_stored) return coded_length == original_size;
+    // Both coders end with a flush of 4 bytes.
     return coded_length >= ArithmeticCoder<Direction::extract>::kFlushBytes;
 }
 
@@ -57,6 +59,8 @@ SpanKind block_kind(const EntryRun& run) {
     return run.mode == RunMode::solid ? SpanKind::block_solid : SpanKind::block_normal;
 }
 
+bool is_strong(const CodecParams& params) { return params.engine == CodecEngine::strong; }
+
 // --- one entry in work ---------------------------------------------------------------
 
 struct EntryWork {
@@ -83,6 +87,12 @@ bool span_tick(void* context, size_t position) {
     const uint64_t done = w.outcome.done + (position - w.region_start);
     if (w.hooks.tick && !w.hooks.tick(w.hooks.context, done)) w.stopped = true;
     return !w.stopped;
+}
+
+// The strong coder counts its progress from the region's start.
+bool strong_tick(void* context, size_t done) {
+    EntryWork& w = *static_cast<EntryWork*>(context);
+    return span_tick(context, w.region_start + done);
 }
 
 bool go_on(EntryWork& w) {
@@ -124,6 +134,25 @@ bool code_region(EntryWork& w, const CodecParams& params, ArithmeticCoder<D>& co
                         w.hooks.tick || w.undo ? &progress : nullptr);
 }
 
+// The same region through the strong coder, whose history is its own: the
+// buffer holds the filtered bytes only so that the run's offsets move as they
+// do for any entry.
+bool strong_region(EntryWork& w, strong::StrongEncoder& coder, size_t start, size_t length) {
+    w.outcome.history_moved = true;
+    w.region_start = start;
+    const SpanProgress progress{strong_tick, &w};
+    return strong::strong_encode(w.state.strong, coder, w.run.block.get() + start, length,
+                                 w.hooks.tick ? &progress : nullptr);
+}
+
+bool strong_region(EntryWork& w, strong::StrongDecoder& coder, size_t start, size_t length) {
+    w.outcome.history_moved = true;
+    w.region_start = start;
+    const SpanProgress progress{strong_tick, &w};
+    return strong::strong_decode(w.state.strong, coder, w.run.block.get() + start, length,
+                                 w.hooks.tick || w.undo ? &progress : nullptr);
+}
+
 // --- encoding ----------------------------------------------------------------------------
 
 struct Encoder {
@@ -136,6 +165,8 @@ struct Encoder {
     InputSource& source;
     ByteWriter& out;
     ArithmeticCoder<Direction::compress> coder;
+    std::unique_ptr<strong::StrongEncoder> strong_coder;  // a strong entry's coder
+    uint64_t size = 0;    // the file's size
     bool chosen = false;  // the parameters are set, the coder started
 };
 
@@ -153,19 +184,40 @@ bool read_source(Encoder& e, uint8_t* to, size_t length) {
     return false;
 }
 
-// Once the first bytes are in the buffer: the parameters, then the entry's start.
-void choose_parameters(Encoder& e, const uint8_t* first, size_t length) {
+// The strong codec's tables for an entry of `size` bytes. False when they
+// cannot be had: the entry ends there.
+bool begin_strong_entry(EntryWork& w, const CodecParams& params, uint64_t size) {
+    if (w.state.strong.begin_entry(static_cast<uint16_t>(params.strong_base), params, size,
+                                   w.run.mode == RunMode::solid))
+        return true;
+    w.outcome.end = EntryEnd::no_memory;
+    return false;
+}
+
+// Once the first bytes are in the buffer: the parameters, then the entry's
+// start. False when the strong codec's tables cannot be had.
+bool choose_parameters(Encoder& e, const uint8_t* first, size_t length) {
     const EntryHooks& hooks = e.work.hooks;
     if (hooks.choose) hooks.choose(hooks.context, first, length, &e.params);
     e.chosen = true;
-    if (e.params.store_raw) return;
+    // A stored strong entry is written by the caller in place of a coded one
+    // (the history has taken the bytes in as the coding went); never coded here.
+    e.params.strong_stored = 0;
+    if (e.params.store_raw) return true;
+    if (is_strong(e.params)) {
+        if (!begin_strong_entry(e.work, e.params, e.size)) return false;
+        e.strong_coder.reset(new strong::StrongEncoder(e.out));
+        return true;
+    }
     e.work.state.begin_entry(e.params);
     e.coder.start_encoding(e.out);
+    return true;
 }
 
 // Filters the region in place and codes it.
 bool encode_region(Encoder& e, size_t start, size_t length, SpanKind kind) {
     apply_prefilter(e.params, e.work.run.block.get() + start, length);
+    if (e.strong_coder) return strong_region(e.work, *e.strong_coder, start, length);
     return code_region(e.work, e.params, e.coder, start, length, kind);
 }
 
@@ -175,7 +227,7 @@ bool encode_packed(Encoder& e, size_t size) {
     EntryRun& run = e.work.run;
     uint8_t* at = run.block.get() + run.fill;
     if (!read_source(e, at, size)) return false;
-    choose_parameters(e, at, size);
+    if (!choose_parameters(e, at, size)) return false;
     if (e.params.store_raw) {
         if (!store_region(e, at, size)) return false;
     } else {
@@ -199,7 +251,7 @@ bool encode_blocks(Encoder& e, uint64_t size) {
         const size_t length =
             static_cast<size_t>(std::min<uint64_t>(w.run.block_size, size - w.outcome.done));
         if (!read_source(e, buffer, length)) return false;
-        if (!e.chosen) choose_parameters(e, buffer, length);
+        if (!e.chosen && !choose_parameters(e, buffer, length)) return false;
         if (e.params.store_raw) {
             if (!store_region(e, buffer, length)) return false;
         } else {
@@ -225,6 +277,7 @@ struct Decoder {
     ByteReader& in;
     OutputSink* sink;
     ArithmeticCoder<Direction::extract> coder;
+    std::unique_ptr<strong::StrongDecoder> strong_coder;  // a coded strong entry's decoder
 };
 
 void hand_out(Decoder& d, const uint8_t* data, size_t length) {
@@ -250,10 +303,30 @@ bool decode_region(Decoder& d, size_t start, size_t length, SpanKind kind) {
     StreamingUndo undo(d.params, w.run.block.get() + start, length);
     w.undo = &undo;
     w.sink = d.sink;
-    const bool sound = code_region(w, d.params, d.coder, start, length, kind);
+    const bool sound = d.strong_coder ? strong_region(w, *d.strong_coder, start, length)
+                                      : code_region(w, d.params, d.coder, start, length, kind);
     if (sound) hand_out_ready(w, length);
     w.undo = nullptr;
     return sound;
+}
+
+// A stored strong entry of a solid run: its bytes are read and handed out as
+// they come, then filtered in place and taken into the strong history exactly
+// as coding them took them in.
+bool absorb_stored(Decoder& d, size_t start, size_t length) {
+    uint8_t* at = d.work.run.block.get() + start;
+    if (!read_stored(d, at, length)) return false;
+    d.work.outcome.history_moved = true;
+    apply_prefilter(d.params, at, length);
+    strong::strong_absorb(d.work.state.strong, at, length);
+    return true;
+}
+
+// One region of a coded entry (either engine, or a stored strong one).
+bool decode_coded(Decoder& d, size_t start, size_t length, SpanKind kind) {
+    if (d.params.strong_stored) return absorb_stored(d, start, length);
+    if (!d.sink && d.strong_coder) return strong_region(d.work, *d.strong_coder, start, length);
+    return decode_region(d, start, length, kind);
 }
 
 // A small entry of a solid run, decoded at the fill offset.
@@ -263,7 +336,7 @@ bool decode_packed(Decoder& d, size_t size) {
     if (d.params.store_raw) {
         if (!read_stored(d, at, size)) return false;
     } else {
-        if (!decode_region(d, run.fill, size, SpanKind::packed)) return false;
+        if (!decode_coded(d, run.fill, size, SpanKind::packed)) return false;
         run.fill += size;
     }
     d.work.outcome.done = size;
@@ -284,7 +357,7 @@ bool decode_blocks(Decoder& d, uint64_t size) {
         if (d.params.store_raw) {
             if (!read_stored(d, buffer, length)) return false;
         } else {
-            const bool sound = decode_region(d, 0, length, kind);
+            const bool sound = decode_coded(d, 0, length, kind);
             finish_block(w.state, length);
             if (!sound) return false;
         }
@@ -300,12 +373,17 @@ EntryOutcome encode_entry(CodecState& state, EntryRun& run, CodecParams& params,
                           InputSource& source, uint64_t size, ByteWriter& out,
                           const EntryHooks& hooks) {
     Encoder e(state, run, hooks, params, source, out);
+    e.size = size;
     const bool whole = is_packed(run, size) ? encode_packed(e, static_cast<size_t>(size))
                                             : encode_blocks(e, size);
-    const bool coded = e.chosen && !params.store_raw;
-    if (whole && coded) e.coder.flush();
-    // Every coded entry ends here, whole or not, so the next one starts clean.
-    if (coded) state.end_entry();
+    if (e.strong_coder) {
+        if (whole) e.strong_coder->flush();
+    } else {
+        const bool coded = e.chosen && !params.store_raw;
+        if (whole && coded) e.coder.flush();
+        // Every coded entry ends here, whole or not, so the next one starts clean.
+        if (coded) state.end_entry();
+    }
     if (e.work.stopped) e.work.outcome.end = EntryEnd::stopped;
     return e.work.outcome;
 }
@@ -318,13 +396,17 @@ EntryOutcome decode_entry(CodecState& state, EntryRun& run, const CodecParams& p
     if (!entry_sizes_sound(params, coded_length, size)) return damaged;
     ByteReader in(coded, coded_length);
     Decoder d(state, run, hooks, params, in, sink);
-    if (!params.store_raw) {
+    const bool strong = is_strong(params) && !params.store_raw;
+    if (strong) {
+        if (!begin_strong_entry(d.work, params, size)) return d.work.outcome;
+        if (!params.strong_stored) d.strong_coder.reset(new strong::StrongDecoder(in));
+    } else if (!params.store_raw) {
         state.begin_entry(params);
         d.coder.start_decoding(in);
     }
     const bool whole = is_packed(run, size) ? decode_packed(d, static_cast<size_t>(size))
                                             : decode_blocks(d, size);
-    if (!params.store_raw) state.end_entry();
+    if (!params.store_raw && !strong) state.end_entry();
     EntryOutcome& outcome = d.work.outcome;
     if (d.work.stopped) {
         outcome.end = EntryEnd::stopped;

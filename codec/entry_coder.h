@@ -7,7 +7,14 @@
 //
 // What an entry is coded with (its class and so its CodecParams) is the
 // caller's choice: the encoder hands the first bytes to a hook and codes with
-// the parameters the hook sets.
+// the parameters the hook sets. The parameters name the engine: the position
+// loop of the default codec, or the strong codec (codec/strong), whose own
+// history goes beside the run's; either way the regions, the filters and the
+// moves of base_position and the fill offset are the ones described here, so
+// the run stays in step whatever codes its entries. A stored strong entry of a
+// solid run (strong_stored) is never encoded here: the caller writes it in
+// place of a coded one that grew, and the decoder takes its bytes into the
+// strong history as the coding had.
 #pragma once
 
 #include <cstddef>
@@ -65,6 +72,7 @@ enum class EntryEnd {
     source_short,  // encoding: the source gave fewer bytes than its size
     damaged,       // decoding: the coded data is damaged (the bytes handed out
                    // so far are unreliable)
+    no_memory,     // the strong codec's tables could not be had: nothing coded
 };
 
 struct EntryOutcome {

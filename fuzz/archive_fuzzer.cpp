@@ -138,7 +138,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         h.tables.begin(test, listing.header, h.archive.string());
         for (const ListingEntry& entry : listing.entries) {
             const ExtractResult result = check_entry(test, entry.offset);
-            if (result == ExtractResult::damaged && test.settings.solid) break;
+            if ((result == ExtractResult::damaged || result == ExtractResult::unsupported) && test.settings.solid)
+                break;
         }
         h.tables.end(test);
     }

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Remakes the fuzzer's seed corpus (fuzz/corpus): small archives of every kind the
-# vellum command writes, normal and solid, coded, filtered, stored and empty.
+# vellum command writes, normal and solid, coded (by either codec), filtered,
+# stored and empty.
 # Usage: fuzz/make-seeds.sh PATH-TO-VELLUM
 set -euo pipefail
 VELLUM=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
@@ -17,12 +18,16 @@ printf 'PK\003\004stored bytes' > docs/x.zip
 printf 'BM%.0s\001\002\003\004' 1 2 3 4 5 6 7 8 9 10 > docs/p.bmp
 printf 'MZ\220\000\003\000\000\000\350\001\000\000\000\351\002\000\000\000' > docs/e.exe
 printf '%%PDF-1.4 obj obj obj obj endobj endobj' > docs/d.pdf
+# Ten bytes the strong codec would grow: a solid run stores them after coding.
+printf '\237\061\304\007\356\122\030\251\146\015' > r.bin
 q() { "$VELLUM" -q "$@" >/dev/null; }
 q add --block 8M one a.txt
 q add --block 8M normal docs a.txt
 q add --block 8M --solid solid docs a.txt
 q add --block 8M --solid solid-small a.txt docs/t.txt docs/x.zip
 q add --block 16M empty docs/empty.txt
+q add --block 8M --strong strong docs a.txt
+q add --block 8M --strong --solid strong-solid docs a.txt r.bin
 # Metadata: modes, times, an empty folder, links inside the tree, and links that
 # chain up and out of it (x/b leads to the tree's top, a from there above it).
 mkdir -p tree/sub/empty tree/x

@@ -39,6 +39,7 @@ public:
         command.run.fill = 0;
         command.totals = CommandTotals{};
         codec.literal.clear_seen();
+        codec.strong.end_run();
         codec.match.base_position = next_base_;
         if (header.solid)
             std::memset(static_cast<void*>(codec.match.match_probabilities.data()), 128,

@@ -218,9 +218,10 @@ void pass_record(Run& run, const RecordToDecode& record) {
         run.stopped = true;
         return;
     }
-    if (result == ExtractResult::damaged && solid) {
+    if ((result == ExtractResult::damaged || result == ExtractResult::unsupported) && solid) {
         // Every later entry of a solid run depends on this one.
-        report(run.command.reporter, msg::kSolidRunBroken, run.name);
+        report(run.command.reporter,
+               result == ExtractResult::damaged ? msg::kSolidRunBroken : msg::kSolidRunUnsupported, run.name);
         run.run_broken = true;
     }
     if (!want) return;

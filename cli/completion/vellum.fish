@@ -24,6 +24,7 @@ complete -c vellum -n $adding -l solid -d 'create a solid archive'
 complete -c vellum -n $adding -l block -x -a "8M 16M 32M 64M 128M 256M 512M" -d 'block size of a new archive'
 complete -c vellum -n $adding -l meta -d 'keep modes, times, links, folders and checksums'
 complete -c vellum -n $adding -l best -d 'keep the smallest entry of every parameter set'
+complete -c vellum -n $adding -l strong -d 'code with the strong codec'
 
 set -l extracting "__fish_seen_subcommand_from extract x"
 complete -c vellum -n $extracting -s o -l output -x -a "(__fish_complete_directories)" -d 'destination folder'
