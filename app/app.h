@@ -28,6 +28,7 @@ constexpr int kCmdArchiveInfo = IDM_ARCHIVE_INFO;
 constexpr int kCmdExtractHere = IDM_EXTRACT_HERE;
 constexpr int kCmdCompressFile = IDM_COMPRESS_FILE;
 constexpr int kCmdCompressFolder = IDM_COMPRESS_FOLDER;
+constexpr int kCmdStrong = IDM_STRONG;
 // Keys without a menu item.
 constexpr int kCmdOpenFocused = IDK_OPEN_FOCUSED;
 constexpr int kCmdParentFolder = IDK_PARENT_FOLDER;

@@ -52,6 +52,7 @@ struct AppState {
     uint8_t solid = 0;         // the program's mode: 0 normal, 1 solid
     uint8_t buffer_setting = kDefaultBufferSetting;  // 0..kMaxBufferSetting (block_size_for_setting)
     uint8_t busy = 0;          // 1 while a file dialog or the folder chooser is open
+    uint8_t strong = 0;        // Options > Strong compression: compress with the strong codec
 
     char current_folder[kTextSize] = {};      // the folder the folder view shows
     char chosen_folder[kTextSize] = {};       // folder chooser result, trailing backslash

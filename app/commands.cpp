@@ -113,7 +113,7 @@ void OpenArchiveCommand(AppContext& context) {
 
 bool IsMenuCommand(int id) {
     return id == kCmdAbout || id == kCmdExit || (id >= kCmdSelectAll && id <= kCmdOpenArchive) ||
-           (id >= kCmdArchiveInfo && id <= kCmdCompressFolder) || (id >= IDK_FIRST && id <= IDK_LAST);
+           (id >= kCmdArchiveInfo && id <= kCmdStrong) || (id >= IDK_FIRST && id <= IDK_LAST);
 }
 
 void FocusRow(AppContext& context, bool mark) {
@@ -235,6 +235,8 @@ bool RunMenuCommand(AppContext& context, int id) {
         case kCmdExtractHere: if (!refused) ExtractMarkedRows(context, true); break;
         case kCmdCompressFile: if (!refused) CompressSingleFile(context); break;
         case kCmdCompressFolder: if (!refused) CompressSingleFolder(context); break;
+        // The window side shows the check mark from the flag after the command.
+        case kCmdStrong: if (!refused) s.strong = s.strong ? 0 : 1; break;
         default: RunKeyCommand(context, id); break;
     }
     UpdateTitle(context);

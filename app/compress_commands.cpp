@@ -72,6 +72,7 @@ bool StartCompress(AppContext& context, Command& command, const std::string& giv
     AppState& s = context.state;
     command.settings.solid = s.solid;
     command.settings.buffer_setting = s.buffer_setting;
+    command.settings.strong = s.strong != 0;
     command.settings.threads = 0;  // one worker per core; solid runs code on this thread
     // A command that ends before its first file leaves the view as it was.
     const std::string archive_before = s.archive_path;

@@ -33,8 +33,9 @@
 #define IDM_EXTRACT_HERE 116
 #define IDM_COMPRESS_FILE 117
 #define IDM_COMPRESS_FOLDER 118
+#define IDM_STRONG 119           // Options > Strong compression (checked while on)
 #define IDM_FIRST 104            // ids from IDM_FIRST to IDM_LAST select a menu command
-#define IDM_LAST 118
+#define IDM_LAST 119
 
 // Keys of the main window without a menu item (accelerator table 109; Ctrl+A
 // sends IDM_SELECT_ALL).

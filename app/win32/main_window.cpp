@@ -112,6 +112,11 @@ LRESULT OnNcDestroy(HWND hwnd, WPARAM wParam, LPARAM lParam) {
 
 // Toolbar buttons by their handles, the grid's notifications by the grid's
 // handle, menu and accelerator commands by their ids.
+// The check mark of Options > Strong compression follows the program's flag.
+void ShowStrongCheck(HWND hwnd, const AppState& state) {
+    CheckMenuItem(GetMenu(hwnd), IDM_STRONG, MF_BYCOMMAND | (state.strong ? MF_CHECKED : MF_UNCHECKED));
+}
+
 LRESULT OnCommand(HWND hwnd, WPARAM wParam, LPARAM lParam) {
     MainWindowParts& parts = Parts();
     AppContext& context = *parts.context;
@@ -127,6 +132,7 @@ LRESULT OnCommand(HWND hwnd, WPARAM wParam, LPARAM lParam) {
         const int id = LOWORD(wParam);
         const bool command = (id >= IDM_FIRST && id <= IDM_LAST) || (id >= IDK_FIRST && id <= IDK_LAST);
         if (command && RunMenuCommand(context, id)) result = 0;
+        if (id == IDM_STRONG) ShowStrongCheck(hwnd, *parts.state);
     }
     if (parts.close_pending && !context.running) {
         parts.close_pending = false;

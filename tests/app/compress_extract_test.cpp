@@ -325,6 +325,34 @@ TEST_F(Run, ArchivesEqualThoseOfTheCommandLine) {
     }
     EXPECT_EQ(LastBox().text.rfind("Extracted 44 files ", 0), 0u) << LastBox().text;
 }
+
+// Options > Strong compression: off at start; on, the compress commands write
+// the archive the command line's --strong writes, which vellum extracts byte
+// for byte; off again, the default archive.
+TEST_F(Run, StrongCompressionFromTheOptionsMenu) {
+    EXPECT_EQ(state->strong, 0);
+    RunMenuCommand(*context, kCmdStrong);
+    EXPECT_EQ(state->strong, 1);
+    CompressRows({"docs", "top.txt", "z.txt"}, "strong");
+    const ArchiveListing l = List(dir / "strong.vlm");
+    ASSERT_EQ(l.entries.size(), 4u);
+    for (const ListingEntry& e : l.entries) EXPECT_EQ(e.file_class, 0x109) << e.file_name;
+    std::string operands;
+    for (int r = 1; r < Rows(); ++r) operands += " " + Cell(r, 1);
+    const std::string add = "cd '" + src.string() + "' && '" VELLUM_BINARY "' -q add -T 1 --strong '" +
+                            Path("cli") + "'" + operands;
+    ASSERT_EQ(std::system(add.c_str()), 0) << add;
+    EXPECT_EQ(ReadBytes(Path("strong.vlm")), ReadBytes(Path("cli.vlm")));
+    const std::string extract = "'" VELLUM_BINARY "' -q x -o '" + Path("out") + "' '" + Path("strong.vlm") + "'";
+    ASSERT_EQ(std::system(extract.c_str()), 0) << extract;
+    for (const char* name : {"docs/a.txt", "docs/sub/b.txt", "top.txt", "z.txt"})
+        EXPECT_EQ(ReadBytes(dir / "out" / name), ReadBytes(src / name)) << name;
+
+    RunMenuCommand(*context, kCmdStrong);
+    EXPECT_EQ(state->strong, 0);
+    CompressRows({"top.txt"}, "plain");
+    EXPECT_EQ(List(dir / "plain.vlm").entries[0].file_class, 9);
+}
 #endif
 
 }  // namespace

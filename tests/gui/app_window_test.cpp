@@ -48,7 +48,8 @@ const MenuItem kMenu[] = {
     {0, 4, nullptr, 0},                    {0, 5, "Exit", 105},
     {1, 0, "Select   All", 111},           {1, 1, "Deselect All", 112},
     {1, 2, nullptr, 0},                    {1, 3, "Get Archive Info", 115},
-    {1, 4, "Extract here", 116},           {2, 0, "&About", 104},
+    {1, 4, "Extract here", 116},           {2, 0, "Strong compression", 119},
+    {3, 0, "&About", 104},
 };
 
 }  // namespace
@@ -109,10 +110,10 @@ TEST_F(MainWindowTest, StringTableAndIcons) {
 TEST_F(MainWindowTest, MenuTextsAndIds) {
     HMENU bar = GetMenu(Main());
     ASSERT_NE(bar, nullptr);
-    ASSERT_EQ(GetMenuItemCount(bar), 3);
-    const char* popups[] = {"&File", "&Commands", "&Help"};
-    const int counts[] = {6, 5, 1};
-    for (int p = 0; p < 3; ++p) {
+    ASSERT_EQ(GetMenuItemCount(bar), 4);
+    const char* popups[] = {"&File", "&Commands", "&Options", "&Help"};
+    const int counts[] = {6, 5, 1, 1};
+    for (int p = 0; p < 4; ++p) {
         char text[64] = "";
         GetMenuStringA(bar, p, text, sizeof text, MF_BYPOSITION);
         EXPECT_STREQ(text, popups[p]);
@@ -134,6 +135,21 @@ TEST_F(MainWindowTest, MenuTextsAndIds) {
         EXPECT_STREQ(text, item.text);
         EXPECT_EQ(static_cast<int>(info.wID), item.id) << item.text;
     }
+}
+
+// Strong compression starts off, and each choice of it turns it over, check
+// mark and flag alike.
+TEST_F(MainWindowTest, StrongCompressionIsACheckedOption) {
+    HMENU bar = GetMenu(Main());
+    auto checked = [&] { return (GetMenuState(bar, IDM_STRONG, MF_BYCOMMAND) & MF_CHECKED) != 0; };
+    EXPECT_FALSE(checked());
+    EXPECT_EQ(State().strong, 0);
+    Menu(IDM_STRONG);
+    EXPECT_TRUE(checked());
+    EXPECT_EQ(State().strong, 1);
+    Menu(IDM_STRONG);
+    EXPECT_FALSE(checked());
+    EXPECT_EQ(State().strong, 0);
 }
 
 TEST_F(MainWindowTest, AcceleratorTableAndKeys) {
