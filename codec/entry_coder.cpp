@@ -297,14 +297,18 @@ bool read_stored(Decoder& d, uint8_t* to, size_t length) {
 // tick of the position loop, then the rest), unfiltered on copies: the buffer
 // keeps exactly the filtered bytes the compressor had there, the history of
 // every later position and file.
+// Either engine: the strong coder when the entry has one.
 bool decode_region(Decoder& d, size_t start, size_t length, SpanKind kind) {
     EntryWork& w = d.work;
-    if (!d.sink) return code_region(w, d.params, d.coder, start, length, kind);
+    auto decode = [&]() {
+        return d.strong_coder ? strong_region(w, *d.strong_coder, start, length)
+                              : code_region(w, d.params, d.coder, start, length, kind);
+    };
+    if (!d.sink) return decode();
     StreamingUndo undo(d.params, w.run.block.get() + start, length);
     w.undo = &undo;
     w.sink = d.sink;
-    const bool sound = d.strong_coder ? strong_region(w, *d.strong_coder, start, length)
-                                      : code_region(w, d.params, d.coder, start, length, kind);
+    const bool sound = decode();
     if (sound) hand_out_ready(w, length);
     w.undo = nullptr;
     return sound;
@@ -325,7 +329,6 @@ bool absorb_stored(Decoder& d, size_t start, size_t length) {
 // One region of a coded entry (either engine, or a stored strong one).
 bool decode_coded(Decoder& d, size_t start, size_t length, SpanKind kind) {
     if (d.params.strong_stored) return absorb_stored(d, start, length);
-    if (!d.sink && d.strong_coder) return strong_region(d.work, *d.strong_coder, start, length);
     return decode_region(d, start, length, kind);
 }
 
