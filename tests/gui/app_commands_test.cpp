@@ -273,6 +273,35 @@ TEST_F(FolderViewTest, CompressThenExtractRoundTrip) {
     }
 }
 
+// Options > Strong compression in the real window: the archive it makes holds
+// strong entries (class fields from 0x100 on), is smaller than the default
+// one, and extracts byte for byte.
+TEST_F(FolderViewTest, StrongCompressionThroughTheOptionsMenu) {
+    const std::string plain = Scratch() + "\\plain.vlm", strong = Scratch() + "\\strong.vlm";
+    CompressAll(plain);
+    Menu(IDM_STRONG);
+    ASSERT_EQ(State().strong, 1);
+    CompressAll(strong);
+    const std::string made = ReadFile(strong);
+    EXPECT_LT(made.size(), ReadFile(plain).size());
+    // The first record's class field: after the two lengths, the reserved
+    // field and the two names, each behind its length.
+    ASSERT_GT(made.size(), 12u + 24u);
+    size_t at = 12 + 8 + 8 + 2;
+    const size_t folder = static_cast<uint8_t>(made[at]) | static_cast<uint8_t>(made[at + 1]) << 8;
+    at += 2 + folder;
+    const size_t name = static_cast<uint8_t>(made[at]) | static_cast<uint8_t>(made[at + 1]) << 8;
+    at += 2 + name;
+    ASSERT_LT(at + 1, made.size());
+    EXPECT_GE(static_cast<uint8_t>(made[at]) | static_cast<uint8_t>(made[at + 1]) << 8, 0x100);
+    const std::string out = MakeFolder(Scratch() + "\\out-strong");
+    Script().boxes.clear();
+    ExtractAll(strong, out);
+    ASSERT_EQ(Script().boxes.size(), 1u);
+    EXPECT_EQ(Script().boxes[0].text.rfind("Extracted 4 files ", 0), 0u) << Script().boxes[0].text;
+    ExpectSameFiles(out, "");
+}
+
 TEST_F(FolderViewTest, CorpusRoundTripThroughExtractHere) {
     const std::string corpus = CorpusFolder();
     if (corpus.empty()) GTEST_SKIP() << "the shared corpus is not there";
