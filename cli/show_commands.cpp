@@ -114,33 +114,40 @@ void print_items(Session& session, const Shown& shown, const std::vector<size_t>
     }
 }
 
+// The class cell of -v and --entries: the number (at least 2 wide), a blank and the name.
+std::string class_cell(uint16_t file_class) {
+    char number[8];
+    std::snprintf(number, sizeof number, "%2u", static_cast<unsigned>(file_class));
+    return std::string(number) + " " + class_name(file_class);
+}
+
 // -v: the same with each item's mode and class.
 void print_verbose(Session& session, const Shown& shown, const std::vector<size_t>& chosen) {
+    // 18 wide, unless the name of a strong entry's class needs more.
+    size_t width = 18;
+    for (size_t k : chosen) {
+        const ArchiveItem& item = shown.items[k];
+        if (item.kind != EntryKind::metadata && item.record != ArchiveItem::kNoRecord)
+            width = std::max(width, class_cell(shown.listing.entries[item.record].file_class).size());
+    }
     char text[96];
     std::snprintf(text, sizeof text, "%-10s ", "Mode");
-    print_line(session, text + columns("Packed", "Size", time_title(shown) + "Class              Path"));
+    char title[64];
+    std::snprintf(title, sizeof title, "%-*s ", static_cast<int>(width), "Class");
+    print_line(session, text + columns("Packed", "Size", time_title(shown) + title + "Path"));
     for (size_t k : chosen) {
         const ArchiveItem& item = shown.items[k];
         if (item.kind == EntryKind::metadata) continue;
         std::snprintf(text, sizeof text, "%-10s ", mode_cell(shown, item).c_str());
         std::string rest = time_cell(shown, item);
-        char klass[48];
-        if (item.record != ArchiveItem::kNoRecord) {
-            const uint16_t c = shown.listing.entries[item.record].file_class;
-            std::snprintf(klass, sizeof klass, "%2u %-15s ", static_cast<unsigned>(c), class_name(c).c_str());
-        } else {
-            std::snprintf(klass, sizeof klass, "%-18s ", entry_kind_name(item.kind));
-        }
+        char klass[64];
+        const std::string cell = item.record != ArchiveItem::kNoRecord
+                                     ? class_cell(shown.listing.entries[item.record].file_class)
+                                     : entry_kind_name(item.kind);
+        std::snprintf(klass, sizeof klass, "%-*s ", static_cast<int>(width), cell.c_str());
         print_line(session, text + columns(packed_cell(shown, item), size_cell(shown, item),
                                            rest + klass + item_path(shown, item)));
     }
-}
-
-// The class cell of --entries: the number (at least 2 wide), a blank and the name.
-std::string class_cell(uint16_t file_class) {
-    char number[8];
-    std::snprintf(number, sizeof number, "%2u", static_cast<unsigned>(file_class));
-    return std::string(number) + " " + class_name(file_class);
 }
 
 // --entries: every record of the file, the metadata entries too, with its offset.

@@ -109,6 +109,10 @@ TEST_F(StrongTest, ListingsNameTheCodec) {
     EXPECT_TRUE(has(entries.out, "260 strong x86 code")) << entries.out;
     EXPECT_TRUE(has(entries.out, " 17 stored")) << entries.out;
     EXPECT_TRUE(has(entries.out, "  9 text")) << entries.out;
+    const Result verbose = vellum({"list", "-v", "arc"});
+    ASSERT_EQ(0, verbose.status) << verbose.err;
+    EXPECT_TRUE(has(verbose.out, "265 strong text")) << verbose.out;
+    EXPECT_TRUE(has(verbose.out, "260 strong x86 code")) << verbose.out;
     const Result listed = vellum({"list", "--json", "arc"});
     ASSERT_EQ(0, listed.status) << listed.err;
     const json doc = json::parse(listed.out);
