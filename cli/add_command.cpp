@@ -14,7 +14,7 @@
 #include "meta/meta_add.h"
 #include "cli/pattern.h"
 #include "cli/summary.h"
-#include "cli/terminal.h"
+#include "platform/console.h"
 #include "platform/platform.h"
 
 namespace vellum {
@@ -50,7 +50,7 @@ std::vector<std::string> distinct_sources(Session& session, const std::vector<st
 // A new archive to standard output: never onto a terminal.
 bool stream_ready(Session& session, Command& command, RecordOutlet& outlet) {
     session.reporter.archive = kStandardOutputName;
-    if (is_terminal(stdout)) {
+    if (platform::is_terminal(stdout)) {
         print_error(session, "standard output is a terminal: write the archive to a file or a pipe "
                              "(vellum add - FOLDER > backup.vlm)");
         return false;
