@@ -102,10 +102,12 @@ int run_add(Session& session, const Options& options) {
         parallel.finish();
     }
     const MetaLines lines = recorder.finish();
-    // Links and folders alone are worth a metadata entry too. Not recording
-    // what was asked is a failure of the command.
+    // Links and folders alone are worth a metadata entry too. A command stopped
+    // still describes the files it added, so that add -u can take up where it
+    // stopped. Not recording what was asked is a failure of the command.
     bool meta_written = false, meta_failed = false;
-    if (options.meta && !summary.failed && !lines.empty()) {
+    const bool record = !summary.failed || (summary.interrupted && summary.added > 0);
+    if (options.meta && record && !lines.empty()) {
         meta_written = write_meta_entry(command, lines);
         meta_failed = !meta_written;
     }

@@ -78,6 +78,7 @@ constexpr CommandOption kCommandOptions[] = {
     {"--solid", nullptr, kAdd, nullptr},
     {"--block", nullptr, kAdd, "size"},
     {"--meta", nullptr, kAdd, nullptr},
+    {"--no-meta", nullptr, kAdd, nullptr},
     {"--best", nullptr, kAdd, nullptr},
     {"--threads", "-T", kAdd | kExtract | kTest, "number"},
     {"--exclude", nullptr, kAdd | kExtract, "pattern"},
@@ -98,6 +99,7 @@ std::string apply_option(const CommandOption& option, const std::string& value, 
     const std::string name = option.name;
     if (name == "--solid") o.solid = true;
     if (name == "--meta") o.meta = true;
+    if (name == "--no-meta") o.meta = false;
     if (name == "--best") o.best = true;
     if (name == "--threads") {
         const int count = parse_thread_count(value);

@@ -22,7 +22,7 @@ struct Options {
     std::string output_folder;          // extract -o; empty means the current folder
     bool entries = false;               // list --entries
     bool json = false;                  // list, info --json
-    bool meta = false;                  // add --meta
+    bool meta = true;                   // add: metadata kept (--no-meta: not)
     bool best = false;                  // add --best
     bool keep_old = false;              // extract -k
     bool to_stdout = false;             // extract --stdout

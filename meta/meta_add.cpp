@@ -1,7 +1,9 @@
 #include "meta/meta_add.h"
 
+#include <algorithm>
 #include <cerrno>
 
+#include "archive/compress.h"
 #include "archive/file_class.h"
 #include "archive/messages.h"
 #include "platform/platform.h"
@@ -39,11 +41,10 @@ void MetaRecorder::file(const std::string& path, const std::string& folder_path,
     if (summary_.failed) return;
     lines_.add(attributes_line(MetaKind::file, info), folder_path + name);
     const size_t index = lines_.lines().size() - 1;
+    pending_.push_back(index);
     add(path, folder_path, name, [this, index](const AddedFile& added) {
-        if (added.result != AddResult::added) {
-            dropped_.push_back(index);
-            return;
-        }
+        if (added.result != AddResult::added) return;
+        added_.push_back(index);
         MetaLine& line = lines_.lines()[index];
         line.size = added.size;
         line.record_length = added.record_length;
@@ -52,8 +53,14 @@ void MetaRecorder::file(const std::string& path, const std::string& folder_path,
 }
 
 MetaLines MetaRecorder::finish() {
-    lines_.remove(dropped_);
-    dropped_.clear();
+    // Lines of files not added: skipped, or never settled (the command stopped).
+    std::sort(added_.begin(), added_.end());
+    std::vector<size_t> dropped;
+    for (size_t index : pending_)
+        if (!std::binary_search(added_.begin(), added_.end(), index)) dropped.push_back(index);
+    lines_.remove(dropped);
+    pending_.clear();
+    added_.clear();
     return lines_;
 }
 
@@ -68,18 +75,48 @@ void meta_add_path(MetaRecorder& recorder, Command& command, const std::string& 
     walk_source(path, meta_walk_options(command), recorder);
 }
 
+namespace {
+
+// The entry written stored: a solid run's, or one written after a stop.
+bool write_stored(FILE* file, uint64_t start, const RecordHead& head, const std::string& data) {
+    return write_record_head(file, head) && write_class_field(file, kStoredClass) &&
+           std::fwrite(data.data(), 1, data.size(), file) == data.size() && std::fflush(file) == 0 &&
+           write_record_length(file, start, record_head_size(head) + data.size());
+}
+
+// The entry coded as text, never larger than stored (compress.h), its record
+// length written once it is whole.
+bool write_coded(Command& command, FILE* file, uint64_t start, const RecordHead& head, const std::string& data) {
+    ArchiveRecordSink sink(file, start);
+    MemoryInput input(reinterpret_cast<const uint8_t*>(data.data()), data.size());
+    const CodedRecord coded = code_record(command, input, head, sink, kTextClass);
+    if (!coded.ok || sink.error() != 0) {
+        if (sink.error() != 0) errno = sink.error();
+        return false;
+    }
+    return std::fflush(file) == 0 && write_record_length(file, start, coded.record_length);
+}
+
+}  // namespace
+
 bool write_meta_entry(Command& command, const MetaLines& lines) {
     const std::string data = encode_meta(lines);
     RecordHead head;
     head.folder_path = kMetaFolder;
     head.file_name = kMetaName;
     head.original_size = data.size();
-    head.record_length = record_head_size(head) + data.size();
+    // The length stays the provisional 0 until the entry is whole: a kill leaves
+    // an unfinished last record, which the next add cuts off.
+    head.record_length = 0;
     FILE* file = command.archive;
     uint64_t start = 0;
-    bool ok = file && platform::seek_to_end(file) && platform::tell(file, &start) && write_record_head(file, head) &&
-              write_class_field(file, kStoredClass) &&
-              std::fwrite(data.data(), 1, data.size(), file) == data.size() && std::fflush(file) == 0;
+    bool ok = file && platform::seek_to_end(file) && platform::tell(file, &start);
+    // Text codes well; a solid run's entries depend on every entry before them, so
+    // there it is stored, to be read without decoding the run. A command that was
+    // stopped writes it stored too: coding would stop at once.
+    const bool stored = command.settings.solid || command.reporter.stop_requested();
+    if (ok) ok = stored ? write_stored(file, start, head, data) : write_coded(command, file, start, head, data);
+    ok = ok && std::fflush(file) == 0;
     if (!ok) {
         const int error = errno;
         if (file) platform::truncate_file(file, start);  // the archive ends with its last file

@@ -24,12 +24,13 @@ public:
               const platform::ItemInfo& info) override;
 
     // The lines gathered, once every queued file has settled: the lines of files
-    // that were not added after all are gone.
+    // that were not added after all, or never settled, are gone.
     MetaLines finish();
 
 private:
     MetaLines lines_;
-    std::vector<size_t> dropped_;  // lines of files not added
+    std::vector<size_t> pending_;  // lines of files queued
+    std::vector<size_t> added_;    // lines of files settled as added
 };
 
 // The walk of an add with metadata: links recorded, attributes read.

@@ -90,13 +90,13 @@ TEST_F(MetaTest, TreeComesBackIdenticalInBothModes) {
     }
 }
 
-// Catches metadata that changes the archive's own entries: with --meta the
-// archive is the plain one with one stored entry after it.
+// Catches metadata that changes the archive's own entries: by default the
+// archive is the plain one (--no-meta) with one coded entry after it.
 TEST_F(MetaTest, WithoutMetaNothingChangesAndWithItOneEntryIsAppended) {
     write_file(path("t/a.txt"), text_data(3000, 7));
     write_file(path("t/sub/b.bin"), random_data(2000, 8));
-    ASSERT_EQ(0, vellum({"add", "plain", "t"}).status);
-    ASSERT_EQ(0, vellum({"add", "--meta", "meta", "t"}).status);
+    ASSERT_EQ(0, vellum({"add", "--no-meta", "plain", "t"}).status);
+    ASSERT_EQ(0, vellum({"add", "meta", "t"}).status);
     const Bytes plain = read_file(path("plain.vlm")), meta = read_file(path("meta.vlm"));
     ASSERT_GT(meta.size(), plain.size());
     EXPECT_TRUE(plain == meta.substr(0, plain.size()));
@@ -104,10 +104,18 @@ TEST_F(MetaTest, WithoutMetaNothingChangesAndWithItOneEntryIsAppended) {
     ASSERT_EQ(3u, r.size());
     EXPECT_EQ(".vellum\\", r[2].folder_path);
     EXPECT_EQ("meta", r[2].file_name);
-    EXPECT_EQ(0u, meta.compare(r[2].offset + 24 + 8 + 4, 14, "vellum-meta 1\n"));
+    EXPECT_EQ(Bytes("\x09\x00", 2), meta.substr(r[2].offset + 24 + 8 + 4 - 2, 2));  // coded as text
+    EXPECT_LT(r[2].length, 24 + 8 + 4 + r[2].original_size);
+    EXPECT_EQ(0u, vellum({"x", "--stdout", "meta", ".vellum/meta"}).out.find("vellum-meta 1\n"));
     Result list = vellum({"list", "--entries", "meta"});
     EXPECT_TRUE(has(list.out, "Modified")) << list.out;
     EXPECT_FALSE(has(vellum({"list", "--entries", "plain"}).out, "Modified"));
+    // A solid archive keeps it stored: it is read without decoding the run.
+    ASSERT_EQ(0, vellum({"add", "--solid", "solid", "t"}).status);
+    const Bytes solid = read_file(path("solid.vlm"));
+    const std::vector<Record> s = records_of(solid);
+    ASSERT_EQ(3u, s.size());
+    EXPECT_EQ(0u, solid.compare(s[2].offset + 24 + 8 + 4, 14, "vellum-meta 1\n"));
 }
 
 // Catches a flipped byte that test or extract let through: the stored entry's
