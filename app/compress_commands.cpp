@@ -48,6 +48,7 @@ bool OpenTargetArchive(AppContext& context, Command& command) {
             case OpenResult::busy:
             case OpenResult::damaged:
             case OpenResult::cannot_create:
+            case OpenResult::exists:  // never asked for here
                 return false;
         }
     }

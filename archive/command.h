@@ -20,6 +20,7 @@
 namespace vellum {
 
 class ParallelAdd;
+class RecordOutlet;
 
 // What a command is asked to do. Copied whole to every worker, so a setting
 // added here reaches them all.
@@ -75,6 +76,10 @@ struct Command {
     std::mutex* archive_mutex = nullptr;
     // Set while an add codes its files on worker threads (parallel_add.h).
     ParallelAdd* parallel_add = nullptr;
+    // Set while an add writes a new archive to a stream (streamed_output.h):
+    // `archive` is then a staging file, and every record settled in it goes on to
+    // the stream.
+    RecordOutlet* outlet = nullptr;
 };
 
 // Starts the command's run: a block buffer for the current setting, in the

@@ -8,6 +8,7 @@
 #include "archive/messages.h"
 #include "archive/checksum.h"
 #include "archive/incompressible.h"
+#include "archive/streamed_output.h"
 #include "codec/entry_coder.h"
 #include "platform/file_info.h"
 #include "platform/platform.h"
@@ -31,6 +32,7 @@ struct SummingInput : public InputSource {
 struct EntryWriter {
     Command& command;
     const std::string& file_name;
+    const std::string* folder_path = nullptr;  // shown beside the name in progress events
     uint64_t original_size = 0;
     ByteWriter out;                   // the whole record: head, class field, data
     int forced_class = -1;            // the class to code with; -1: the class rule's
@@ -72,6 +74,7 @@ bool tick(void* context, uint64_t done) {
     event.entry_done = e.original_size / e.passes * e.pass + done / e.passes;
     event.entry_size = e.original_size;
     event.entry_packed = e.out.count();
+    event.folder = e.folder_path;
     e.command.reporter.progress(event);
     return !stop_here(e) && !grown(e);
 }
@@ -130,6 +133,7 @@ CodedRecord code_pass(Command& command, RecordInput& source, const RecordHead& h
                       int forced_class, uint32_t pass, uint32_t passes, uint64_t most = UINT64_MAX) {
     EntryWriter entry(command, sink, head.file_name);
     entry.original_size = head.original_size;
+    entry.folder_path = &head.folder_path;
     entry.forced_class = forced_class;
     entry.pass = pass;
     entry.passes = passes;
@@ -294,6 +298,11 @@ AddedFile settle_record(Command& command, FILE* archive, uint64_t entry_start, c
         ok = false;
         write_error = errno;
     }
+    // A streamed archive: the whole record goes on to the stream now.
+    if (ok && command.outlet && !command.outlet->pass_on(archive, entry_start, coded.record_length)) {
+        ok = false;
+        write_error = errno;
+    }
     if (!ok) {
         // Cut the partial record off, so the archive ends with its last whole entry.
         platform::truncate_file(archive, entry_start);
@@ -318,6 +327,7 @@ AddedFile settle_record(Command& command, FILE* archive, uint64_t entry_start, c
     command.totals.compressed_total += coded.record_length;
     ProgressEvent event{ProgressKind::file_compressed, head.file_name, command.totals};
     event.entry_done = event.entry_size = head.original_size;
+    event.folder = &head.folder_path;
     reporter.progress(event);
     added.result = AddResult::added;
     added.size = head.original_size;

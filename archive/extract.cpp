@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "archive/file_class.h"
+#include "archive/standalone_entry.h"
 #include "archive/parallel_extract.h"
 #include "codec/entry_coder.h"
 #include "platform/platform.h"
@@ -55,6 +56,7 @@ struct EntryReader {
     RecordHead head;
     uint64_t data_start = 0;   // archive offset of the bytes after the class field
     uint64_t data_length = 0;  // coded (or stored) bytes after the class field
+    uint16_t file_class = 0;
     CodecParams params;
     bool stopped = false;      // the reporter asked to stop
 
@@ -77,6 +79,7 @@ bool read_entry_head(EntryReader& e) {
     if (e.head.record_length < head_size || e.head.record_length > archive_length - offset) return false;
     e.data_start = offset + head_size;
     e.data_length = e.head.record_length - head_size;
+    e.file_class = file_class;
     return codec_params_for_class(file_class, e.command.settings.solid != 0, &e.params);
 }
 
@@ -148,16 +151,48 @@ void count(ExtractSummary& summary, ExtractResult result) {
     }
 }
 
-}  // namespace
+// Decodes the entry whose head `e` holds from `source` into its sink.
+void decode_data(EntryReader& e, InputSource& source, DecodedTask* out) {
+    Command& command = e.command;
+    out->decoded = true;
+    out->head = e.head;
+    SinkOutput output(e.sink);
+    EntryHooks hooks;
+    hooks.context = &e;
+    hooks.go_on = go_on;
+    hooks.tick = tick;
+    hooks.block_done = block_done;
+    if (stands_alone(e.head.folder_path)) {
+        // Tables of its own, the command's run left as it is (standalone_entry.h).
+        out->sound = decode_standalone(e.file_class, source, e.data_length, e.head.original_size,
+                                       e.sink ? &output : nullptr);
+        if (e.sink) e.sink->close();
+        return;
+    }
+    const EntryOutcome outcome = decode_entry(command.codec, command.run, e.params, source, e.data_length,
+                                              e.head.original_size, e.sink ? &output : nullptr, hooks);
+    // The buffered tail goes out here, so a full disk is known to whoever
+    // decoded the entry, not first when it is settled.
+    if (e.sink) e.sink->close();
+    out->sound = outcome.end == EntryEnd::complete;
+    out->stopped = e.stopped;
+}
 
-void decode_task(Command& command, EntryTask& task, DecodedTask* out) {
+// What both ways of decoding check first: a stop asked for, and a refused entry
+// of a normal archive, which needs no decoding at all.
+bool decoding_needed(Command& command, const EntryTask& task, DecodedTask* out) {
     *out = DecodedTask();
     if (command.reporter.stop_requested()) {
         out->stopped = true;
-        return;
+        return false;
     }
-    // A refused entry of a normal archive needs no decoding at all.
-    if (task.refusal && command.settings.solid == 0) return;
+    return !(task.refusal && command.settings.solid == 0);
+}
+
+}  // namespace
+
+void decode_task(Command& command, EntryTask& task, DecodedTask* out) {
+    if (!decoding_needed(command, task, out)) return;
     if (!command.archive) {
         out->archive_failed = true;
         return;
@@ -168,22 +203,23 @@ void decode_task(Command& command, EntryTask& task, DecodedTask* out) {
         out->head = e.head;
         return;
     }
-    out->decoded = true;
-    out->head = e.head;
     EntrySource source(command, command.archive, e.data_start);
-    SinkOutput output(e.sink);
-    EntryHooks hooks;
-    hooks.context = &e;
-    hooks.go_on = go_on;
-    hooks.tick = tick;
-    hooks.block_done = block_done;
-    const EntryOutcome outcome = decode_entry(command.codec, command.run, e.params, source, e.data_length,
-                                              e.head.original_size, e.sink ? &output : nullptr, hooks);
-    // The buffered tail goes out here, so a full disk is known to whoever
-    // decoded the entry, not first when it is settled.
-    if (e.sink) e.sink->close();
-    out->sound = outcome.end == EntryEnd::complete;
-    out->stopped = e.stopped;
+    decode_data(e, source, out);
+}
+
+void decode_task_from(Command& command, EntryTask& task, const RecordToDecode& record, InputSource& data,
+                      DecodedTask* out) {
+    if (!decoding_needed(command, task, out)) return;
+    EntryReader e(command, task, task.refusal ? nullptr : task.sink.get());
+    e.head = record.head;
+    e.data_length = record.data_length;
+    e.file_class = record.file_class;
+    if (!codec_params_for_class(record.file_class, command.settings.solid != 0, &e.params)) {
+        out->head_failed = true;
+        out->head = e.head;
+        return;
+    }
+    decode_data(e, data, out);
 }
 
 ExtractResult settle_task(Command& command, EntryTask& task, DecodedTask& d) {
@@ -226,6 +262,8 @@ ExtractResult settle_task(Command& command, EntryTask& task, DecodedTask& d) {
     reporter.progress(event);
     return result;
 }
+
+void count_extract_result(ExtractSummary& summary, ExtractResult result) { count(summary, result); }
 
 bool is_no_room(int error) {
 #ifdef EDQUOT

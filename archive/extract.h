@@ -65,6 +65,9 @@ using EntrySettled = std::function<bool(size_t index, ExtractResult result)>;
 // last task.
 ExtractSummary extract_entries(Command& command, std::vector<EntryTask>& tasks, const EntrySettled& settled = {});
 
+// Adds one settled entry's result to the summary, as extract_entries counts.
+void count_extract_result(ExtractSummary& summary, ExtractResult result);
+
 // True for the errors of a disk (or a quota) that is full.
 bool is_no_room(int error);
 
@@ -82,6 +85,17 @@ struct DecodedTask {
 
 // On whichever thread decodes: reads the head and decodes into the task's sink.
 void decode_task(Command& command, EntryTask& task, DecodedTask* out);
+
+// A record whose head the caller has read (an archive read front to back from a
+// stream): its data comes from `data`, in order, and is decoded into the task's
+// sink as decode_task would. A class this format does not write is damage.
+struct RecordToDecode {
+    RecordHead head;
+    uint16_t file_class = 0;
+    uint64_t data_length = 0;  // bytes after the class field
+};
+void decode_task_from(Command& command, EntryTask& task, const RecordToDecode& record, InputSource& data,
+                      DecodedTask* out);
 // On the command's thread, in order: gives the bytes their place and counts.
 ExtractResult settle_task(Command& command, EntryTask& task, DecodedTask& decoded);
 

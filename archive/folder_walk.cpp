@@ -1,6 +1,7 @@
 #include "archive/folder_walk.h"
 
 #include "archive/parallel_add.h"
+#include "archive/streamed_output.h"
 
 namespace vellum {
 
@@ -38,7 +39,9 @@ void AddVisitor::left_out(const MessageText& why, const std::string& path, int e
 WalkOptions add_walk_options(const Command& command) {
     WalkOptions options;
     options.exclude = command.settings.exclude;
-    options.archive_known = platform::file_id(command.archive_path.c_str(), &options.archive);
+    // A streamed archive is whatever its stream writes to (a file being added, say).
+    options.archive_known = command.outlet ? platform::stream_id(command.outlet->stream(), &options.archive)
+                                           : platform::file_id(command.archive_path.c_str(), &options.archive);
     return options;
 }
 

@@ -10,6 +10,7 @@ const MessageText& message_text(MessageId id) {
         case Id::archive_closed: return msg::kArchiveClosed;
         case Id::archive_damaged: return msg::kArchiveDamaged;
         case Id::archive_not_created: return msg::kArchiveNotCreated;
+        case Id::archive_exists: return msg::kArchiveExists;
         case Id::source_not_opened: return msg::kSourceNotOpened;
         case Id::archive_write_failed: return msg::kArchiveWriteFailed;
         case Id::source_read_failed: return msg::kSourceReadFailed;
@@ -40,6 +41,7 @@ const MessageText& message_text(MessageId id) {
         case Id::link_not_created: return msg::kLinkNotCreated;
         case Id::attributes_not_set: return msg::kAttributesNotSet;
         case Id::meta_unreadable: return msg::kMetaUnreadable;
+        case Id::late_checksum_mismatch: return msg::kLateChecksumMismatch;
         case Id::not_an_archive: return msg::kNotAnArchive;
         case Id::list_not_opened: return msg::kListNotOpened;
         case Id::listing_damaged: return msg::kListingDamaged;

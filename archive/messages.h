@@ -32,6 +32,8 @@ constexpr MessageText kArchiveClosed = {Id::archive_closed, "Archive Closed", "N
 constexpr MessageText kArchiveDamaged = {Id::archive_damaged, nullptr, "Archive damaged: nothing added",
                                          kIconWarning};
 constexpr MessageText kArchiveNotCreated = {Id::archive_not_created, nullptr, "NON VA BENE", kFlagsNone};
+// A command that only makes new archives met an existing one.
+constexpr MessageText kArchiveExists = {Id::archive_exists, nullptr, "Archive exists: nothing added", kIconWarning};
 // Adding one file.
 constexpr MessageText kSourceNotOpened = {Id::source_not_opened, nullptr, "NON VA BENE", kFlagsNone};
 constexpr MessageText kArchiveWriteFailed = {Id::archive_write_failed, nullptr, "Write error: entry removed",
@@ -91,6 +93,10 @@ constexpr MessageText kAttributesNotSet = {Id::attributes_not_set, nullptr,
                                            "Cannot restore mode or time", kIconWarning};
 constexpr MessageText kMetaUnreadable = {Id::meta_unreadable, nullptr,
                                          "Metadata entry cannot be read: passed over", kIconWarning};
+// Read from a stream, a file takes its place before the metadata that holds its
+// checksum comes; when the two differ, the file is removed again.
+constexpr MessageText kLateChecksumMismatch = {Id::late_checksum_mismatch, nullptr,
+                                               "Damaged entry: checksum differs, file removed", kIconWarning};
 
 // --- archive management: listing, info, deleting entries ----------------------------
 // Opening an archive into the view and listing its records.

@@ -93,7 +93,7 @@ bool exists(const std::string& path) {
 
 }  // namespace
 
-OpenResult open_or_create_archive(Command& command, const std::string& path) {
+OpenResult open_or_create_archive(Command& command, const std::string& path, bool new_only) {
     if (path.empty()) return OpenResult::cancelled;
     command.close_archive();
     std::string chosen = path;
@@ -101,6 +101,10 @@ OpenResult open_or_create_archive(Command& command, const std::string& path) {
     if (!found && !platform::is_folder(chosen.c_str()) && !has_archive_extension(chosen)) {
         chosen += ".vlm";
         found = exists(chosen);
+    }
+    if (found && new_only) {
+        report(command.reporter, msg::kArchiveExists, chosen);
+        return OpenResult::exists;
     }
     if (found) return open_existing(command, chosen);
     if (platform::is_folder(chosen.c_str())) {

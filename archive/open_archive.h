@@ -16,6 +16,7 @@ enum class OpenResult {
     damaged,        // reported; nothing may be added until it is repaired
     cannot_create,  // reported
     busy,           // another command holds the archive: reported, nothing changed
+    exists,         // a new archive was asked for and one exists: reported, nothing changed
 };
 
 // On success command.archive_path names the archive and command.archive holds it
@@ -26,6 +27,8 @@ enum class OpenResult {
 // provisional 0) is cut off; any other damage refuses the add, so nothing a repair
 // could still recover is destroyed. What an interrupted delete of the archive
 // left beside it is removed, and reported.
-OpenResult open_or_create_archive(Command& command, const std::string& path);
+// With `new_only` an existing archive (the path, or the path with ".vlm") is
+// refused: the command makes a new archive or nothing.
+OpenResult open_or_create_archive(Command& command, const std::string& path, bool new_only = false);
 
 }  // namespace vellum

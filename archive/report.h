@@ -21,6 +21,7 @@ enum class MessageId : uint8_t {
     archive_closed,
     archive_damaged,
     archive_not_created,
+    archive_exists,
     // Adding one file.
     source_not_opened,
     archive_write_failed,
@@ -54,6 +55,7 @@ enum class MessageId : uint8_t {
     link_not_created,
     attributes_not_set,
     meta_unreadable,
+    late_checksum_mismatch,
     // Listing, info, delete, repair.
     not_an_archive,
     list_not_opened,
@@ -110,6 +112,9 @@ struct ProgressEvent {
     uint64_t entry_done = 0;  // bytes of the current file done so far
     uint64_t entry_size = 0;
     uint64_t entry_packed = 0;  // adding: bytes of its record made so far (working events)
+    // Adding: the stored folder path of the file in work (docs\sub\), or nullptr;
+    // `name` is then its file name alone, as the desktop program shows it.
+    const std::string* folder = nullptr;
     bool written = true;      // extracting: false when the entry was only decoded
 };
 

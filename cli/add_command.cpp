@@ -8,11 +8,13 @@
 #include "archive/messages.h"
 #include "archive/open_archive.h"
 #include "archive/parallel_add.h"
+#include "archive/streamed_output.h"
 #include "cli/archive_file.h"
 #include "cli/commands.h"
 #include "meta/meta_add.h"
 #include "cli/pattern.h"
 #include "cli/summary.h"
+#include "cli/terminal.h"
 #include "platform/platform.h"
 
 namespace vellum {
@@ -45,10 +47,22 @@ std::vector<std::string> distinct_sources(Session& session, const std::vector<st
     return kept;
 }
 
+// A new archive to standard output: never onto a terminal.
+bool stream_ready(Session& session, Command& command, RecordOutlet& outlet) {
+    session.reporter.archive = kStandardOutputName;
+    if (is_terminal(stdout)) {
+        print_error(session, "standard output is a terminal: write the archive to a file or a pipe "
+                             "(vellum add - FOLDER > backup.vlm)");
+        return false;
+    }
+    platform::use_binary_mode(stdout);
+    return create_streamed_archive(command, outlet, kStandardOutputName) == OpenResult::created;
+}
+
 bool archive_ready(Session& session, Command& command, const Options& options, bool* created) {
     session.reporter.archive = resolve_archive_path(options.archive);
     if (!archive_is_seekable(session, session.reporter.archive)) return false;
-    switch (open_or_create_archive(command, options.archive)) {
+    switch (open_or_create_archive(command, options.archive, options.create_new)) {
         case OpenResult::created:
             *created = true;
             return true;
@@ -73,7 +87,10 @@ int run_add(Session& session, const Options& options) {
     if (!options.excludes.empty())
         command.settings.exclude = [&options](const std::string& stored) { return excluded(options.excludes, stored); };
     bool created = false;
-    if (!archive_ready(session, command, options, &created)) return kExitFatal;
+    const bool streamed = is_standard_stream(options.archive);
+    RecordOutlet outlet(stdout);
+    if (streamed ? !stream_ready(session, command, outlet) : !archive_ready(session, command, options, &created))
+        return kExitFatal;
     session.reporter.archive = command.archive_path;
     if (!prepare_buffers(command)) {
         if (created) platform::remove_file(command.archive_path.c_str());
@@ -120,10 +137,17 @@ int run_add(Session& session, const Options& options) {
         print_error(session, command.archive_path + ": nothing added, no archive created");
         return summary.failed ? kExitFatal : kExitPartial;
     }
-    print_line(session,
-               added_summary(summary.added, totals.processed_total, totals.compressed_total,
-                             command.archive_path, totals.elapsed_seconds(), FileCount::singular_one),
-               true);
+    if (streamed && summary.added == 0 && !meta_written) {
+        print_error(session, std::string(kStandardOutputName) + ": nothing added, an empty archive written");
+        return summary.failed ? kExitFatal : kExitPartial;
+    }
+    const std::string line = added_summary(summary.added, totals.processed_total, totals.compressed_total,
+                                           command.archive_path, totals.elapsed_seconds(), FileCount::singular_one);
+    // Standard output carries the archive: the summary goes to stderr.
+    if (!streamed)
+        print_line(session, line, true);
+    else if (!session.quiet)
+        session.progress.write(stderr, line);
     if (summary.interrupted) return report_interrupted(session);
     if (summary.failed || meta_failed) return kExitFatal;
     return summary.skipped > 0 || summary.changed > 0 ? kExitPartial : kExitOk;

@@ -47,8 +47,12 @@ FILE* open_for_reading(Session& session, const std::string& path, ArchiveHeader*
     }
     if (platform::seek_to(file, 0) && read_archive_header(file, header) == HeaderResult::ok) return file;
     std::fclose(file);
-    print_error(session, path + ": " + msg::kNotAnArchive.text);
+    say_not_an_archive(session, path);
     return nullptr;
+}
+
+void say_not_an_archive(Session& session, const std::string& name) {
+    print_error(session, name + ": " + msg::kNotAnArchive.text);
 }
 
 bool read_header_checked(Session& session, const std::string& path, ArchiveHeader* header) {

@@ -12,6 +12,14 @@
 namespace vellum {
 namespace cli {
 
+// How messages and summaries name an archive read from standard input ("-").
+constexpr const char* kStandardInputName = "(standard input)";
+// And one written to standard output.
+constexpr const char* kStandardOutputName = "(standard output)";
+
+// "(standard input): It is not a Archive" when that is why nothing was read.
+void say_not_an_archive(Session& session, const std::string& name);
+
 // The path as given, or with ".vlm" added when only that name exists (the name
 // an add would have created).
 std::string resolve_archive_path(const std::string& path);

@@ -17,6 +17,8 @@ constexpr CommandWord kCommands[] = {
     {"list", "l", CommandName::list},     {"info", "i", CommandName::info},
     {"delete", "d", CommandName::remove}, {"test", "t", CommandName::test},
     {"repair", "r", CommandName::repair},
+    // An add that makes a new archive and refuses an existing one.
+    {"create", "c", CommandName::add},
 };
 
 CommandName find_command(const std::string& word) {
@@ -83,9 +85,12 @@ constexpr CommandOption kCommandOptions[] = {
     {"--threads", "-T", kAdd | kExtract | kTest, "number"},
     {"--exclude", nullptr, kAdd | kExtract, "pattern"},
     {"--output", "-o", kExtract, "folder"},
+    {"--directory", "-C", kExtract, "folder"},
     {"--keep-old-files", "-k", kExtract, nullptr},
     {"--stdout", nullptr, kExtract, nullptr},
     {"--entries", nullptr, kList, nullptr},
+    {"--rows", nullptr, kList, nullptr},
+    {"--verbose", "-v", kList, nullptr},
     {"--json", nullptr, kList | kInfo, nullptr},
 };
 
@@ -108,6 +113,8 @@ std::string apply_option(const CommandOption& option, const std::string& value, 
         o.threads = static_cast<unsigned>(count);
     }
     if (name == "--entries") o.entries = true;
+    if (name == "--rows") o.rows = true;
+    if (name == "--verbose") o.verbose = true;
     if (name == "--json") o.json = true;
     if (name == "--stdout") o.to_stdout = true;
     if (name == "--keep-old-files") o.keep_old = true;
@@ -115,8 +122,10 @@ std::string apply_option(const CommandOption& option, const std::string& value, 
         if (value.empty()) return "--exclude needs a pattern";
         o.excludes.push_back(value);
     }
-    if (name == "--output") {
-        if (value.empty()) return "--output needs a folder";
+    if (name == "--output" || name == "--directory") {
+        if (value.empty()) return name + " needs a folder";
+        if (!o.output_folder.empty() && o.output_folder != value)
+            return "two destinations given ('" + o.output_folder + "' and '" + value + "')";
         o.output_folder = value;
     }
     if (name == "--block") {
@@ -156,10 +165,10 @@ std::string parse_option(const std::vector<std::string>& args, size_t& i, Option
 
 std::string take_operands(const std::vector<std::string>& operands, Options& o) {
     if (operands.empty() || operands[0].empty()) return "missing archive name";
-    if (operands[0] == "-")
-        return "'-' is no archive: archives are read and written with seeks, not through "
-               "standard input or output (write ./- for a file of that name)";
     o.archive = operands[0];
+    if (is_standard_stream(o.archive) && (o.command == CommandName::remove || o.command == CommandName::repair))
+        return std::string("'-' is no archive for ") + command_word(o.command) +
+               ": it changes an archive in place, so name a file (write ./- for a file of that name)";
     o.operands.assign(operands.begin() + 1, operands.end());
     switch (o.command) {
         case CommandName::add:
@@ -174,6 +183,11 @@ std::string take_operands(const std::vector<std::string>& operands, Options& o) 
         case CommandName::extract:
             if (o.to_stdout && !o.output_folder.empty()) return "--stdout and --output exclude each other";
             break;
+        case CommandName::list: {
+            const int views = (o.entries ? 1 : 0) + (o.rows ? 1 : 0) + (o.verbose ? 1 : 0) + (o.json ? 1 : 0);
+            if (views > 1) return "--entries, --rows, -v and --json each choose a view: give one";
+            break;
+        }
         case CommandName::info:
         case CommandName::test:
         case CommandName::repair:
@@ -233,6 +247,7 @@ ParseResult parse_args(const std::vector<std::string>& args) {
             result.error = parse_option(args, i, o);
         } else if (o.command == CommandName::none) {
             o.command = find_command(arg);
+            o.create_new = arg == "create" || arg == "c";
             if (o.command == CommandName::none) result.error = "unknown command '" + arg + "'";
         } else {
             operands.push_back(arg);

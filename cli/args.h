@@ -19,8 +19,11 @@ struct Options {
     bool solid = false;                 // add --solid
     int buffer_setting = kDefaultBufferSetting;  // add --block, as the setting 0..kMaxBufferSetting
     bool block_given = false;
-    std::string output_folder;          // extract -o; empty means the current folder
+    std::string output_folder;          // extract -o / -C; empty means the current folder
+    bool create_new = false;            // create (c): add to a new archive only
     bool entries = false;               // list --entries
+    bool rows = false;                  // list --rows: the archive view's top-level rows
+    bool verbose = false;               // list -v: every entry with its mode, class and offset
     bool json = false;                  // list, info --json
     bool meta = true;                   // add: metadata kept (--no-meta: not)
     bool best = false;                  // add --best
@@ -39,6 +42,10 @@ struct ParseResult {
 };
 
 ParseResult parse_args(const std::vector<std::string>& args);
+
+// The archive operand "-": standard input for the commands that read an archive
+// (list, info, test, extract), standard output for a new archive (add, create).
+inline bool is_standard_stream(const std::string& archive) { return archive == "-"; }
 
 // The worker threads of -T: 1..kMaxThreads, or -1.
 constexpr int kMaxThreads = 64;

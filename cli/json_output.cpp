@@ -7,6 +7,7 @@
 
 #include "cli/class_names.h"
 #include "cli/folder_totals.h"
+#include "archive/entry_path.h"
 #include "cli/select.h"
 
 namespace vellum {
@@ -37,6 +38,41 @@ json entry_json(const ListingEntry& entry) {
                 {"class_name", class_name(entry.file_class)}};
 }
 
+// A folder or link of the metadata: its stored path split as a record's would be.
+json line_json(const std::string& stored) {
+    const size_t cut = stored.rfind('\\');
+    const std::string folder = cut == std::string::npos ? std::string() : stored.substr(0, cut + 1);
+    return json{{"path", native_form(stored)},
+                {"folder_path", folder},
+                {"file_name", stored.substr(folder.size())},
+                {"packed_size", 0},
+                {"size", 0}};
+}
+
+json item_json(const ArchiveListing& listing, const ArchiveMeta& meta, const ArchiveItem& item) {
+    json entry = item.record != ArchiveItem::kNoRecord ? entry_json(listing.entries[item.record]) : line_json(item.stored);
+    entry["kind"] = entry_kind_name(item.kind);
+    if (item.kind == EntryKind::link) entry["target"] = meta.target(item.line);
+    if (item.line.valid()) {
+        const MetaLine& m = meta.line(item.line);
+        if (item.kind != EntryKind::link) entry["mode"] = m.mode;
+        entry["mtime"] = m.seconds;
+        entry["mtime_ns"] = m.nanoseconds;
+        if (item.kind == EntryKind::file) {
+            char sum[20];
+            std::snprintf(sum, sizeof sum, "%016" PRIx64, m.checksum);
+            entry["xxh64"] = sum;
+        }
+    }
+    return entry;
+}
+
+bool metadata_row(const ArchiveListing& listing, const ListingRow& row) {
+    for (size_t i = row.first_entry; i < row.first_entry + row.entry_count && i < listing.entries.size(); ++i)
+        if (!is_meta_entry(listing.entries[i])) return false;
+    return row.entry_count > 0;
+}
+
 json row_json(const ArchiveListing& listing, size_t r) {
     const ListingRow& row = listing.rows[r];
     const FolderTotals totals = row_totals(listing, r);
@@ -48,55 +84,47 @@ json row_json(const ArchiveListing& listing, size_t r) {
                 {"size", totals.size}};
 }
 
+json counts_json(const ItemCounts& counts) {
+    return json{{"entries", counts.files},           {"packed_size", counts.packed},
+                {"size", counts.size},               {"folders", counts.folders},
+                {"links", counts.links},             {"metadata_entries", counts.metadata_entries},
+                {"metadata_packed_size", counts.metadata_packed}};
+}
+
 }  // namespace
 
-std::string listing_json(const std::string& archive, const ArchiveListing& listing,
-                         const std::vector<size_t>& entries, bool rows,
-                         const std::map<uint64_t, const MetaLine*>* meta) {
+std::string listing_json(const std::string& archive, const ArchiveListing& listing, const ArchiveMeta& meta,
+                         const std::vector<ArchiveItem>& items, bool rows) {
     json document = header_json(archive, listing.header);
     document["complete"] = listing.status == ListStatus::complete;
     json list = json::array();
-    uint64_t packed = 0, size = 0;
-    for (size_t i : entries) {
-        json entry = entry_json(listing.entries[i]);
-        const MetaLine* m = nullptr;
-        if (meta) {
-            const auto at = meta->find(listing.entries[i].offset);
-            if (at != meta->end()) m = at->second;
-        }
-        if (m) {
-            char sum[20];
-            std::snprintf(sum, sizeof sum, "%016" PRIx64, m->checksum);
-            entry["mode"] = m->mode;
-            entry["mtime"] = m->seconds;
-            entry["mtime_ns"] = m->nanoseconds;
-            entry["xxh64"] = sum;
-        }
-        list.push_back(entry);
-        packed += listing.entries[i].record_length;
-        size += listing.entries[i].original_size;
-    }
+    for (const ArchiveItem& item : items) list.push_back(item_json(listing, meta, item));
     document["entries"] = list;
-    document["metadata"] = meta != nullptr;
+    document["metadata"] = meta.present;
     if (rows) {
         json row_list = json::array();
-        for (size_t r = 0; r < listing.rows.size(); ++r) row_list.push_back(row_json(listing, r));
+        for (size_t r = 0; r < listing.rows.size(); ++r)
+            if (!metadata_row(listing, listing.rows[r])) row_list.push_back(row_json(listing, r));
         document["rows"] = row_list;
     }
-    document["totals"] = json{{"entries", entries.size()}, {"packed_size", packed}, {"size", size}};
+    document["totals"] = counts_json(count_items(items, listing.entries));
     return dumped(document);
 }
 
-std::string info_json(const std::string& archive, const ArchiveTotals& totals) {
+std::string info_json(const std::string& archive, const ArchiveTotals& totals, const ItemCounts& counts) {
     ArchiveHeader header;
     header.solid = totals.solid;
     header.buffer_setting = static_cast<uint8_t>(totals.buffer_setting);
     json document = header_json(archive, header);
     document["complete"] = totals.complete;
-    document["entries"] = totals.entry_count;
-    document["size"] = totals.original_total;
-    document["packed_size"] = totals.packed_total;
+    document["entries"] = counts.files;
+    document["size"] = counts.size;
+    document["packed_size"] = counts.packed;
     document["file_size"] = totals.archive_length;
+    document["folders"] = counts.folders;
+    document["links"] = counts.links;
+    document["metadata_entries"] = counts.metadata_entries;
+    document["metadata_packed_size"] = counts.metadata_packed;
     return dumped(document);
 }
 

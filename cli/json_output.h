@@ -5,26 +5,26 @@
 #pragma once
 
 #include <cstdint>
-#include <map>
 #include <string>
 #include <vector>
 
 #include "manage/info.h"
-#include "meta/meta_format.h"
 #include "manage/listing.h"
+#include "meta/archive_items.h"
+#include "meta/archive_meta.h"
 
 namespace vellum {
 namespace cli {
 
-// `entries` are the indices of the listing's entries to show; with `rows` the
-// archive view's rows come too.
-// `meta` (entry offset -> its metadata line) adds mode, mtime and checksum to
-// the entries that have them.
-std::string listing_json(const std::string& archive, const ArchiveListing& listing,
-                         const std::vector<size_t>& entries, bool rows,
-                         const std::map<uint64_t, const MetaLine*>* meta);
+// `items` are the ones to show, in order (archive_items, or a selection of
+// them): files and metadata entries with their records' fields, folders and
+// links of the metadata with their kind (and a link's target). With `rows` the
+// archive view's rows come too, without rows of metadata entries alone.
+std::string listing_json(const std::string& archive, const ArchiveListing& listing, const ArchiveMeta& meta,
+                         const std::vector<ArchiveItem>& items, bool rows);
 
-std::string info_json(const std::string& archive, const ArchiveTotals& totals);
+// `counts` over every item of the archive: `entries` counts the files.
+std::string info_json(const std::string& archive, const ArchiveTotals& totals, const ItemCounts& counts);
 
 }  // namespace cli
 }  // namespace vellum

@@ -1,6 +1,7 @@
 #include "cli/progress.h"
 
 #include "archive/display_name.h"
+#include "archive/entry_path.h"
 
 #include <algorithm>
 
@@ -36,6 +37,7 @@ std::string progress_text(const std::string& name, uint64_t done, uint64_t total
         stats += " MB";
     }
     stats += std::string("  ") + rate_text + "  " + clock_text(elapsed_seconds);
+    if (total > done && rate > 0) stats += "  " + clock_text(static_cast<double>(total - done) / 1e6 / rate) + " left";
 
     std::string shown = name;
     const size_t room = width > stats.size() ? width - stats.size() : 0;
@@ -59,11 +61,13 @@ void ProgressDisplay::event(const ProgressEvent& event) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (!running_) return;
     last_event_ = Clock::now();
+    // An add names the file alone and its folder apart; the line shows the path.
+    const std::string name = event.folder ? native_form(*event.folder + event.name) : event.name;
     switch (event.kind) {
         case ProgressKind::working:
         case ProgressKind::block_extracted:
-            if (event.name != name_) {
-                name_ = event.name;
+            if (name != name_) {
+                name_ = name;
                 current_ = 0;
             }
             current_ = event.entry_done;
@@ -72,7 +76,7 @@ void ProgressDisplay::event(const ProgressEvent& event) {
         case ProgressKind::entry_extracted:
             finished_ += event.entry_size;
             current_ = 0;
-            name_ = event.name;
+            name_ = name;
             break;
     }
     if (interval_.count() == 0) draw_locked();

@@ -58,16 +58,17 @@ private:
     uint64_t total_ = 0;
     uint64_t finished_ = 0;     // bytes of the files done
     uint64_t current_ = 0;      // bytes of the file in work
-    std::string name_;          // the file in work
+    std::string name_;          // the file in work, with its folder when adding
     Clock::time_point start_{};
     Clock::time_point last_event_{};
     size_t drawn_ = 0;          // characters on the line now; 0 when it is clear
     std::chrono::milliseconds interval_ = kRedrawInterval;
 };
 
-// "name  12.3 of 45.6 MB  27%  3.4 MB/s  0:12", at most `width` characters: a long
-// name loses its beginning. The rate is done / busy_seconds (the time of the last
-// count), so it holds steady between counts.
+// "docs/name  12.3 of 45.6 MB  27%  3.4 MB/s  0:12  0:32 left", at most `width`
+// characters: a long path loses its beginning. The rate is done / busy_seconds
+// (the time of the last count), so it holds steady between counts; the time left
+// is what the rest of the total takes at that rate, shown once both are known.
 std::string progress_text(const std::string& name, uint64_t done, uint64_t total,
                           double busy_seconds, double elapsed_seconds, size_t width);
 

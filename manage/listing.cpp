@@ -67,13 +67,9 @@ void report_damage(Reporter& reporter, const std::string& path, const ArchiveLis
     report(reporter, msg::kListingDamaged, text);
 }
 
-// Walks every record after the header. A new folder row starts whenever an entry
-// under a folder does not continue the folder run just before it, so every
-// record belongs to exactly one row and a file row is exactly one record.
+// Walks every record after the header, each into its row (append_to_listing).
 void walk_rows(ArchiveWalk* walk, const std::string& path, Reporter& reporter,
                ArchiveListing* listing) {
-    bool in_folder_run = false;
-    std::string run_top;
     RecordHead head;
     for (;;) {
         WalkStep step = walk_next(walk, &head);
@@ -100,21 +96,7 @@ void walk_rows(ArchiveWalk* walk, const std::string& path, Reporter& reporter,
         entry.folder_path = head.folder_path;
         entry.file_name = head.file_name;
         entry.file_class = file_class;
-        listing->entries.push_back(entry);
-        listing->entry_count = listing->entries.size();
-
-        if (entry.folder_path.empty()) {
-            add_file_row(listing, entry);
-            in_folder_run = false;
-            continue;
-        }
-        const std::string top = top_name(entry.folder_path + entry.file_name);
-        if (!in_folder_run || top != run_top) {
-            add_folder_row(listing, entry, top);
-            in_folder_run = true;
-            run_top = top;
-        }
-        listing->rows.back().entry_count += 1;
+        append_to_listing(listing, entry);
     }
     // Where the walk stopped: the end of the file, or the damaged record's start.
     listing->row_offsets.push_back(walk->offset);
@@ -156,6 +138,22 @@ ListStatus list_path(const std::string& path, Reporter& reporter, ArchiveListing
 }
 
 }  // namespace
+
+// A new folder row starts whenever an entry under a folder does not continue the
+// folder run of the last row (the last row always holds the last entry), so
+// every record belongs to exactly one row and a file row is exactly one record.
+void append_to_listing(ArchiveListing* listing, const ListingEntry& entry) {
+    const bool in_folder_run = !listing->rows.empty() && listing->rows.back().kind == kRowKindFolder;
+    listing->entries.push_back(entry);
+    listing->entry_count = listing->entries.size();
+    if (entry.folder_path.empty()) {
+        add_file_row(listing, entry);
+        return;
+    }
+    const std::string top = top_name(entry.folder_path + entry.file_name);
+    if (!in_folder_run || top != listing->rows.back().name) add_folder_row(listing, entry, top);
+    listing->rows.back().entry_count += 1;
+}
 
 ListStatus list_archive(const std::string& path, Reporter& reporter, ArchiveListing* listing) {
     return list_path(path, reporter, listing, true);

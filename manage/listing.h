@@ -70,6 +70,11 @@ ListStatus list_stream(FILE* file, const std::string& path, Reporter& reporter,
 // passed over without a message (the caller keeps its previous archive).
 ListStatus open_archive(const std::string& path, Reporter& reporter, ArchiveListing* listing);
 
+// Adds a whole record to the listing's entries and rows, as a walk finds it. The
+// caller ends the listing by pushing the offset where its walk stopped onto
+// row_offsets and setting the status.
+void append_to_listing(ArchiveListing* listing, const ListingEntry& entry);
+
 // Byte range of a row's records: `from` its first record, `to` just past its last.
 using RowRange = OffsetRange;
 

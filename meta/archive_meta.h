@@ -52,6 +52,17 @@ bool is_meta_entry(const ListingEntry& entry);
 void read_archive_meta(FILE* archive, const std::string& archive_path, const std::vector<ListingEntry>& entries,
                        Reporter& reporter, ArchiveMeta* meta);
 
+// Metadata is small text; a metadata entry claiming more is not read.
+constexpr uint64_t kMaxMetaBytes = uint64_t{256} << 20;
+
+// What read_archive_meta does with each metadata entry, for a caller that read
+// its data itself (an archive read front to back from a stream): `entries` are
+// the records up to and including `at`, the metadata entry; `read` false when
+// its data could not be read. Unreadable or damaged text is reported and passed
+// over.
+void take_meta_text(const std::string& archive_path, const std::vector<ListingEntry>& entries, size_t at, bool read,
+                    const std::string& data, Reporter& reporter, ArchiveMeta* meta);
+
 // Pairs the F lines of metadata entry `at` with the records before it (exposed
 // for the tests; read_archive_meta calls it).
 void pair_lines(const std::vector<ListingEntry>& entries, size_t at, uint32_t text, ArchiveMeta* meta);

@@ -57,75 +57,94 @@ void refuse(EntryTask& task, const MessageText& why, const std::string& subject,
     task.refused_as = as;
 }
 
-// A file of the destination tree, unless the entry's path cannot be written as
-// it is, or (keeping old files) its name is taken.
-void file_task(Run& run, const ListingEntry& e, const ExpectedFile& expected, EntryTask& task) {
+// A file of the destination tree, unless (keeping old files) its name is taken.
+void file_task(ExtractTree& tree, const ExtractRequest& request, const ListingEntry& e, const ExpectedFile& expected,
+               EntryTask& task) {
     const std::vector<std::string> parts = folder_parts(e.folder_path);
     const std::string name = name_from_archive(e.file_name);
-    task.name = shown_path(run.tree, parts, name);
-    if (run.request.keep_old) {
+    task.name = shown_path(tree, parts, name);
+    if (request.keep_old) {
         const platform::Folder* folder = nullptr;
         platform::ItemInfo there;
         int error = 0;
-        if (run.tree.folder(parts, false, &folder, &error) == platform::FolderOpen::ok &&
+        if (tree.folder(parts, false, &folder, &error) == platform::FolderOpen::ok &&
             platform::info_in(*folder, name, &there, &error) && there.kind != platform::InfoKind::missing) {
             refuse(task, msg::kKeptExisting, task.name, ExtractResult::kept);
             return;
         }
     }
-    task.sink = std::make_unique<TreeFileSink>(run.tree, parts, name, expected);
+    task.sink = std::make_unique<TreeFileSink>(tree, parts, name, expected);
 }
 
 EntryTask task_for(Run& run, size_t i) {
-    const ListingEntry& e = run.entries[i];
+    return entry_task(run.tree, run.request, run.entries[i], run.wanted[i], run.wanted[i] ? expected_of(run, i) : ExpectedFile());
+}
+
+}  // namespace
+
+EntryTask entry_task(ExtractTree& tree, const ExtractRequest& request, const ListingEntry& e, bool wanted,
+                     const ExpectedFile& expected) {
     const std::string stored = e.folder_path + e.file_name;
     EntryTask task;
     task.offset = e.offset;
     task.name = native_form(stored);
-    if (!run.wanted[i]) return task;  // decoded only, to keep a solid run in step
+    if (!wanted) return task;  // decoded only, to keep a solid run in step
     switch (check_entry_path(e.folder_path, e.file_name)) {
         case PathCheck::safe: break;
         case PathCheck::damaged:
             refuse(task, msg::kDamagedEntry, stored, ExtractResult::damaged);
             return task;
         case PathCheck::unsafe:
-            if (run.request.target != ExtractTarget::files) break;
+            if (request.target != ExtractTarget::files) break;
             refuse(task, msg::kUnsafePath, stored, ExtractResult::skipped);
             return task;
         case PathCheck::stream_name:
-            if (run.request.target != ExtractTarget::files) break;
+            if (request.target != ExtractTarget::files) break;
             refuse(task, msg::kColonInName, stored, ExtractResult::skipped);
             return task;
     }
-    const ExpectedFile expected = expected_of(run, i);
-    switch (run.request.target) {
-        case ExtractTarget::files: file_task(run, e, expected, task); break;
-        case ExtractTarget::stream: task.sink = std::make_unique<StreamSink>(run.request.stream, expected, stored); break;
+    switch (request.target) {
+        case ExtractTarget::files: file_task(tree, request, e, expected, task); break;
+        case ExtractTarget::stream: task.sink = std::make_unique<StreamSink>(request.stream, expected, stored); break;
         case ExtractTarget::check: task.sink = std::make_unique<CheckSink>(expected, stored); break;
     }
     return task;
 }
 
-bool open_destination(Run& run) {
+bool open_extract_destination(Command& command, ExtractTree& tree, const std::string& destination, FILE* archive) {
     int error = 0;
-    const std::string& where = run.request.destination;
-    if (run.tree.open(where, &error) != platform::FolderOpen::ok) {
-        report(run.command.reporter, msg::kDestinationFailed, where.empty() ? "." : where, error ? error : ENOTDIR);
-        run.report.destination_failed = true;
+    if (tree.open(destination, &error) != platform::FolderOpen::ok) {
+        report(command.reporter, msg::kDestinationFailed, destination.empty() ? "." : destination,
+               error ? error : ENOTDIR);
         return false;
     }
-    platform::FolderId archive;
-    if (run.command.archive && platform::stream_id(run.command.archive, &archive)) run.tree.set_archive(archive);
+    platform::FolderId id;
+    if (archive && platform::stream_id(archive, &id)) tree.set_archive(id);
     return true;
 }
 
-}  // namespace
+RestoreCount restore_what_meta_adds(Command& command, ExtractTree& tree, const ArchiveMeta& meta,
+                                    const ExtractRequest& request, const std::unordered_set<std::string>& written) {
+    RestoreRequest restore;
+    const bool every = request.wanted.empty();
+    restore.takes = request.takes ? request.takes
+                                  : std::function<bool(const std::string&)>(
+                                        [every](const std::string&) { return every; });
+    restore.keep_old = request.keep_old;
+    restore.absolute_links = request.absolute_links;
+    restore.written = &written;
+    return restore_folders_and_links(tree, meta, restore, command.reporter);
+}
 
 ExtractReport run_extraction(Command& command, const std::vector<ListingEntry>& entries, const ArchiveMeta& meta,
                              const ExtractRequest& request) {
     Run run{command, entries, meta, request, {}, {}, {}, {}, {}, {}};
     run.wanted = wanted_records(run);
-    if (request.target == ExtractTarget::files && !open_destination(run)) return run.report;
+    if (request.target == ExtractTarget::files && !open_extract_destination(command, run.tree, request.destination,
+                                                                           command.archive)) {
+        run.report.destination_failed = true;
+        return run.report;
+    }
     // A solid run is decoded from its first entry up to the last one wanted.
     size_t end = 0;
     for (size_t i = 0; i < entries.size(); ++i)
@@ -149,17 +168,8 @@ ExtractReport run_extraction(Command& command, const std::vector<ListingEntry>& 
         return true;
     });
     const ExtractSummary& s = run.report.summary;
-    if (request.target == ExtractTarget::files && request.use_meta && meta.present && !s.interrupted) {
-        RestoreRequest restore;
-        const bool every = request.wanted.empty();
-        restore.takes = request.takes ? request.takes
-                                      : std::function<bool(const std::string&)>(
-                                            [every](const std::string&) { return every; });
-        restore.keep_old = request.keep_old;
-        restore.absolute_links = request.absolute_links;
-        restore.written = &run.written;
-        run.report.restored = restore_folders_and_links(run.tree, meta, restore, command.reporter);
-    }
+    if (request.target == ExtractTarget::files && request.use_meta && meta.present && !s.interrupted)
+        run.report.restored = restore_what_meta_adds(command, run.tree, meta, request, run.written);
     return run.report;
 }
 

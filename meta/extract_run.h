@@ -8,10 +8,12 @@
 #include <cstdio>
 #include <functional>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "archive/command.h"
 #include "archive/extract.h"
+#include "archive/extract_tree.h"
 #include "archive/format.h"
 #include "meta/archive_meta.h"
 #include "meta/meta_restore.h"
@@ -52,5 +54,22 @@ struct ExtractReport {
 // `entries`: the archive's records, as listed; the command holds the archive.
 ExtractReport run_extraction(Command& command, const std::vector<ListingEntry>& entries, const ArchiveMeta& meta,
                              const ExtractRequest& request);
+
+// --- the steps of an extraction, for a reader of another kind (a stream) -------------
+
+// The task of one record: without a sink when not `wanted` (decoded only, to keep
+// a solid run in step); refused when its path cannot be written as it is or, for
+// files kept old, its name is taken; otherwise with the sink of the request's target.
+EntryTask entry_task(ExtractTree& tree, const ExtractRequest& request, const ListingEntry& entry, bool wanted,
+                     const ExpectedFile& expected);
+
+// Opens the destination of a files extraction; `archive`, when known, is never
+// replaced. Reported when it cannot be opened.
+bool open_extract_destination(Command& command, ExtractTree& tree, const std::string& destination, FILE* archive);
+
+// The folders and links of the metadata the request takes, once its files stand
+// (`written`: their stored paths).
+RestoreCount restore_what_meta_adds(Command& command, ExtractTree& tree, const ArchiveMeta& meta,
+                                    const ExtractRequest& request, const std::unordered_set<std::string>& written);
 
 }  // namespace vellum

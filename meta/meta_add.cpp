@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cerrno>
 
-#include "archive/compress.h"
 #include "archive/file_class.h"
 #include "archive/messages.h"
+#include "archive/streamed_output.h"
 #include "platform/platform.h"
 
 namespace vellum {
@@ -75,30 +75,6 @@ void meta_add_path(MetaRecorder& recorder, Command& command, const std::string& 
     walk_source(path, meta_walk_options(command), recorder);
 }
 
-namespace {
-
-// The entry written stored: a solid run's, or one written after a stop.
-bool write_stored(FILE* file, uint64_t start, const RecordHead& head, const std::string& data) {
-    return write_record_head(file, head) && write_class_field(file, kStoredClass) &&
-           std::fwrite(data.data(), 1, data.size(), file) == data.size() && std::fflush(file) == 0 &&
-           write_record_length(file, start, record_head_size(head) + data.size());
-}
-
-// The entry coded as text, never larger than stored (compress.h), its record
-// length written once it is whole.
-bool write_coded(Command& command, FILE* file, uint64_t start, const RecordHead& head, const std::string& data) {
-    ArchiveRecordSink sink(file, start);
-    MemoryInput input(reinterpret_cast<const uint8_t*>(data.data()), data.size());
-    const CodedRecord coded = code_record(command, input, head, sink, kTextClass);
-    if (!coded.ok || sink.error() != 0) {
-        if (sink.error() != 0) errno = sink.error();
-        return false;
-    }
-    return std::fflush(file) == 0 && write_record_length(file, start, coded.record_length);
-}
-
-}  // namespace
-
 bool write_meta_entry(Command& command, const MetaLines& lines) {
     const std::string data = encode_meta(lines);
     RecordHead head;
@@ -110,16 +86,25 @@ bool write_meta_entry(Command& command, const MetaLines& lines) {
     head.record_length = 0;
     FILE* file = command.archive;
     uint64_t start = 0;
-    bool ok = file && platform::seek_to_end(file) && platform::tell(file, &start);
-    // Text codes well; a solid run's entries depend on every entry before them, so
-    // there it is stored, to be read without decoding the run. A command that was
-    // stopped writes it stored too: coding would stop at once.
-    const bool stored = command.settings.solid || command.reporter.stop_requested();
-    if (ok) ok = stored ? write_stored(file, start, head, data) : write_coded(command, file, start, head, data);
-    ok = ok && std::fflush(file) == 0;
+    // Text codes well; the entry stands alone (standalone_entry.h), in solid
+    // archives too, so it is read without decoding the run.
+    uint16_t file_class = kStoredClass;
+    std::string coded;
+    if (!encode_standalone(data, kTextClass, &file_class, &coded)) {
+        report(command.reporter, msg::kMetaNotWritten, command.archive_path, ENOMEM);
+        return false;
+    }
+    const bool placed = file && platform::seek_to_end(file) && platform::tell(file, &start);
+    bool ok = placed && write_record_head(file, head) &&
+         write_class_field(file, file_class) && std::fwrite(coded.data(), 1, coded.size(), file) == coded.size() &&
+         std::fflush(file) == 0;
+    const uint64_t length = record_head_size(head) + coded.size();
+    ok = ok && write_record_length(file, start, length) && std::fflush(file) == 0;
+    // A streamed archive: the record goes on to the stream.
+    ok = ok && (!command.outlet || command.outlet->pass_on(file, start, length));
     if (!ok) {
         const int error = errno;
-        if (file) platform::truncate_file(file, start);  // the archive ends with its last file
+        if (placed) platform::truncate_file(file, start);  // the archive ends with its last file
         report(command.reporter, msg::kMetaNotWritten, command.archive_path, error);
     }
     return ok;

@@ -22,9 +22,11 @@
 #include <string>
 #include <vector>
 
+#include "archive/standalone_entry.h"
+
 namespace vellum {
 
-constexpr const char* kMetaFolder = ".vellum\\";
+constexpr const char* kMetaFolder = kOwnFolder;  // an entry that stands alone
 constexpr const char* kMetaName = "meta";
 constexpr int kMetaVersion = 1;
 

@@ -81,6 +81,10 @@ bool set_link_time_in(const Folder& folder, const std::string& name, int64_t sec
 bool set_file_attributes(FILE* file, uint32_t mode, int64_t seconds, uint32_t nanoseconds, int* error);
 bool set_folder_attributes(const Folder& folder, uint32_t mode, int64_t seconds, uint32_t nanoseconds,
                            int* error);
+// The same for the file `name` of `folder` once it stands in its place: opened
+// without following a link, and only when it is a regular file (EINVAL else).
+bool set_file_attributes_in(const Folder& folder, const std::string& name, uint32_t mode, int64_t seconds,
+                            uint32_t nanoseconds, int* error);
 
 // Identity of the open folder.
 bool folder_identity(const Folder& folder, FolderId* id);

@@ -239,6 +239,27 @@ bool set_folder_attributes(const Folder& folder, uint32_t mode, int64_t seconds,
            fail(error);
 }
 
+bool set_file_attributes_in(const Folder& folder, const std::string& name, uint32_t mode, int64_t seconds,
+                            uint32_t nanoseconds, int* error) {
+    if (!plain_name(name)) {
+        *error = EINVAL;
+        return false;
+    }
+    // O_NONBLOCK: a pipe swapped in meanwhile must not hold the open.
+    const int fd = openat(fd_of(folder), name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return fail(error);
+    struct stat st;
+    bool ok = fstat(fd, &st) == 0;
+    if (ok && !S_ISREG(st.st_mode)) {
+        errno = EINVAL;
+        ok = false;
+    }
+    ok = ok && fchmod(fd, static_cast<mode_t>(mode & 07777)) == 0 && set_times(fd, nullptr, seconds, nanoseconds, 0);
+    if (!ok) fail(error);
+    close(fd);
+    return ok;
+}
+
 bool folder_identity(const Folder& folder, FolderId* id) {
     struct stat st;
     if (fstat(fd_of(folder), &st) != 0) return false;

@@ -289,6 +289,38 @@ bool set_folder_attributes(const Folder& folder, uint32_t, int64_t seconds, uint
     return SetFileTime(handle_of(folder), nullptr, nullptr, &t) != 0 || fail(error);
 }
 
+bool set_file_attributes_in(const Folder& folder, const std::string& name, uint32_t mode, int64_t seconds,
+                            uint32_t nanoseconds, int* error) {
+    if (!plain_name(name)) {
+        *error = EINVAL;
+        return false;
+    }
+    // The name itself, never what a reparse point leads to.
+    const HANDLE handle = CreateFileW(sys(child_path(folder, name)).c_str(), FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return fail(error);
+    FILE_BASIC_INFO basic;
+    bool ok = GetFileInformationByHandleEx(handle, FileBasicInfo, &basic, sizeof basic) != 0;
+    if (ok && (basic.FileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) {
+        CloseHandle(handle);
+        *error = EINVAL;
+        return false;
+    }
+    if (ok) {
+        const FILETIME t = file_time(seconds, nanoseconds);
+        basic.LastWriteTime.LowPart = t.dwLowDateTime;
+        basic.LastWriteTime.HighPart = static_cast<LONG>(t.dwHighDateTime);
+        basic.FileAttributes = (mode & 0200) ? (basic.FileAttributes & ~FILE_ATTRIBUTE_READONLY)
+                                             : (basic.FileAttributes | FILE_ATTRIBUTE_READONLY);
+        if (basic.FileAttributes == 0) basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+        ok = SetFileInformationByHandle(handle, FileBasicInfo, &basic, sizeof basic) != 0;
+    }
+    if (!ok) fail(error);
+    CloseHandle(handle);
+    return ok;
+}
+
 bool folder_identity(const Folder& folder, FolderId* id) {
     ItemInfo info;
     if (!handle_info(handle_of(folder), &info)) return false;

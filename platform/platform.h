@@ -102,6 +102,15 @@ bool is_link(const char* path);
 // never writes through a link.
 FILE* create_new_file(const char* path);
 
+// A new, empty file for reading and writing in the system's folder for
+// temporary files, removed once it is closed or the process ends. nullptr on
+// failure, errno telling why.
+FILE* create_scratch_file();
+
+// Makes a standard stream carry bytes as they are, with no newline translation
+// (a no-op where streams never translate).
+void use_binary_mode(FILE* stream);
+
 // The running process's number, to tell the names two processes make apart.
 uint64_t process_number();
 

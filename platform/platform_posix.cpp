@@ -208,6 +208,10 @@ FILE* create_new_file(const char* path) {
     return file;
 }
 
+FILE* create_scratch_file() { return std::tmpfile(); }
+
+void use_binary_mode(FILE*) {}
+
 uint64_t process_number() { return static_cast<uint64_t>(getpid()); }
 
 // Names here are the file system's bytes; no code page belongs to the system.

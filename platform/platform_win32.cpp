@@ -13,6 +13,7 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -237,6 +238,34 @@ FILE* create_new_file(const char* path) {
     }
     return file;
 }
+
+FILE* create_scratch_file() {
+    wchar_t folder[MAX_PATH + 1];
+    wchar_t name[MAX_PATH + 1];
+    const DWORD length = GetTempPathW(MAX_PATH + 1, folder);
+    if (length == 0 || length > MAX_PATH || GetTempFileNameW(folder, L"vlm", 0, name) == 0) {
+        errno = EACCES;
+        return nullptr;
+    }
+    // The name exists now, empty; it goes when the last handle closes.
+    HANDLE handle = CreateFileW(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, TRUNCATE_EXISTING,
+                                FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        DeleteFileW(name);
+        errno = EACCES;
+        return nullptr;
+    }
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDWR | _O_BINARY);
+    if (fd < 0) {
+        CloseHandle(handle);
+        return nullptr;
+    }
+    FILE* file = _fdopen(fd, "w+b");
+    if (file == nullptr) _close(fd);
+    return file;
+}
+
+void use_binary_mode(FILE* stream) { _setmode(_fileno(stream), _O_BINARY); }
 
 uint64_t process_number() { return GetCurrentProcessId(); }
 

@@ -309,6 +309,58 @@ TEST_F(AttackTest, NothingIsSpooledToTheTemporaryFolder) {
     EXPECT_TRUE(fs::is_empty(path("tmp")));
 }
 
+// --stdout hands an entry's first bytes out long before the entry ends: the
+// reader takes 64 KiB and stops, the program blocks on the full pipe, and by
+// then it has read only the first part of the archive (its read position shows
+// it). Normal and solid; the entry is one large block of text.
+TEST_F(AttackTest, StdoutStreamsAnEntryAsItIsDecoded) {
+    write_file(path("big.txt"), text_data(24 << 20, 8));
+    for (const char* mode : {"normal", "solid"}) {
+        SCOPED_TRACE(mode);
+        const std::string arc = std::string("s-") + mode;
+        std::vector<std::string> add{"add", arc, "big.txt"};
+        if (std::string(mode) == "solid") add.insert(add.begin() + 1, "--solid");
+        ASSERT_EQ(0, vellum(add).status);
+        const uint64_t archive_size = fs::file_size(path(arc + ".vlm"));
+        int pipe_fds[2];
+        ASSERT_EQ(0, pipe(pipe_fds));
+        const std::string binary = VELLUM_BINARY, where = dir_.string(), name = arc;
+        const pid_t child = fork();
+        if (child == 0) {
+            if (chdir(where.c_str()) != 0) _exit(126);
+            dup2(pipe_fds[1], 1);
+            close(pipe_fds[0]);
+            execl(binary.c_str(), binary.c_str(), "-q", "x", "-T", "1", "--stdout", name.c_str(), (char*)nullptr);
+            _exit(127);
+        }
+        close(pipe_fds[1]);
+        std::string first;
+        char buffer[4096];
+        while (first.size() < 65536) {
+            const ssize_t got = read(pipe_fds[0], buffer, sizeof buffer);
+            if (got <= 0) break;
+            first.append(buffer, static_cast<size_t>(got));
+        }
+        ASSERT_GE(first.size(), 65536u);
+        EXPECT_EQ(first.substr(0, 65536), read_file(path("big.txt")).substr(0, 65536));
+        // The program now waits on the pipe. Where does it stand in the archive?
+        uint64_t position = archive_size;
+        for (int tries = 0; tries < 200 && position == archive_size; ++tries) {
+            usleep(10000);
+            for (const auto& fd : fs::directory_iterator("/proc/" + std::to_string(child) + "/fd")) {
+                std::error_code ec;
+                if (fs::read_symlink(fd.path(), ec) != path(arc + ".vlm")) continue;
+                const Bytes info = read_file("/proc/" + std::to_string(child) + "/fdinfo/" + fd.path().filename().string());
+                position = std::stoull(info.substr(info.find("pos:") + 4));
+            }
+        }
+        EXPECT_LT(position, archive_size / 2) << "of " << archive_size;
+        kill(child, SIGKILL);
+        waitpid(child, nullptr, 0);
+        close(pipe_fds[0]);
+    }
+}
+
 // A metadata archive of 200,000 entries: checking it costs about what decoding
 // does, in memory a small multiple of the metadata.
 TEST_F(AttackTest, ManyEntriesWithMetadataTestWithinBounds) {

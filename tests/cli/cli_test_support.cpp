@@ -44,13 +44,15 @@ Bytes wave_16bit(size_t samples, unsigned channels) {
 
 }  // namespace
 
+std::string vellum_binary() {
+    const char* other = std::getenv("VELLUM_TEST_BINARY");
+    return other && *other ? other : VELLUM_BINARY;
+}
+
 Result run_vellum(const std::vector<std::string>& args, const fs::path& cwd, bool terminal,
                   unsigned timeout_seconds) {
     // Everything is made before fork: the child only makes system calls.
-    // VELLUM_TEST_PROGRAM runs the suite against another build (an older
-    // release, to see which tests it fails).
-    const char* program = std::getenv("VELLUM_TEST_PROGRAM");
-    std::vector<std::string> all{program && *program ? program : VELLUM_BINARY};
+    std::vector<std::string> all{vellum_binary()};
     all.insert(all.end(), args.begin(), args.end());
     std::vector<char*> argv;
     for (std::string& a : all) argv.push_back(a.data());
@@ -87,6 +89,37 @@ Result run_vellum(const std::vector<std::string>& args, const fs::path& cwd, boo
     run.out += take_output(out);
     run.err = take_output(err);
     // A sanitizer's report may come with a status the test expects for other reasons.
+    EXPECT_FALSE(has(run.out + run.err, "Sanitizer") || has(run.out + run.err, "runtime error:"))
+        << run.out << run.err;
+    return run;
+}
+
+Result run_script(const std::string& script, const fs::path& cwd, unsigned timeout_seconds) {
+    const std::string program = vellum_binary();
+    const std::string text = "VELLUM='" + program + "'\nset -o pipefail\n" + script;
+    std::vector<std::string> all{"/bin/bash", "-c", text};
+    std::vector<char*> argv;
+    for (std::string& a : all) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    const std::string folder = cwd.string();
+    FILE* out = std::tmpfile();
+    FILE* err = std::tmpfile();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (chdir(folder.c_str()) != 0) _exit(126);
+        dup2(open("/dev/null", O_RDONLY), 0);
+        dup2(fileno(out), 1);
+        dup2(fileno(err), 2);
+        alarm(timeout_seconds);  // a pipe that never ends must not hang the suite
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    Result run;
+    int status = 0;
+    if (pid > 0 && waitpid(pid, &status, 0) == pid)
+        run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    run.out = take_output(out);
+    run.err = take_output(err);
     EXPECT_FALSE(has(run.out + run.err, "Sanitizer") || has(run.out + run.err, "runtime error:"))
         << run.out << run.err;
     return run;

@@ -22,11 +22,19 @@ struct Result {
     long max_rss_kib = 0;
 };
 
+// The program the tests run: the one built beside them, or the one named by the
+// environment variable VELLUM_TEST_BINARY (to see a test fail on an older build).
+std::string vellum_binary();
+
 // Runs vellum in `cwd` with stdin empty; on a terminal, `out` holds all it printed.
 // With timeout_seconds the program is killed by SIGALRM (status 128 + 14) when it
 // runs longer: for commands that must not block.
 Result run_vellum(const std::vector<std::string>& args, const fs::path& cwd, bool terminal = false,
                   unsigned timeout_seconds = 0);
+
+// Runs a bash script in `cwd` (pipes, redirections) with $VELLUM naming the
+// program and `set -o pipefail`, stdin empty: the status is the pipeline's.
+Result run_script(const std::string& script, const fs::path& cwd, unsigned timeout_seconds = 120);
 
 bool has(const std::string& text, const std::string& part);
 Bytes le(uint64_t value, int bytes);
@@ -72,6 +80,7 @@ protected:
     void SetUp() override;
     void TearDown() override { std::error_code ignored; fs::remove_all(dir_, ignored); }
     Result vellum(const std::vector<std::string>& args) { return run_vellum(args, dir_); }
+    Result script(const std::string& text) { return run_script(text, dir_); }
     fs::path path(const std::string& relative) const { return dir_ / relative; }
 
     fs::path dir_;  // the test's own scratch folder

@@ -104,11 +104,17 @@ TEST_F(CommandsTest, ListInfoAndExtractByName) {
     const std::vector<Record> r = records_of(archive);
     ASSERT_EQ(4u, r.size());
     const uint64_t packed = archive.size() - 12, size = 3 + 4000 + 6000 + 3000;
-    Result list = vellum({"list", "arc"});
+    Result list = vellum({"list", "--rows", "arc"});
     EXPECT_EQ(0u, list.out.find("      Packed         Size       Name\n" + cells(r[0].length, 3, "     a.txt\n") +
                                 cells(r[1].length + r[2].length, 10000, "[__] docs/  (2 entries)\n") + cells(r[3].length, 3000, "     x.zip\n") +
                                 cells(packed, size, "4 entries in 3 rows, ")))
         << list.out;
+    // Without options: every entry with its kind, in archive order.
+    Result every = vellum({"list", "arc"});
+    EXPECT_EQ("      Packed         Size  Kind    Path\n" + cells(r[0].length, 3, "file    a.txt\n") +
+                  cells(r[1].length, 6000, "file    docs/sub/b.txt\n") + cells(r[2].length, 4000, "file    docs/a.txt\n") +
+                  cells(r[3].length, 3000, "file    x.zip\n") + cells(packed, size, "4 entries, "),
+              every.out.substr(0, every.out.rfind(", ") + 2));
     Result entries = vellum({"l", "--entries", "arc.vlm"});
     // Three bytes would code to more than three: stored.
     EXPECT_EQ(0u, entries.out.find("      Offset Class                   Packed         Size  Path\n          12 17 stored         " +

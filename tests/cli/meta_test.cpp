@@ -110,12 +110,23 @@ TEST_F(MetaTest, WithoutMetaNothingChangesAndWithItOneEntryIsAppended) {
     Result list = vellum({"list", "--entries", "meta"});
     EXPECT_TRUE(has(list.out, "Modified")) << list.out;
     EXPECT_FALSE(has(vellum({"list", "--entries", "plain"}).out, "Modified"));
-    // A solid archive keeps it stored: it is read without decoding the run.
-    ASSERT_EQ(0, vellum({"add", "--solid", "solid", "t"}).status);
-    const Bytes solid = read_file(path("solid.vlm"));
-    const std::vector<Record> s = records_of(solid);
-    ASSERT_EQ(3u, s.size());
-    EXPECT_EQ(0u, solid.compare(s[2].offset + 24 + 8 + 4, 14, "vellum-meta 1\n"));
+    // A solid archive codes it too, standing alone: every reader takes it without
+    // the run, and a pipe reads it front to back.
+    for (const char* block : {"8M", "32M"}) {
+        const std::string name = std::string("solid") + block;
+        ASSERT_EQ(0, vellum({"add", "--solid", "--block", block, name, "t"}).status);
+        const Bytes solid = read_file(path(name + ".vlm"));
+        const std::vector<Record> s = records_of(solid);
+        ASSERT_EQ(3u, s.size());
+        EXPECT_EQ(Bytes("\x09\x00", 2), solid.substr(s[2].offset + 24 + 8 + 4 - 2, 2)) << block;
+        EXPECT_LT(s[2].length, 24 + 8 + 4 + s[2].original_size);
+        EXPECT_TRUE(has(vellum({"list", name}).out, "Modified")) << block;
+        EXPECT_EQ(0u, vellum({"x", "--stdout", name, ".vellum/meta"}).out.find("vellum-meta 1\n")) << block;
+        Result piped = script("\"$VELLUM\" l - < " + name + ".vlm");
+        EXPECT_TRUE(has(piped.out, "Modified")) << piped.out;
+        ASSERT_EQ(0, vellum({"x", "-C", "out" + name, name}).status);
+        EXPECT_TRUE(file_tree(path("t")) == file_tree(path("out" + name + "/t")));
+    }
 }
 
 // Catches a flipped byte that test or extract let through: the stored entry's

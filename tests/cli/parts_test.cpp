@@ -45,7 +45,10 @@ TEST(ArgsTest, BadUsageIsAnErrorWithItsReason) {
         {{"x", "arc", ""}, "empty name"},                  {{}, "no command"},
         {{"delete", "arc"}, "entries to delete"},          {{"add", "arc"}, "nothing to add"},
         {{"list", "--exclude", "x", "arc"}, "does not apply"}, {{"x", "arc", "--exclude"}, "needs a pattern"},
-        {{"x", "--stdout", "-o", "d", "arc"}, "exclude each other"}, {{"x", "-"}, "'-' is no archive"},
+        {{"x", "--stdout", "-o", "d", "arc"}, "exclude each other"}, {{"delete", "-", "a"}, "'-' is no archive for delete"},
+        {{"repair", "-"}, "'-' is no archive for repair"}, {{"l", "--rows", "-v", "arc"}, "give one"},
+        {{"l", "--json", "--entries", "arc"}, "give one"}, {{"x", "arc", "-C"}, "needs a folder"},
+        {{"x", "-C", "a", "--output=b", "arc"}, "two destinations"},
         {{"add", "--stdout", "arc", "f"}, "does not apply"},
     };
     for (const auto& [args, reason] : cases)
@@ -78,13 +81,15 @@ TEST(TextsTest, SummariesAndProgressKeepTheirExactForm) {
               extracted_summary(1, 10, 5, "x", 2.0, FileCount::singular_one));
     EXPECT_EQ("25.0%", ratio_text(250, 1000));
     EXPECT_EQ("-", ratio_text(24, 0));
-    EXPECT_EQ("file.bin  5.0 of 10.0 MB  50%  2.5 MB/s  0:03",
+    EXPECT_EQ("file.bin  5.0 of 10.0 MB  50%  2.5 MB/s  0:03  0:02 left",
               progress_text("file.bin", 5000000, 10000000, 2.0, 3.5, 79));
+    EXPECT_EQ("d/f  1.0 of 601.0 MB  0%  0.5 MB/s  0:02  20:00 left",
+              progress_text("d/f", 1000000, 601000000, 2.0, 2.0, 79));
     EXPECT_EQ("x  1.0 MB  0.0 MB/s  1:05", progress_text("x", 1000000, 0, 0.0, 65.2, 79));
     EXPECT_EQ("y  3.0 of 2.0 MB  100%  3.0 MB/s  0:01", progress_text("y", 3000000, 2000000, 1.0, 1.0, 79));
     const std::string name = std::string(100, 'a') + "/tail-of-the-name.txt";
-    EXPECT_EQ(".../tail-of-the-name.txt  0.0 of 0.0 MB  50%  0.0 MB/s  0:01",
-              progress_text(name, 1, 2, 1.0, 1.0, 60));
+    EXPECT_EQ(".../tail-of-the-name.txt  0.0 of 0.0 MB  50%  0.0 MB/s  0:01  0:01 left",
+              progress_text(name, 1, 2, 1.0, 1.0, 71));
     EXPECT_EQ(0u, progress_text(name, 1, 2, 1.0, 1.0, 10).find("  0.0 of"));
 }
 
