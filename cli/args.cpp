@@ -81,6 +81,7 @@ constexpr CommandOption kCommandOptions[] = {
     {"--block", nullptr, kAdd, "size"},
     {"--meta", nullptr, kAdd, nullptr},
     {"--no-meta", nullptr, kAdd, nullptr},
+    {"--update", "-u", kAdd, nullptr},
     {"--best", nullptr, kAdd, nullptr},
     {"--threads", "-T", kAdd | kExtract | kTest, "number"},
     {"--exclude", nullptr, kAdd | kExtract, "pattern"},
@@ -105,6 +106,7 @@ std::string apply_option(const CommandOption& option, const std::string& value, 
     if (name == "--solid") o.solid = true;
     if (name == "--meta") o.meta = true;
     if (name == "--no-meta") o.meta = false;
+    if (name == "--update") o.update = true;
     if (name == "--best") o.best = true;
     if (name == "--threads") {
         const int count = parse_thread_count(value);

@@ -27,6 +27,7 @@ struct Options {
     bool json = false;                  // list, info --json
     bool meta = true;                   // add: metadata kept (--no-meta: not)
     bool best = false;                  // add --best
+    bool update = false;                // add -u: changed held files replaced
     bool keep_old = false;              // extract -k
     bool to_stdout = false;             // extract --stdout
     std::vector<std::string> excludes;  // add, extract --exclude

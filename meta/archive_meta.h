@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "archive/format.h"
@@ -32,6 +33,12 @@ struct ArchiveMeta {
     std::vector<MetaRef> of_entry;  // per record: its F line, or none
     std::vector<MetaRef> folders;   // D lines, in archive order
     std::vector<MetaRef> links;     // L lines, in archive order
+    // A folder or link that several metadata entries describe (the same folder
+    // added twice) is one item: the line of the entry last in the archive, in the
+    // place the first one had. Built once a second entry comes: path -> index
+    // into folders (links: negated, less one).
+    std::unordered_map<std::string, int64_t> item_at;
+    bool items_indexed = false;
 
     const MetaLine& line(const MetaRef& ref) const { return texts[ref.text].lines()[ref.line]; }
     std::string path(const MetaRef& ref) const { return texts[ref.text].path(line(ref)); }

@@ -41,7 +41,7 @@ _vellum() {
     fi
     local options=""
     case $command in
-        add | a | create | c) options="--solid --block --meta --best --exclude -T --threads" ;;
+        add | a | create | c) options="--solid --block --meta --no-meta -u --update --best --exclude -T --threads" ;;
         extract | x) options="-o --output -C --directory -k --keep-old-files --stdout --exclude -T --threads" ;;
         list | l) options="-v --verbose --rows --entries --json" ;;
         info | i) options="--json" ;;

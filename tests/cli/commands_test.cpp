@@ -286,9 +286,10 @@ TEST_F(CommandsTest, ShortZeroTailIsCutBeforeAnAppend) {
     write_file(path("a.txt"), text_data(2000, 51));
     ASSERT_EQ(0, vellum({"add", "--no-meta", "arc", "a.txt"}).status);
     const Bytes sound = read_file(path("arc.vlm"));
+    write_file(path("b.txt"), text_data(2100, 52));
     for (size_t tail = 1; tail < 8; ++tail) {
         write_file(path("arc.vlm"), sound + Bytes(tail, '\0'));
-        EXPECT_EQ(0, vellum({"add", "--no-meta", "arc", "a.txt"}).status) << tail;
+        EXPECT_EQ(0, vellum({"add", "--no-meta", "arc", "b.txt"}).status) << tail;
         const Bytes after = read_file(path("arc.vlm"));
         const std::vector<Record> r = records_of(after);
         ASSERT_EQ(2u, r.size()) << tail;

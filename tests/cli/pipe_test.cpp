@@ -110,13 +110,27 @@ TEST_F(PipeTest, TarLikeRoundTripKeepsEverything) {
     const std::string original = described(path("home"));
     for (const char* mode : {"", "--solid"}) {
         const std::string out = std::string("out") + (*mode ? "-solid" : "");
-        Result run = script(std::string("\"$VELLUM\" a --meta ") + mode + " - home | \"$VELLUM\" x - -C " + out);
+        Result run = script(std::string("\"$VELLUM\" a ") + mode + " - home | \"$VELLUM\" x - -C " + out);
         EXPECT_EQ(0, run.status) << run.err;
         EXPECT_EQ(original, described(path(out + "/home"))) << mode;
         EXPECT_EQ(0, script("diff -r --no-dereference home " + out + "/home").status) << mode;
     }
+    // The default add to a file keeps it all too, at two block sizes, normal and
+    // solid; and an update of the unchanged tree leaves it so.
+    for (const char* mode : {"--block=8M", "--solid"}) {
+        const std::string arc = std::string("home") + (mode[2] == 's' ? "-solid" : "-8M");
+        ASSERT_EQ(0, vellum({"add", mode, arc, "home"}).status) << mode;
+        if (mode[2] == 'b') {
+            Result up = vellum({"add", "-u", arc, "home"});
+            EXPECT_EQ(0, up.status) << up.err;
+            EXPECT_TRUE(has(up.out, "0 changed files replaced")) << up.out;
+        }
+        ASSERT_EQ(0, vellum({"x", "-C", "file-" + arc, arc}).status) << mode;
+        EXPECT_EQ(original, described(path("file-" + arc + "/home"))) << mode;
+        EXPECT_EQ(0, script("diff -r --no-dereference home file-" + arc + "/home").status) << mode;
+    }
     // Without metadata the bytes and names come through.
-    ASSERT_EQ(0, script("\"$VELLUM\" a - home/bin home/.profile | \"$VELLUM\" x - -C plain").status);
+    ASSERT_EQ(0, script("\"$VELLUM\" a --no-meta - home/bin home/.profile | \"$VELLUM\" x - -C plain").status);
     EXPECT_EQ(file_tree(path("home/bin")), file_tree(path("plain/bin")));
     EXPECT_EQ(read_file(path("home/.profile")), read_file(path("plain/.profile")));
 }

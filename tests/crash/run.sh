@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
 # Crash consistency: kills `vellum add` (appending to a normal archive),
-# `vellum add --solid`, `vellum delete` and `vellum add -T 2` of records larger
-# than the workers may hold in memory with SIGKILL at random moments, and
+# `vellum add --solid`, `vellum delete`, `vellum add -T 2` of records larger
+# than the workers may hold in memory and `vellum add -u` (an update that
+# replaces changed files) with SIGKILL at random moments, and
 # after every kill checks that
 #   - every entry finished before the kill is still there and extracts byte for
 #     byte (the archive, once its unfinished tail is cut, is a prefix of the
 #     archive an uninterrupted run writes, ending at a record boundary);
 #   - the next command works and leaves a fully sound archive: the next add for a
-#     normal archive, `vellum repair` for a solid one; after a killed delete the
-#     archive is byte for byte either the old one or the new one;
+#     normal archive, `vellum repair` for a solid one; after a killed delete or
+#     update the archive is byte for byte either the old one or the new one, and
+#     the update run again makes the new one;
 #   - no temporary file is left once the next command has run.
 # Usage: tests/crash/run.sh [TRIALS_PER_KIND] [VELLUM_BINARY]
 #   default 8 trials per kind (the bounded run of the test suite); a longer run:
@@ -66,7 +68,16 @@ t=$(now_ms); timeout 600 "$VELLUM" -q add -T 2 fulllarge.vlm "${LARGE[@]}" || { 
 LARGE_MS=$(( ($(now_ms) - t) * 9 / 10 ))
 cp full.vlm deleted.vlm
 t=$(now_ms); v delete deleted.vlm t2.txt; DELETE_MS=$(( $(now_ms) - t ))
-for ref in full.vlm solidfull.vlm deleted.vlm fulllarge.vlm; do
+# An update: the archive holds older copies of the text files (other bytes, the
+# same names); add -u replaces those and leaves the others.
+mkdir -p old
+for f in "${SOURCES[@]}"; do cp "$f" old/; done
+for i in 1 2 3 4 5 6; do seq "$i" 3 90000 > "old/t$i.txt"; done
+touch -d '2001-02-03' old/*.txt
+(cd old && "$VELLUM" -q add ../updbase.vlm t1.txt t2.txt noise.bin t3.txt stored.zip t4.txt t5.txt t6.txt)
+cp updbase.vlm updfull.vlm
+t=$(now_ms); v add -u updfull.vlm "${SOURCES[@]}"; UPDATE_MS=$(( ($(now_ms) - t) * 9 / 10 ))
+for ref in full.vlm solidfull.vlm deleted.vlm fulllarge.vlm updbase.vlm updfull.vlm; do
   v test "$ref" >/dev/null || { echo "reference archive $ref is not sound" >&2; exit 2; }
 done
 
@@ -105,6 +116,7 @@ run_kind() {
       large) cp pre.vlm t/arc.vlm; args=(add -T 2 t/arc.vlm "${LARGE[@]}") ;;
       solid) args=(add --solid t/arc.vlm "${SOURCES[@]}") ;;
       delete) cp full.vlm t/arc.vlm; args=(delete t/arc.vlm t2.txt) ;;
+      update) cp updbase.vlm t/arc.vlm; args=(add -u t/arc.vlm "${SOURCES[@]}") ;;
     esac
     "$VELLUM" -q "${args[@]}" >/dev/null 2>&1 &
     pid=$!
@@ -149,6 +161,17 @@ run_kind() {
         fi
         v test t/arc.vlm >/dev/null 2>&1 || fail "not sound after the next command"
         ;;
+      update)
+        if cmp -s t/arc.vlm updbase.vlm; then
+          [ "$(temporaries t)" = 0 ] || hits=$((hits + 1))
+        else
+          hits=$((hits + 1))
+          cmp -s t/arc.vlm updfull.vlm || fail "the archive is neither the old nor the updated one"
+        fi
+        v add -u t/arc.vlm "${SOURCES[@]}" >/dev/null 2>&1 || fail "the next update failed"
+        cmp -s t/arc.vlm updfull.vlm || fail "the update run again did not make the updated archive"
+        check_entries t/arc.vlm t/out
+        ;;
     esac
     [ "$(temporaries t)" = 0 ] || fail "temporary left after the next command: $(find t -name '*.tmp')"
   done
@@ -160,5 +183,6 @@ run_kind append "$APPEND_MS"
 run_kind solid "$SOLID_MS"
 run_kind delete "$DELETE_MS"
 run_kind large "$LARGE_MS"
-echo "crash test: $((4 * TRIALS)) kills, $midway inside a command, $failures failures"
+run_kind update "$UPDATE_MS"
+echo "crash test: $((5 * TRIALS)) kills, $midway inside a command, $failures failures"
 [ "$failures" = 0 ]
