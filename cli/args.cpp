@@ -88,6 +88,7 @@ constexpr CommandOption kCommandOptions[] = {
     {"--output", "-o", kExtract, "folder"},
     {"--directory", "-C", kExtract, "folder"},
     {"--keep-old-files", "-k", kExtract, nullptr},
+    {"--absolute-links", "-P", kExtract, nullptr},
     {"--stdout", nullptr, kExtract, nullptr},
     {"--entries", nullptr, kList, nullptr},
     {"--rows", nullptr, kList, nullptr},
@@ -120,6 +121,7 @@ std::string apply_option(const CommandOption& option, const std::string& value, 
     if (name == "--json") o.json = true;
     if (name == "--stdout") o.to_stdout = true;
     if (name == "--keep-old-files") o.keep_old = true;
+    if (name == "--absolute-links") o.absolute_links = true;
     if (name == "--exclude") {
         if (value.empty()) return "--exclude needs a pattern";
         o.excludes.push_back(value);

@@ -29,6 +29,7 @@ struct Options {
     bool best = false;                  // add --best
     bool update = false;                // add -u: changed held files replaced
     bool keep_old = false;              // extract -k
+    bool absolute_links = false;        // extract -P: links to absolute targets made
     bool to_stdout = false;             // extract --stdout
     std::vector<std::string> excludes;  // add, extract --exclude
     unsigned threads = 0;               // add, extract, test -T: 0 = one per core

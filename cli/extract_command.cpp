@@ -194,6 +194,7 @@ int extract_from_stream(Session& session, const Options& options) {
     request.extract.destination = options.output_folder;
     request.extract.stream = stdout;
     request.extract.keep_old = options.keep_old;
+    request.extract.absolute_links = options.absolute_links;
     const auto selection = stream_selection(options);
     if (selection) {
         request.extract.takes = selection;
@@ -246,6 +247,7 @@ int run_extract(Session& session, const Options& options) {
     request.destination = options.output_folder;
     request.stream = stdout;
     request.keep_old = options.keep_old;
+    request.absolute_links = options.absolute_links;
     request.wanted = chosen_records(session, opened, options, &missing);
     if (!request.wanted.empty() || !options.operands.empty())
         request.takes = [&options](const std::string& stored) {

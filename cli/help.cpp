@@ -98,7 +98,7 @@ const char kAdd[] =
     "Example: vellum add --exclude '*.o' backup.vlm notes.txt photos/\n";
 
 const char kExtract[] =
-    "Usage: vellum extract [-o FOLDER | -C FOLDER | --stdout] [-k] [--exclude PATTERN] [-T N]\n"
+    "Usage: vellum extract [-o FOLDER | -C FOLDER | --stdout] [-k] [-P] [--exclude PATTERN] [-T N]\n"
     "                      ARCHIVE [NAME...]\n"
     "\n"
     "Extracts every entry, or only those named (rows, entry paths, folder paths\n"
@@ -115,6 +115,10 @@ const char kExtract[] =
     "  -C, --directory FOLDER  be a link to a folder\n"
     "  -k, --keep-old-files    leave existing files alone, saying so and counting\n"
     "                          them in the summary\n"
+    "  -P, --absolute-links    also make the links whose target is an absolute\n"
+    "                          path (otherwise refused as unsafe). Links are still\n"
+    "                          made last, as links, and nothing is written\n"
+    "                          through them\n"
     "  --stdout                write the entries' bytes, in archive order, to\n"
     "                          standard output and nothing else (the summary\n"
     "                          goes to stderr)\n"

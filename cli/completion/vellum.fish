@@ -31,6 +31,7 @@ set -l extracting "__fish_seen_subcommand_from extract x"
 complete -c vellum -n $extracting -s o -l output -x -a "(__fish_complete_directories)" -d 'destination folder'
 complete -c vellum -n $extracting -s C -l directory -x -a "(__fish_complete_directories)" -d 'destination folder'
 complete -c vellum -n $extracting -s k -l keep-old-files -d 'leave existing files alone'
+complete -c vellum -n $extracting -s P -l absolute-links -d 'also make links to absolute paths'
 complete -c vellum -n $extracting -l stdout -d 'write the bytes to standard output'
 
 complete -c vellum -n "__fish_seen_subcommand_from add a create c extract x" -l exclude -x -d 'leave out what the pattern selects'

@@ -181,6 +181,47 @@ TEST_F(MetaTest, LinksStayInsideAndMetadataSurvivesDeleteAndAppend) {
     EXPECT_FALSE(fs::exists(path("arc.vlm")));
 }
 
+// Catches absolute links that can never be restored, made without being asked,
+// written through, or let a relative link climb out with them.
+TEST_F(MetaTest, AbsoluteLinksAreMadeOnlyWithP) {
+    write_file(path("victim.txt"), "victim");
+    write_file(path("t/abs"), "a file first: the archive's later entries come after it");
+    ASSERT_EQ(0, vellum({"add", "arc", "t"}).status);
+    fs::remove(path("t/abs"));
+    fs::create_symlink(path("victim.txt"), path("t/abs"));
+    fs::create_symlink("../../outside", path("t/up"));
+    write_file(path("t/a.txt"), "a");
+    ASSERT_EQ(0, vellum({"add", "arc2", "t"}).status);
+    for (const char* from : {"file", "pipe"}) {
+        SCOPED_TRACE(from);
+        const std::string out = std::string("out-") + from;
+        const std::string plain = std::string("plain-") + from;
+        const bool pipe = std::string(from) == "pipe";
+        const Result refused = pipe ? script("\"$VELLUM\" x - -C " + plain + " < arc2.vlm")
+                                    : vellum({"x", "-C", plain, "arc2"});
+        EXPECT_EQ(1, refused.status);
+        EXPECT_TRUE(has(refused.err, "Unsafe link: t/abs -> " + path("victim.txt").string() + " (skipped)"))
+            << refused.err;
+        EXPECT_FALSE(fs::exists(fs::symlink_status(path(plain + "/t/abs"))));
+        const Result made = pipe ? script("\"$VELLUM\" x -P - -C " + out + " < arc2.vlm")
+                                 : vellum({"x", "--absolute-links", "-C", out, "arc2"});
+        EXPECT_EQ(1, made.status);  // the climbing link is refused all the same
+        EXPECT_TRUE(has(made.err, "Unsafe link: t/up -> ../../outside (skipped)")) << made.err;
+        EXPECT_FALSE(has(made.err, "t/abs")) << made.err;
+        ASSERT_TRUE(fs::is_symlink(path(out + "/t/abs")));
+        EXPECT_EQ(path("victim.txt").string(), fs::read_symlink(path(out + "/t/abs")).string());
+        EXPECT_EQ("victim", read_file(path("victim.txt")));
+        EXPECT_EQ("a", read_file(path(out + "/t/a.txt")));
+    }
+    // An older archive's file t/abs and a later link of that name: the link is
+    // never made over a file the command wrote, and nothing goes through it.
+    write_file(path("both.vlm"), read_file(path("arc.vlm")) + read_file(path("arc2.vlm")).substr(12));
+    EXPECT_EQ(1, vellum({"x", "-P", "-C", "both", "both"}).status);
+    EXPECT_FALSE(fs::is_symlink(path("both/t/abs")));
+    EXPECT_EQ("a file first: the archive's later entries come after it", read_file(path("both/t/abs")));
+    EXPECT_EQ("victim", read_file(path("victim.txt")));
+}
+
 }  // namespace
 }  // namespace clitest
 }  // namespace vellum
