@@ -75,7 +75,8 @@ std::vector<bool> chosen_records(Session& session, const Opened& opened, const O
         for (const std::string& name : selection.missing) {
             // A name of a folder or link of the metadata is found there.
             bool in_meta = false;
-            for (const std::vector<MetaRef>* refs : {&opened.meta.folders, &opened.meta.links})
+            for (const std::vector<MetaRef>* refs :
+                 {&opened.meta.folders, &opened.meta.links, &opened.meta.hard_links})
                 for (const MetaRef& ref : *refs)
                     in_meta = in_meta || names_take_path({name}, {}, opened.meta.path(ref));
             if (in_meta) continue;

@@ -89,36 +89,31 @@ void pair_lines(const std::vector<ListingEntry>& entries, size_t at, uint32_t te
 
 namespace {
 
-// Where the item of `path` stands, when an earlier metadata entry has it.
-int64_t* item_slot(ArchiveMeta* meta, const std::string& path) {
-    auto found = meta->item_at.find(path);
-    return found == meta->item_at.end() ? nullptr : &found->second;
-}
-
-void index_item(ArchiveMeta* meta, const MetaRef& ref, int64_t at) { meta->item_at[meta->path(ref)] = at; }
-
-// A folder or link line: a new item, or the newer line of one already listed.
+// A folder, link or hard link line: a new item, or the newer line of one
+// already listed.
 void take_item(ArchiveMeta* meta, const MetaRef& ref) {
-    const bool folder = meta->line(ref).kind == MetaKind::folder;
-    std::vector<MetaRef>& list = folder ? meta->folders : meta->links;
+    const MetaKind kind = meta->line(ref).kind;
+    std::vector<MetaRef>& list = meta->items_of(kind);
     if (meta->texts.size() < 2) {
         list.push_back(ref);
         return;
     }
     if (!meta->items_indexed) {
         // A second entry: what the earlier ones hold is indexed, once.
-        for (size_t i = 0; i < meta->folders.size(); ++i) index_item(meta, meta->folders[i], int64_t(i));
-        for (size_t i = 0; i < meta->links.size(); ++i) index_item(meta, meta->links[i], -int64_t(i) - 1);
+        for (MetaKind k : {MetaKind::folder, MetaKind::link, MetaKind::hard_link}) {
+            const std::vector<MetaRef>& items = meta->items_of(k);
+            for (size_t i = 0; i < items.size(); ++i) meta->item_at[meta->path(items[i])] = {k, i};
+        }
         meta->items_indexed = true;
     }
-    if (int64_t* at = item_slot(meta, meta->path(ref))) {
-        if ((*at >= 0) == folder) {
-            (folder ? meta->folders[size_t(*at)] : meta->links[size_t(-*at - 1)]) = ref;
-            return;
-        }
+    const std::string path = meta->path(ref);
+    const auto found = meta->item_at.find(path);
+    if (found != meta->item_at.end() && found->second.first == kind) {
+        list[found->second.second] = ref;
+        return;
     }
     list.push_back(ref);
-    index_item(meta, ref, folder ? int64_t(list.size() - 1) : -int64_t(list.size()));
+    meta->item_at[path] = {kind, list.size() - 1};
 }
 
 }  // namespace
@@ -143,7 +138,7 @@ void take_meta_text(const std::string& archive_path, const std::vector<ListingEn
     pair_lines(entries, at, text, meta);
     const std::vector<MetaLine>& all = meta->texts[text].lines();
     for (uint32_t k = 0; k < all.size(); ++k)
-        if (all[k].kind == MetaKind::folder || all[k].kind == MetaKind::link) take_item(meta, MetaRef{text, k});
+        if (all[k].kind != MetaKind::file) take_item(meta, MetaRef{text, k});
 }
 
 void read_archive_meta(FILE* archive, const std::string& archive_path, const std::vector<ListingEntry>& entries,

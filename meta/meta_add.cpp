@@ -39,6 +39,17 @@ void MetaRecorder::link(const std::string&, const std::string& stored, const std
 void MetaRecorder::file(const std::string& path, const std::string& folder_path, const std::string& name,
                         const platform::ItemInfo& info) {
     if (summary_.failed) return;
+    if (info.links > 1 && info.id.index != 0) {
+        const auto key = std::make_pair(info.id.volume, info.id.index);
+        const auto first = first_names_.find(key);
+        if (first != first_names_.end()) {
+            MetaLine line;
+            line.kind = MetaKind::hard_link;
+            lines_.add(line, folder_path + name, first->second);
+            return;
+        }
+        first_names_[key] = folder_path + name;
+    }
     lines_.add(attributes_line(MetaKind::file, info), folder_path + name);
     const size_t index = lines_.lines().size() - 1;
     pending_.push_back(index);

@@ -4,6 +4,9 @@
 // every add, and ends the command with one metadata entry (meta_format.h).
 #pragma once
 
+#include <map>
+#include <utility>
+
 #include <string>
 #include <vector>
 
@@ -29,6 +32,9 @@ public:
 
 private:
     MetaLines lines_;
+    // Files with more than one name, by identity: the stored path of the first
+    // name met. A later name is an H line, its file stored once.
+    std::map<std::pair<uint64_t, uint64_t>, std::string> first_names_;
     std::vector<size_t> pending_;  // lines of files queued
     std::vector<size_t> added_;    // lines of files settled as added
 };
