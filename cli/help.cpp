@@ -172,7 +172,10 @@ const char kDelete[] =
     "Removes the named entries from a normal archive: rows (top-level files, or\n"
     "top-level folders with every entry below them), entry paths, folder paths\n"
     "or patterns (see vellum --help), also single entries inside a folder. The\n"
-    "other records are copied unchanged. Solid archives cannot be changed.\n";
+    "other records are copied unchanged. Folders, links and hard links of the\n"
+    "metadata are named the same way: their metadata entry is written anew\n"
+    "without them (a hard link goes with its file too). Solid archives cannot\n"
+    "be changed.\n";
 
 const char kTest[] =
     "Usage: vellum test [-T N] ARCHIVE\n"

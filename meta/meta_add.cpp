@@ -86,7 +86,7 @@ void meta_add_path(MetaRecorder& recorder, Command& command, const std::string& 
     walk_source(path, meta_walk_options(command), recorder);
 }
 
-bool write_meta_entry(Command& command, const MetaLines& lines) {
+bool append_meta_record(FILE* file, const MetaLines& lines, uint64_t* start, uint64_t* length) {
     const std::string data = encode_meta(lines);
     RecordHead head;
     head.folder_path = kMetaFolder;
@@ -95,27 +95,30 @@ bool write_meta_entry(Command& command, const MetaLines& lines) {
     // The length stays the provisional 0 until the entry is whole: a kill leaves
     // an unfinished last record, which the next add cuts off.
     head.record_length = 0;
-    FILE* file = command.archive;
-    uint64_t start = 0;
     // Text codes well; the entry stands alone (standalone_entry.h), in solid
     // archives too, so it is read without decoding the run.
     uint16_t file_class = kStoredClass;
     std::string coded;
     if (!encode_standalone(data, kTextClass, &file_class, &coded)) {
-        report(command.reporter, msg::kMetaNotWritten, command.archive_path, ENOMEM);
+        errno = ENOMEM;
         return false;
     }
-    const bool placed = file && platform::seek_to_end(file) && platform::tell(file, &start);
-    bool ok = placed && write_record_head(file, head) &&
-         write_class_field(file, file_class) && std::fwrite(coded.data(), 1, coded.size(), file) == coded.size() &&
-         std::fflush(file) == 0;
-    const uint64_t length = record_head_size(head) + coded.size();
-    ok = ok && write_record_length(file, start, length) && std::fflush(file) == 0;
+    if (!platform::seek_to_end(file) || !platform::tell(file, start)) return false;
+    *length = record_head_size(head) + coded.size();
+    return write_record_head(file, head) && write_class_field(file, file_class) &&
+           std::fwrite(coded.data(), 1, coded.size(), file) == coded.size() && std::fflush(file) == 0 &&
+           write_record_length(file, *start, *length) && std::fflush(file) == 0 && platform::seek_to_end(file);
+}
+
+bool write_meta_entry(Command& command, const MetaLines& lines) {
+    FILE* file = command.archive;
+    uint64_t start = UINT64_MAX, length = 0;
+    bool ok = file && append_meta_record(file, lines, &start, &length);
     // A streamed archive: the record goes on to the stream.
     ok = ok && (!command.outlet || command.outlet->pass_on(file, start, length));
     if (!ok) {
         const int error = errno;
-        if (placed) platform::truncate_file(file, start);  // the archive ends with its last file
+        if (start != UINT64_MAX) platform::truncate_file(file, start);  // the archive ends with its last file
         report(command.reporter, msg::kMetaNotWritten, command.archive_path, error);
     }
     return ok;

@@ -222,6 +222,41 @@ TEST_F(MetaTest, AbsoluteLinksAreMadeOnlyWithP) {
     EXPECT_EQ("victim", read_file(path("victim.txt")));
 }
 
+// Catches folders, links and hard links that cannot be deleted by name, one
+// that comes back on extract, and a hard link left naming a file deleted.
+TEST_F(MetaTest, FoldersLinksAndHardLinksAreDeletedByName) {
+    write_file(path("d/a.txt"), text_data(3000, 4));
+    write_file(path("d/sub/b.txt"), text_data(4000, 5));
+    fs::create_directories(path("d/empty/deeper"));
+    fs::create_symlink("a.txt", path("d/link"));
+    fs::create_hard_link(path("d/sub/b.txt"), path("d/b-too.txt"));
+    ASSERT_EQ(0, vellum({"add", "arc", "d"}).status);
+    EXPECT_TRUE(has(vellum({"list", "arc"}).out, "2 entries, 4 folders, 1 link, 1 hard link")) << vellum({"list", "arc"}).out;
+    Result gone = vellum({"delete", "arc", "d/link", "d/empty"});
+    EXPECT_EQ(0, gone.status) << gone.err;
+    EXPECT_TRUE(has(gone.out, "3 folders and links")) << gone.out;
+    const Result list = vellum({"list", "arc"});
+    EXPECT_TRUE(has(list.out, "2 entries, 2 folders, 1 hard link, ")) << list.out;
+    EXPECT_FALSE(has(list.out, "d/link")) << list.out;
+    EXPECT_FALSE(has(list.out, "empty")) << list.out;
+    EXPECT_TRUE(has(vellum({"test", "arc"}).out, "all sound, 2 checksums verified"));
+    ASSERT_EQ(0, vellum({"x", "-C", "out", "arc"}).status);
+    EXPECT_FALSE(fs::exists(fs::symlink_status(path("out/d/link"))));
+    EXPECT_FALSE(fs::exists(path("out/d/empty")));
+    EXPECT_EQ(read_file(path("d/a.txt")), read_file(path("out/d/a.txt")));
+    // The file of a hard link deleted: the second name goes with it, and the
+    // hard link is never reported as a file that failed.
+    const size_t arrow = list.out.find("=> ");
+    ASSERT_NE(std::string::npos, arrow);
+    const std::string first = list.out.substr(arrow + 3, list.out.find('\n', arrow) - arrow - 3);
+    ASSERT_EQ(0, vellum({"delete", "arc", first}).status);
+    const Result after = vellum({"list", "arc"});
+    EXPECT_TRUE(has(after.out, "1 entry, 2 folders, ")) << after.out;
+    EXPECT_FALSE(has(after.out, "hardlink")) << after.out;
+    const Result x = vellum({"x", "-C", "out2", "arc"});
+    EXPECT_EQ(0, x.status) << x.err;
+}
+
 }  // namespace
 }  // namespace clitest
 }  // namespace vellum
