@@ -3,6 +3,8 @@
 // buffers once, runs the core's drivers and sums up in one box.
 #include <algorithm>
 #include <cstdio>
+#include <string>
+#include <vector>
 
 #include "app/app_internal.h"
 #include "app/paths.h"
@@ -132,6 +134,21 @@ uint64_t MarkedBytes(AppContext& context) {
     return total;
 }
 
+// A solid run stores data that looks random unless another file of the command
+// starts alike: the marked rows' files are read for their starts first.
+void NoteSharedStarts(AppContext& context, Command& command) {
+    AppState& s = context.state;
+    if (!command.settings.solid) return;
+    std::vector<std::string> paths;
+    char name[kTextSize];
+    for (uint32_t r = 0; r < s.listed_rows; ++r) {
+        if (!s.row_marks[r] || (s.row_kind[r] != kRowFolder && s.row_kind[r] != kRowFile)) continue;
+        s.grid.GetCellText(static_cast<int>(r), 1, name, kTextSize);
+        paths.push_back(JoinFolder(s.current_folder, name));
+    }
+    find_shared_starts(paths, add_walk_options(command), &command.shared_starts);
+}
+
 }  // namespace
 
 void CompressMarkedRows(AppContext& context) {
@@ -151,6 +168,7 @@ void CompressMarkedRows(AppContext& context) {
 
     AddSummary summary;
     char name[kTextSize];
+    NoteSharedStarts(context, command);
     ParallelAdd parallel(command);
     for (uint32_t r = 0; r < s.listed_rows && !summary.failed; ++r) {
         if (!s.row_marks[r]) continue;
@@ -240,6 +258,7 @@ void CompressSingleFolder(AppContext& context) {
     AddSummary summary;
     // Below the folder's own name; a drive's top folder has none, and its files
     // stand at the top.
+    if (command.settings.solid) find_shared_starts({folder}, add_walk_options(command), &command.shared_starts);
     ParallelAdd parallel(command);
     add_path(command, folder, summary);
     parallel.finish();

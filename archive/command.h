@@ -12,12 +12,14 @@
 #include <string>
 
 #include "archive/format.h"
+#include "archive/incompressible.h"
 #include "archive/report.h"
 #include "codec/codec_state.h"
 #include "codec/entry_coder.h"
 
 namespace vellum {
 
+class HeldFilter;
 class ParallelAdd;
 class RecordOutlet;
 
@@ -66,6 +68,10 @@ struct Command {
 
     CommandTotals totals;
 
+    // Solid adds: the starts two or more of the command's files share
+    // (incompressible.h), found before the first file is added.
+    SharedStarts shared_starts;
+
     // Set while a worker's command shares the archive stream with others: every
     // read of `archive` then holds it.
     std::mutex* archive_mutex = nullptr;
@@ -75,6 +81,11 @@ struct Command {
     // `archive` is then a staging file, and every record settled in it goes on to
     // the stream.
     RecordOutlet* outlet = nullptr;
+    // Set while an add leaves out files the archive already holds (folder_walk.h).
+    HeldFilter* held = nullptr;
+    // Set while an add writes its records into a copy of the archive that will
+    // replace it (manage/update.h): never added to itself either.
+    std::string staging_path;
 };
 
 // Starts the command's run: a block buffer for the current setting, in the

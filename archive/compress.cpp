@@ -2,10 +2,12 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "archive/file_class.h"
 #include "archive/messages.h"
 #include "archive/checksum.h"
+#include "archive/incompressible.h"
 #include "archive/streamed_output.h"
 #include "codec/entry_coder.h"
 #include "platform/file_info.h"
@@ -14,19 +16,16 @@
 namespace vellum {
 namespace {
 
-// The source as the codec reads it: the checksum of exactly the bytes read, and
-// the system's reason when a read fails.
-struct SourceReader : public InputSource {
-    explicit SourceReader(FILE* f) : file(f) {}
+// The source as the codec reads it: the checksum of exactly the bytes read.
+struct SummingInput : public InputSource {
+    explicit SummingInput(RecordInput& in) : input(in) {}
     size_t read(uint8_t* data, size_t size) override {
-        const size_t got = std::fread(data, 1, size, file);
+        const size_t got = input.read(data, size);
         sum.update(data, got);
-        if (got < size && std::ferror(file) && error == 0) error = errno ? errno : EIO;
         return got;
     }
-    FILE* file;
+    RecordInput& input;
     Checksum sum;
-    int error = 0;
 };
 
 // Everything one add needs while it writes one record.
@@ -43,6 +42,10 @@ struct EntryWriter {
     uint32_t pass = 0;
     uint32_t passes = 1;
     bool stopped = false;             // the reporter asked to stop
+    // The most bytes the record may take before it is given up as one that
+    // grows (normal mode: the record of the file stored); `grew` once it has.
+    uint64_t most = UINT64_MAX;
+    bool grew = false;
 
     EntryWriter(Command& c, OutputSink& sink, const std::string& name)
         : command(c), file_name(name), out(sink) {}
@@ -53,7 +56,17 @@ bool stop_here(EntryWriter& e) {
     return e.stopped;
 }
 
-bool go_on(void* context, uint64_t) { return !stop_here(*static_cast<EntryWriter*>(context)); }
+// Checked before every block and at every tick: a record past its limit is
+// given up at once, whatever is left of the file.
+bool grown(EntryWriter& e) {
+    if (!e.grew) e.grew = e.out.count() > e.most;
+    return e.grew;
+}
+
+bool go_on(void* context, uint64_t) {
+    EntryWriter& e = *static_cast<EntryWriter*>(context);
+    return !stop_here(e) && !grown(e);
+}
 
 bool tick(void* context, uint64_t done) {
     EntryWriter& e = *static_cast<EntryWriter*>(context);
@@ -63,16 +76,19 @@ bool tick(void* context, uint64_t done) {
     event.entry_packed = e.out.count();
     event.folder = e.folder_path;
     e.command.reporter.progress(event);
-    return !stop_here(e);
+    return !stop_here(e) && !grown(e);
 }
 
 // Chooses the class from the name and the first bytes, and writes the class
 // field: the codec codes the entry with the class's parameters.
 void choose_class(void* context, const uint8_t* first, size_t available, CodecParams* params) {
     EntryWriter& e = *static_cast<EntryWriter*>(context);
-    const uint16_t file_class = e.forced_class >= 0
-                                    ? static_cast<uint16_t>(e.forced_class)
-                                    : choose_file_class(file_extension(e.file_name), first, available);
+    uint16_t file_class = e.forced_class >= 0 ? static_cast<uint16_t>(e.forced_class)
+                                              : choose_file_class(file_extension(e.file_name), first, available);
+    const Command& c = e.command;
+    if (c.settings.solid && e.forced_class < 0 && file_class != kStoredClass &&
+        store_in_solid_run(first, available, e.original_size, c.shared_starts))
+        file_class = kStoredClass;
     codec_params_for_class(file_class, e.command.settings.solid != 0, params);
     e.file_class = file_class;
     const std::vector<uint8_t> field = class_field_bytes(file_class);
@@ -111,18 +127,20 @@ FILE* open_source(Reporter& reporter, const std::string& source_path, const std:
 
 namespace {
 
-// One coding of the whole record with `forced_class` (-1: the class rule's).
-CodedRecord code_pass(Command& command, FILE* source, const RecordHead& head, OutputSink& sink,
-                      int forced_class, uint32_t pass, uint32_t passes) {
+// One coding of the whole record with `forced_class` (-1: the class rule's),
+// given up once it takes more than `most` bytes.
+CodedRecord code_pass(Command& command, RecordInput& source, const RecordHead& head, OutputSink& sink,
+                      int forced_class, uint32_t pass, uint32_t passes, uint64_t most = UINT64_MAX) {
     EntryWriter entry(command, sink, head.file_name);
     entry.original_size = head.original_size;
     entry.folder_path = &head.folder_path;
     entry.forced_class = forced_class;
     entry.pass = pass;
     entry.passes = passes;
+    entry.most = most;
     std::vector<uint8_t> head_bytes;
     CodedRecord coded;
-    SourceReader input(source);
+    SummingInput input(source);
     if (record_head_bytes(head, &head_bytes)) {
         entry.out.write(head_bytes.data(), head_bytes.size());
         CodecParams params;
@@ -134,13 +152,14 @@ CodedRecord code_pass(Command& command, FILE* source, const RecordHead& head, Ou
         const EntryOutcome outcome = encode_entry(command.codec, command.run, params, input,
                                                   head.original_size, entry.out, hooks);
         // A source that grew while it was read is stored at the size first seen.
-        coded.ok = outcome.end == EntryEnd::complete && entry.out.flush();
+        coded.ok = outcome.end == EntryEnd::complete && !grown(entry) && entry.out.flush();
         coded.source_failed = outcome.end == EntryEnd::source_short;
         coded.history_touched = outcome.history_moved;
     }
     coded.ok = coded.ok && !entry.out.failed();
     coded.stopped = entry.stopped;
-    coded.source_error = input.error;
+    coded.grew = entry.grew && !entry.stopped;
+    coded.source_error = source.failure();
     coded.record_length = entry.out.count();
     coded.checksum = input.sum.digest();
     coded.file_class = entry.file_class;
@@ -157,7 +176,7 @@ public:
 // distinct parameter set, counting bytes only, then a last time for real with
 // the smallest. The rule's class wins ties, so the entry is never larger than
 // the rule's own.
-CodedRecord code_best_record(Command& command, FILE* source, const RecordHead& head, OutputSink& sink) {
+CodedRecord code_best_record(Command& command, RecordInput& source, const RecordHead& head, RecordSink& sink) {
     static const std::vector<uint16_t> classes = distinct_parameter_classes();
     const uint32_t passes = static_cast<uint32_t>(classes.size()) + 1;
     uint32_t pass = 0;
@@ -168,10 +187,10 @@ CodedRecord code_best_record(Command& command, FILE* source, const RecordHead& h
     // Every coding reads the source from its start; a source that cannot go back
     // there is one that cannot be read.
     auto rewind = [&]() {
-        if (platform::seek_to(source, 0)) return true;
+        if (source.rewind()) return true;
         best.ok = false;
         best.source_failed = true;
-        best.source_error = errno;
+        best.source_error = source.failure();
         return false;
     };
     for (uint16_t candidate : classes) {
@@ -185,20 +204,86 @@ CodedRecord code_best_record(Command& command, FILE* source, const RecordHead& h
     return code_pass(command, source, head, sink, best.file_class, passes - 1, passes);
 }
 
-}  // namespace
-
 bool same_file_state(const platform::ItemInfo& a, const platform::ItemInfo& b) {
     return a.size == b.size && a.seconds == b.seconds && a.nanoseconds == b.nanoseconds;
 }
 
-CodedRecord code_record(Command& command, FILE* source, const RecordHead& head, OutputSink& sink) {
+// Normal mode: the file coded, and when the record would be larger than the
+// file stored, the same record started again with the stored class. The bytes
+// of the coded attempt are taken back from the sink, so the archive is the same
+// whether the record was written while it was coded or afterwards.
+CodedRecord code_never_larger(Command& command, RecordInput& source, const RecordHead& head, RecordSink& sink,
+                              int forced_class) {
+    const uint64_t stored = record_head_size(head) + head.original_size;
+    CodedRecord coded = code_pass(command, source, head, sink, forced_class, 0, 1, stored);
+    if (!coded.grew) return coded;
+    if (!sink.restart()) {
+        coded.ok = false;
+        return coded;
+    }
+    if (!source.rewind()) {
+        coded.ok = false;
+        coded.source_failed = true;
+        coded.source_error = source.failure();
+        return coded;
+    }
+    coded = code_pass(command, source, head, sink, kStoredClass, 0, 1);
+    coded.grew = true;
+    return coded;
+}
+
+}  // namespace
+
+size_t FileInput::read(uint8_t* data, size_t size) {
+    const size_t got = std::fread(data, 1, size, file_);
+    if (got < size && std::ferror(file_) && error_ == 0) error_ = errno ? errno : EIO;
+    return got;
+}
+
+bool FileInput::rewind() {
+    if (platform::seek_to(file_, 0)) return true;
+    if (error_ == 0) error_ = errno ? errno : EIO;
+    return false;
+}
+
+bool FileInput::state(platform::ItemInfo* info) { return platform::stream_info(file_, info); }
+
+size_t MemoryInput::read(uint8_t* data, size_t size) {
+    const size_t left = size_ - at_;
+    const size_t count = size < left ? size : left;
+    if (count > 0) std::memcpy(data, data_ + at_, count);
+    at_ += count;
+    return count;
+}
+
+bool ArchiveRecordSink::write(const uint8_t* data, size_t size) {
+    if (error_ != 0) return false;
+    if (std::fwrite(data, 1, size, archive_) == size) return true;
+    error_ = errno ? errno : EIO;
+    return false;
+}
+
+bool ArchiveRecordSink::restart() {
+    if (error_ != 0) return false;
+    if (platform::truncate_file(archive_, start_) && platform::seek_to(archive_, start_)) return true;
+    error_ = errno ? errno : EIO;
+    return false;
+}
+
+CodedRecord code_record(Command& command, RecordInput& source, const RecordHead& head, RecordSink& sink,
+                        int forced_class) {
     // A file that moves while it is read (a log being written) is stored as read,
     // at the size first seen, and said to have changed.
     platform::ItemInfo before, after;
-    const bool known = platform::stream_info(source, &before);
-    CodedRecord coded = command.settings.best_class && !command.settings.solid ? code_best_record(command, source, head, sink)
-                                                             : code_pass(command, source, head, sink, -1, 0, 1);
-    coded.changed = known && platform::stream_info(source, &after) &&
+    const bool known = source.state(&before);
+    CodedRecord coded;
+    if (command.settings.solid)
+        coded = code_pass(command, source, head, sink, forced_class, 0, 1);
+    else if (command.settings.best_class && forced_class < 0)
+        coded = code_best_record(command, source, head, sink);
+    else
+        coded = code_never_larger(command, source, head, sink, forced_class);
+    coded.changed = known && source.state(&after) &&
                     (!same_file_state(before, after) || before.size != head.original_size);
     return coded;
 }
@@ -281,8 +366,9 @@ AddedFile add_file(Command& command, const std::string& source_path, const std::
         added.result = AddResult::failed;
         return added;
     }
-    FileSink sink(archive);
-    const CodedRecord coded = code_record(command, source, head, sink);
+    ArchiveRecordSink sink(archive, entry_start);
+    FileInput input(source);
+    const CodedRecord coded = code_record(command, input, head, sink);
     std::fclose(source);
     added = settle_record(command, archive, entry_start, coded, sink.error(), source_path, head);
     if (!held && std::fclose(archive) != 0 && added.result == AddResult::added) {

@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "archive/file_class.h"
+#include "archive/standalone_entry.h"
 #include "archive/parallel_extract.h"
 #include "codec/entry_coder.h"
 #include "platform/platform.h"
@@ -55,6 +56,7 @@ struct EntryReader {
     RecordHead head;
     uint64_t data_start = 0;   // archive offset of the bytes after the class field
     uint64_t data_length = 0;  // coded (or stored) bytes after the class field
+    uint16_t file_class = 0;
     CodecParams params;
     bool stopped = false;      // the reporter asked to stop
 
@@ -77,6 +79,7 @@ bool read_entry_head(EntryReader& e) {
     if (e.head.record_length < head_size || e.head.record_length > archive_length - offset) return false;
     e.data_start = offset + head_size;
     e.data_length = e.head.record_length - head_size;
+    e.file_class = file_class;
     return codec_params_for_class(file_class, e.command.settings.solid != 0, &e.params);
 }
 
@@ -159,6 +162,13 @@ void decode_data(EntryReader& e, InputSource& source, DecodedTask* out) {
     hooks.go_on = go_on;
     hooks.tick = tick;
     hooks.block_done = block_done;
+    if (stands_alone(e.head.folder_path)) {
+        // Tables of its own, the command's run left as it is (standalone_entry.h).
+        out->sound = decode_standalone(e.file_class, source, e.data_length, e.head.original_size,
+                                       e.sink ? &output : nullptr);
+        if (e.sink) e.sink->close();
+        return;
+    }
     const EntryOutcome outcome = decode_entry(command.codec, command.run, e.params, source, e.data_length,
                                               e.head.original_size, e.sink ? &output : nullptr, hooks);
     // The buffered tail goes out here, so a full disk is known to whoever
@@ -203,6 +213,7 @@ void decode_task_from(Command& command, EntryTask& task, const RecordToDecode& r
     EntryReader e(command, task, task.refusal ? nullptr : task.sink.get());
     e.head = record.head;
     e.data_length = record.data_length;
+    e.file_class = record.file_class;
     if (!codec_params_for_class(record.file_class, command.settings.solid != 0, &e.params)) {
         out->head_failed = true;
         out->head = e.head;

@@ -143,8 +143,9 @@ public:
     bool ended() const { return ended_; }
 
     // Output accounting of jobs that keep their bytes until their turn. reserve
-    // waits, on the worker running `job`, until `bytes` more fit; release, on the
-    // submitting thread, gives bytes of `job` back once written. The pool keeps
+    // waits, on the worker running `job`, until `bytes` more fit; release gives
+    // bytes of `job` back once written (on the submitting thread), or once the
+    // job has dropped them (on its worker, a record started again). The pool keeps
     // each job's held bytes itself, so a wait always sees what has been written
     // meanwhile. Every wait ends: a job holding nothing may always go on (any one
     // write fits), the oldest job waits only for its own bytes, which the

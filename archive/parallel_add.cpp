@@ -32,7 +32,8 @@ public:
             return;
         }
         Sink sink(*this);
-        coded_ = code_record(worker, source, head_, sink);
+        FileInput input(source);
+        coded_ = code_record(worker, input, head_, sink);
         std::fclose(source);
     }
 
@@ -67,11 +68,17 @@ public:
 
 private:
     // The worker's output: kept in memory until the command's thread writes it.
-    class Sink : public OutputSink {
+    // A record started again (it would have grown) is cut back on that thread
+    // before its new bytes are written, as one thread cuts it back at once.
+    class Sink : public RecordSink {
     public:
         explicit Sink(AddJob& job) : job_(job) {}
         bool write(const uint8_t* data, size_t size) override {
             job_.held_.keep(data, size);
+            return true;
+        }
+        bool restart() override {
+            job_.held_.restart();
             return true;
         }
 
@@ -84,14 +91,24 @@ private:
         return platform::seek_to_end(main_.archive) && platform::tell(main_.archive, &entry_start_);
     }
 
-    // Writes the bytes coded so far at the archive's end, on the command's thread.
+    // Writes the bytes coded so far at the archive's end, on the command's thread;
+    // a record started again is first cut back to its start. Its length field
+    // stays the provisional 0 throughout, so a kill leaves an unfinished last
+    // record whatever the moment.
     void write_out() {
-        held_.drain([this](const uint8_t* data, size_t size) {
-            if (write_error_ == 0 && !started_ && !start_record()) write_error_ = errno ? errno : EIO;
-            if (write_error_ == 0 && std::fwrite(data, 1, size, main_.archive) != size)
-                write_error_ = errno ? errno : EIO;
-            return true;
-        });
+        held_.drain(
+            [this](const uint8_t* data, size_t size) {
+                if (write_error_ == 0 && !started_ && !start_record()) write_error_ = errno ? errno : EIO;
+                if (write_error_ == 0 && std::fwrite(data, 1, size, main_.archive) != size)
+                    write_error_ = errno ? errno : EIO;
+                return true;
+            },
+            [this] {
+                if (write_error_ != 0 || !started_) return;
+                if (!platform::truncate_file(main_.archive, entry_start_) ||
+                    !platform::seek_to(main_.archive, entry_start_))
+                    write_error_ = errno ? errno : EIO;
+            });
     }
 
     Command& main_;

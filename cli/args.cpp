@@ -80,12 +80,15 @@ constexpr CommandOption kCommandOptions[] = {
     {"--solid", nullptr, kAdd, nullptr},
     {"--block", nullptr, kAdd, "size"},
     {"--meta", nullptr, kAdd, nullptr},
+    {"--no-meta", nullptr, kAdd, nullptr},
+    {"--update", "-u", kAdd, nullptr},
     {"--best", nullptr, kAdd, nullptr},
     {"--threads", "-T", kAdd | kExtract | kTest, "number"},
     {"--exclude", nullptr, kAdd | kExtract, "pattern"},
     {"--output", "-o", kExtract, "folder"},
     {"--directory", "-C", kExtract, "folder"},
     {"--keep-old-files", "-k", kExtract, nullptr},
+    {"--absolute-links", "-P", kExtract, nullptr},
     {"--stdout", nullptr, kExtract, nullptr},
     {"--entries", nullptr, kList, nullptr},
     {"--rows", nullptr, kList, nullptr},
@@ -103,6 +106,8 @@ std::string apply_option(const CommandOption& option, const std::string& value, 
     const std::string name = option.name;
     if (name == "--solid") o.solid = true;
     if (name == "--meta") o.meta = true;
+    if (name == "--no-meta") o.meta = false;
+    if (name == "--update") o.update = true;
     if (name == "--best") o.best = true;
     if (name == "--threads") {
         const int count = parse_thread_count(value);
@@ -116,6 +121,7 @@ std::string apply_option(const CommandOption& option, const std::string& value, 
     if (name == "--json") o.json = true;
     if (name == "--stdout") o.to_stdout = true;
     if (name == "--keep-old-files") o.keep_old = true;
+    if (name == "--absolute-links") o.absolute_links = true;
     if (name == "--exclude") {
         if (value.empty()) return "--exclude needs a pattern";
         o.excludes.push_back(value);

@@ -75,7 +75,8 @@ std::vector<bool> chosen_records(Session& session, const Opened& opened, const O
         for (const std::string& name : selection.missing) {
             // A name of a folder or link of the metadata is found there.
             bool in_meta = false;
-            for (const std::vector<MetaRef>* refs : {&opened.meta.folders, &opened.meta.links})
+            for (const std::vector<MetaRef>* refs :
+                 {&opened.meta.folders, &opened.meta.links, &opened.meta.hard_links})
                 for (const MetaRef& ref : *refs)
                     in_meta = in_meta || names_take_path({name}, {}, opened.meta.path(ref));
             if (in_meta) continue;
@@ -194,6 +195,7 @@ int extract_from_stream(Session& session, const Options& options) {
     request.extract.destination = options.output_folder;
     request.extract.stream = stdout;
     request.extract.keep_old = options.keep_old;
+    request.extract.absolute_links = options.absolute_links;
     const auto selection = stream_selection(options);
     if (selection) {
         request.extract.takes = selection;
@@ -246,6 +248,7 @@ int run_extract(Session& session, const Options& options) {
     request.destination = options.output_folder;
     request.stream = stdout;
     request.keep_old = options.keep_old;
+    request.absolute_links = options.absolute_links;
     request.wanted = chosen_records(session, opened, options, &missing);
     if (!request.wanted.empty() || !options.operands.empty())
         request.takes = [&options](const std::string& stored) {

@@ -90,6 +90,24 @@ bool go_on(EntryWork& w) {
     return !w.stopped;
 }
 
+// Stored bytes move in pieces of SpanProgress::kInterval, with a tick between
+// two pieces, so a large stored block shows live progress and can be stopped
+// inside, as a coded one can. `move(at, length)` moves one piece of the region;
+// false ends the region there.
+template <class Move>
+bool move_stored(EntryWork& w, size_t length, Move move) {
+    for (size_t at = 0; at < length;) {
+        const size_t piece = std::min(length - at, SpanProgress::kInterval);
+        if (!move(at, piece)) return false;
+        at += piece;
+        if (at < length && w.hooks.tick && !w.hooks.tick(w.hooks.context, w.outcome.done + at)) {
+            w.stopped = true;
+            return false;
+        }
+    }
+    return true;
+}
+
 void block_done(EntryWork& w) {
     if (w.hooks.block_done) w.hooks.block_done(w.hooks.context, w.outcome.done);
 }
@@ -121,6 +139,14 @@ struct Encoder {
     bool chosen = false;  // the parameters are set, the coder started
 };
 
+// Writes a stored region out unchanged.
+bool store_region(Encoder& e, const uint8_t* data, size_t length) {
+    return move_stored(e.work, length, [&e, data](size_t at, size_t piece) {
+        e.out.write(data + at, piece);
+        return true;
+    });
+}
+
 bool read_source(Encoder& e, uint8_t* to, size_t length) {
     if (e.source.read(to, length) == length) return true;
     e.work.outcome.end = EntryEnd::source_short;
@@ -151,7 +177,7 @@ bool encode_packed(Encoder& e, size_t size) {
     if (!read_source(e, at, size)) return false;
     choose_parameters(e, at, size);
     if (e.params.store_raw) {
-        e.out.write(at, size);
+        if (!store_region(e, at, size)) return false;
     } else {
         if (!encode_region(e, run.fill, size, SpanKind::packed)) return false;
         run.fill += size;
@@ -175,7 +201,7 @@ bool encode_blocks(Encoder& e, uint64_t size) {
         if (!read_source(e, buffer, length)) return false;
         if (!e.chosen) choose_parameters(e, buffer, length);
         if (e.params.store_raw) {
-            e.out.write(buffer, length);
+            if (!store_region(e, buffer, length)) return false;
         } else {
             const bool whole = encode_region(e, 0, length, kind);
             finish_block(w.state, length);
@@ -205,6 +231,15 @@ void hand_out(Decoder& d, const uint8_t* data, size_t length) {
     if (d.sink) d.sink->write(data, length);
 }
 
+// Reads a stored region into `to` and hands it out as it comes.
+bool read_stored(Decoder& d, uint8_t* to, size_t length) {
+    return move_stored(d.work, length, [&d, to](size_t at, size_t piece) {
+        if (d.in.read(to + at, piece) != piece) return false;
+        hand_out(d, to + at, piece);
+        return true;
+    });
+}
+
 // Decodes one region, handing its bytes to the sink as they become final (every
 // tick of the position loop, then the rest), unfiltered on copies: the buffer
 // keeps exactly the filtered bytes the compressor had there, the history of
@@ -226,8 +261,7 @@ bool decode_packed(Decoder& d, size_t size) {
     EntryRun& run = d.work.run;
     uint8_t* at = run.block.get() + run.fill;
     if (d.params.store_raw) {
-        if (d.in.read(at, size) != size) return false;
-        hand_out(d, at, size);
+        if (!read_stored(d, at, size)) return false;
     } else {
         if (!decode_region(d, run.fill, size, SpanKind::packed)) return false;
         run.fill += size;
@@ -248,8 +282,7 @@ bool decode_blocks(Decoder& d, uint64_t size) {
         const size_t length =
             static_cast<size_t>(std::min<uint64_t>(w.run.block_size, size - w.outcome.done));
         if (d.params.store_raw) {
-            if (d.in.read(buffer, length) != length) return false;
-            hand_out(d, buffer, length);
+            if (!read_stored(d, buffer, length)) return false;
         } else {
             const bool sound = decode_region(d, 0, length, kind);
             finish_block(w.state, length);

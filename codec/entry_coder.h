@@ -87,8 +87,8 @@ struct EntryHooks {
     void (*choose)(void* context, const uint8_t* first, size_t length, CodecParams* params) = nullptr;
     // Before every block: false stops the entry there.
     bool (*go_on)(void* context, uint64_t done) = nullptr;
-    // About every 256 KiB inside a block or a packed file (SpanProgress), so a
-    // large block shows live progress: false stops the entry there.
+    // About every 256 KiB inside a block or a packed file (SpanProgress), stored
+    // or coded, so a large block shows live progress: false stops the entry there.
     bool (*tick)(void* context, uint64_t done) = nullptr;
     // After every block, coded (or decoded and handed to the sink).
     void (*block_done)(void* context, uint64_t done) = nullptr;

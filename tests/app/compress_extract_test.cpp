@@ -307,7 +307,7 @@ TEST_F(Run, ArchivesEqualThoseOfTheCommandLine) {
         CompressRows({"docs", "many", "top.txt", "z.txt"}, app);
         std::string operands;  // in the folder view's row order
         for (int r = 1; r < Rows(); ++r) operands += " " + Cell(r, 1);
-        const std::string command = "cd '" + src.string() + "' && '" VELLUM_BINARY "' -q add -T 1 " +
+        const std::string command = "cd '" + src.string() + "' && '" VELLUM_BINARY "' -q add --no-meta -T 1 " +
                                     (c.solid ? "--solid " : "") + "--block " + c.block + " '" +
                                     Path(cli) + "'" + operands;
         ASSERT_EQ(std::system(command.c_str()), 0) << command;
