@@ -22,15 +22,39 @@ constexpr int kStandaloneBlockSetting = 0;
 // True for a record of the archive's own folder.
 bool stands_alone(const std::string& folder_path);
 
-// `text` coded with `file_class` into *data, or stored (class 17) when coding
-// would not make it smaller: an entry never outgrows its bytes. False when
-// memory runs out.
-bool encode_standalone(const std::string& text, uint16_t file_class, uint16_t* class_written, std::string* data);
+// In a solid archive every reader of the format decodes the records of the run
+// in order with the run's shared model, so a record coded with tables of its own
+// would look damaged to it. There the coded bytes are wrapped in a stored record
+// (class 17) that such a reader takes as the bytes it holds:
+//   kWrappedMark (4 bytes, a NUL first, which no metadata text holds)
+//   the class the bytes were coded with (2 bytes, little-endian)
+//   the text's size (8 bytes, little-endian)
+//   the coded stream, to the end of the record.
+constexpr char kWrappedMark[4] = {'\0', 'V', 'W', '1'};
+constexpr size_t kWrappedHeadSize = 14;
+
+// What a standalone record holds: its class field, its original size and its data.
+struct StandaloneRecord {
+    uint16_t file_class = 17;
+    uint64_t original_size = 0;
+    std::string data;
+};
+
+// `text` coded with `file_class` (wrapped when `in_solid`), or stored (class 17)
+// when coding would not make it smaller: an entry never outgrows its bytes.
+// False when memory runs out.
+bool encode_standalone(const std::string& text, uint16_t file_class, bool in_solid, StandaloneRecord* out);
 
 // Decodes such an entry's `coded_length` bytes from `coded` into `sink` (null:
 // checked only). False when its class is unknown, memory runs out or the data
 // is damaged.
 bool decode_standalone(uint16_t file_class, InputSource& coded, uint64_t coded_length, uint64_t size,
                        OutputSink* sink);
+
+// The text of a standalone record, stored, coded or wrapped, into *text; false
+// when it is damaged or its text would pass `most` bytes (checked before
+// anything is decoded).
+bool read_standalone_text(uint16_t file_class, InputSource& coded, uint64_t coded_length, uint64_t size,
+                          uint64_t most, std::string* text);
 
 }  // namespace vellum

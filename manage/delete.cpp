@@ -231,7 +231,7 @@ Filled fill_temp(TempArchive& temp, FILE* source, const std::string& path,
             if (fresh.entries[rewrites.records[k]].offset == range.from) anew = k;
         if (anew < rewrites.records.size()) {
             uint64_t start = 0, written = 0;
-            if (std::fflush(temp.file) != 0 || !append_meta_record(temp.file, rewrites.lines[anew], &start, &written)) {
+            if (std::fflush(temp.file) != 0 || !append_meta_record(temp.file, rewrites.lines[anew], false, &start, &written)) {
                 result = CopyResult::write_failed;
                 break;
             }

@@ -42,16 +42,6 @@ private:
     Checksum sum_;
 };
 
-// A metadata entry's text, decoded into memory (its size is bounded first).
-class TextOutput : public OutputSink {
-public:
-    bool write(const uint8_t* data, size_t size) override {
-        text.append(reinterpret_cast<const char*>(data), size);
-        return true;
-    }
-    std::string text;
-};
-
 // What became of a record this run decoded for the request.
 struct Passed {
     bool sound = false;      // written out (or checked) whole, its checksum not yet compared
@@ -98,18 +88,14 @@ ExtractResult decode_in_turn(Run& run, EntryTask& task, const RecordToDecode& re
     return settle_task(run.command, task, decoded);
 }
 
-// A metadata entry: its text read whole into memory (it stands alone, stored
-// or coded: standalone_entry.h), then taken like any metadata entry.
+// A metadata entry: its text read whole into memory (it stands alone, stored,
+// coded or wrapped: standalone_entry.h), then taken like any metadata entry.
 void take_metadata(Run& run, size_t index, const RecordToDecode& record) {
     const std::vector<ListingEntry>& entries = run.out.listing.entries;
     std::string text;
-    bool read = false;
-    if (record.head.original_size <= kMaxMetaBytes) {
-        TextOutput output;
-        StreamData data(run.walk);
-        read = decode_standalone(record.file_class, data, record.data_length, record.head.original_size, &output);
-        text = std::move(output.text);
-    }
+    StreamData data(run.walk);
+    const bool read = read_standalone_text(record.file_class, data, record.data_length, record.head.original_size,
+                                           kMaxMetaBytes, &text);
     take_meta_text(run.name, entries, index, read, text, run.command.reporter, &run.out.meta);
 }
 

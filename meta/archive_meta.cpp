@@ -24,29 +24,14 @@ private:
     uint64_t at_;
 };
 
-class TextOutput : public OutputSink {
-public:
-    explicit TextOutput(std::string* text) : text_(text) {}
-    bool write(const uint8_t* data, size_t size) override {
-        text_->append(reinterpret_cast<const char*>(data), size);
-        return true;
-    }
-
-private:
-    std::string* text_;
-};
-
-// The entry's text, stored or coded (standalone_entry.h), its size bounded
-// before anything is read.
+// The entry's text, stored, coded or wrapped (standalone_entry.h), its size
+// bounded before anything is read.
 bool read_meta_data(FILE* archive, const ListingEntry& entry, std::string* data) {
     const uint64_t head = record_head_size(entry.folder_path.size(), entry.file_name.size());
-    if (entry.original_size > kMaxMetaBytes || entry.record_length < head) return false;
-    data->clear();
-    data->reserve(static_cast<size_t>(entry.original_size));
+    if (entry.record_length < head) return false;
     RecordData coded(archive, entry.offset + head);
-    TextOutput text(data);
-    return decode_standalone(entry.file_class, coded, entry.record_length - head, entry.original_size, &text) &&
-           data->size() == entry.original_size;
+    return read_standalone_text(entry.file_class, coded, entry.record_length - head, entry.original_size,
+                                kMaxMetaBytes, data);
 }
 
 bool describes(const ListingEntry& e, const MetaLines& text, const MetaLine& m) {

@@ -86,34 +86,32 @@ void meta_add_path(MetaRecorder& recorder, Command& command, const std::string& 
     walk_source(path, meta_walk_options(command), recorder);
 }
 
-bool append_meta_record(FILE* file, const MetaLines& lines, uint64_t* start, uint64_t* length) {
-    const std::string data = encode_meta(lines);
-    RecordHead head;
-    head.folder_path = kMetaFolder;
-    head.file_name = kMetaName;
-    head.original_size = data.size();
-    // The length stays the provisional 0 until the entry is whole: a kill leaves
-    // an unfinished last record, which the next add cuts off.
-    head.record_length = 0;
-    // Text codes well; the entry stands alone (standalone_entry.h), in solid
-    // archives too, so it is read without decoding the run.
-    uint16_t file_class = kStoredClass;
-    std::string coded;
-    if (!encode_standalone(data, kTextClass, &file_class, &coded)) {
+bool append_meta_record(FILE* file, const MetaLines& lines, bool in_solid, uint64_t* start, uint64_t* length) {
+    // Text codes well; the entry stands alone (standalone_entry.h), so it is read
+    // without decoding a solid run, in which it goes wrapped in a stored record.
+    StandaloneRecord record;
+    if (!encode_standalone(encode_meta(lines), kTextClass, in_solid, &record)) {
         errno = ENOMEM;
         return false;
     }
+    RecordHead head;
+    head.folder_path = kMetaFolder;
+    head.file_name = kMetaName;
+    head.original_size = record.original_size;
+    // The length stays the provisional 0 until the entry is whole: a kill leaves
+    // an unfinished last record, which the next add cuts off.
+    head.record_length = 0;
     if (!platform::seek_to_end(file) || !platform::tell(file, start)) return false;
-    *length = record_head_size(head) + coded.size();
-    return write_record_head(file, head) && write_class_field(file, file_class) &&
-           std::fwrite(coded.data(), 1, coded.size(), file) == coded.size() && std::fflush(file) == 0 &&
+    *length = record_head_size(head) + record.data.size();
+    return write_record_head(file, head) && write_class_field(file, record.file_class) &&
+           std::fwrite(record.data.data(), 1, record.data.size(), file) == record.data.size() && std::fflush(file) == 0 &&
            write_record_length(file, *start, *length) && std::fflush(file) == 0 && platform::seek_to_end(file);
 }
 
 bool write_meta_entry(Command& command, const MetaLines& lines) {
     FILE* file = command.archive;
     uint64_t start = UINT64_MAX, length = 0;
-    bool ok = file && append_meta_record(file, lines, &start, &length);
+    bool ok = file && append_meta_record(file, lines, command.settings.solid != 0, &start, &length);
     // A streamed archive: the record goes on to the stream.
     ok = ok && (!command.outlet || command.outlet->pass_on(file, start, length));
     if (!ok) {

@@ -45,10 +45,11 @@ WalkOptions meta_walk_options(const Command& command);
 // Adds one source, a file or a folder, recording its metadata.
 void meta_add_path(MetaRecorder& recorder, Command& command, const std::string& path);
 
-// Appends a metadata entry holding `lines` at the end of `file`: *start where it
+// Appends a metadata entry holding `lines` at the end of `file` (a solid
+// archive when `in_solid`): *start where it
 // begins (UINT64_MAX until known), *length its record length. False (errno
 // telling why) when it could not be written whole.
-bool append_meta_record(FILE* file, const MetaLines& lines, uint64_t* start, uint64_t* length);
+bool append_meta_record(FILE* file, const MetaLines& lines, bool in_solid, uint64_t* start, uint64_t* length);
 
 // Appends the metadata entry for `lines` through the command's archive stream.
 // False (reported) when it could not be written: the archive then ends with the
