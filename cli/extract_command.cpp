@@ -150,6 +150,29 @@ int print_test_summary(Session& session, const std::string& archive, const Extra
                : kExitPartial;
 }
 
+// The summary line of an extraction from a file or a stream, and its exit
+// status; `whole` is false when the archive ended early or a name was missing.
+int finish_extraction(Session& session, const Options& options, const ExtractReport& report,
+                      const CommandTotals& totals, const std::string& archive, bool whole) {
+    std::string line = extracted_summary(report.summary.written, totals.compressed_total, totals.processed_total,
+                                         archive, totals.elapsed_seconds(), FileCount::singular_one);
+    // Files and links left alone are counted too, so a run that kept everything
+    // still says what it did.
+    const uint32_t kept = report.summary.kept + report.restored.kept;
+    if (kept > 0) line += "(" + std::to_string(kept) + " kept: they exist already, --keep-old-files)";
+    // With --stdout the entries' bytes are all that goes to standard output.
+    if (!options.to_stdout)
+        print_line(session, line, true);
+    else if (!session.quiet)
+        session.progress.write(stderr, line);
+    if (options.to_stdout && (std::fflush(stdout) != 0 || std::ferror(stdout))) {
+        print_error(session, "standard output: write error");
+        return kExitFatal;
+    }
+    if (report.summary.interrupted) return report_interrupted(session);
+    return report.ok() && whole ? kExitOk : kExitPartial;
+}
+
 // --- an archive read from standard input, front to back ------------------------------
 
 // The names and exclusions as a test of each stored path, for entries that go by
@@ -207,21 +230,8 @@ int extract_from_stream(Session& session, const Options& options) {
     const ExtractReport& report = read.report;
     if (report.destination_failed) return kExitFatal;
     const bool missing = report_missing_names(session, options, read);
-    const CommandTotals& totals = command.totals;
-    std::string line = extracted_summary(report.summary.written, totals.compressed_total, totals.processed_total,
-                                         kStandardInputName, totals.elapsed_seconds(), FileCount::singular_one);
-    const uint32_t kept = report.summary.kept + report.restored.kept;
-    if (kept > 0) line += "(" + std::to_string(kept) + " kept: they exist already, --keep-old-files)";
-    if (!options.to_stdout)
-        print_line(session, line, true);
-    else if (!session.quiet)
-        session.progress.write(stderr, line);
-    if (options.to_stdout && (std::fflush(stdout) != 0 || std::ferror(stdout))) {
-        print_error(session, "standard output: write error");
-        return kExitFatal;
-    }
-    if (report.summary.interrupted) return report_interrupted(session);
-    return report.ok() && !missing && read.listing.status == ListStatus::complete ? kExitOk : kExitPartial;
+    return finish_extraction(session, options, report, command.totals, kStandardInputName,
+                             read.listing.status == ListStatus::complete && !missing);
 }
 
 int test_from_stream(Session& session) {
@@ -263,24 +273,8 @@ int run_extract(Session& session, const Options& options) {
     end_command(command);
     session.progress.finish();
     if (report.destination_failed) return kExitFatal;
-    std::string line = extracted_summary(report.summary.written, totals.compressed_total,
-                                         totals.processed_total, opened.path, totals.elapsed_seconds(),
-                                         FileCount::singular_one);
-    // Files and links left alone are counted too, so a run that kept everything
-    // still says what it did.
-    const uint32_t kept = report.summary.kept + report.restored.kept;
-    if (kept > 0) line += "(" + std::to_string(kept) + " kept: they exist already, --keep-old-files)";
-    // With --stdout the entries' bytes are all that goes to standard output.
-    if (!options.to_stdout)
-        print_line(session, line, true);
-    else if (!session.quiet)
-        session.progress.write(stderr, line);
-    if (options.to_stdout && (std::fflush(stdout) != 0 || std::ferror(stdout))) {
-        print_error(session, "standard output: write error");
-        return kExitFatal;
-    }
-    if (report.summary.interrupted) return report_interrupted(session);
-    return report.ok() && !missing && opened.listing.status == ListStatus::complete ? kExitOk : kExitPartial;
+    return finish_extraction(session, options, report, totals, opened.path,
+                             opened.listing.status == ListStatus::complete && !missing);
 }
 
 int run_test(Session& session, const Options& options) {
