@@ -65,12 +65,16 @@ bool HeldPaths::keep_held(const std::string& path, const std::string& stored) {
 }
 
 bool describes_new_items(const MetaLines& lines, const ArchiveMeta& meta) {
-    std::unordered_map<std::string, std::string> known;  // path -> "D" or "L" and the target
+    // path -> "D", or "L" or "H" and the target
+    std::unordered_map<std::string, std::string> known;
     for (const MetaRef& ref : meta.folders) known[meta.path(ref)] = "D";
     for (const MetaRef& ref : meta.links) known[meta.path(ref)] = "L" + meta.target(ref);
+    for (const MetaRef& ref : meta.hard_links) known[meta.path(ref)] = "H" + meta.target(ref);
     for (const MetaLine& line : lines.lines()) {
         if (line.kind == MetaKind::file) continue;
-        const std::string what = line.kind == MetaKind::folder ? "D" : "L" + lines.target(line);
+        const std::string what = line.kind == MetaKind::folder ? "D"
+                                 : line.kind == MetaKind::link ? "L" + lines.target(line)
+                                                               : "H" + lines.target(line);
         auto found = known.find(lines.path(line));
         if (found == known.end() || found->second != what) return true;
     }

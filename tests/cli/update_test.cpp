@@ -73,6 +73,20 @@ TEST_F(UpdateTest, AddingTheSameFolderTwiceKeepsOneEntryPerPath) {
     EXPECT_TRUE(has(list.out, "4 entries, 3 folders, 1 link")) << list.out;
 }
 
+// Catches a second add that writes a metadata entry again because a hard link
+// it met once more looks new to it.
+TEST_F(UpdateTest, AHardLinkAddedAgainIsNothingNew) {
+    write_file(path("h/a.txt"), text_data(3000, 1));
+    fs::create_hard_link(path("h/a.txt"), path("h/b.txt"));
+    ASSERT_EQ(0, vellum({"add", "hard", "h"}).status);
+    const Bytes first = read_file(path("hard.vlm"));
+    EXPECT_TRUE(has(vellum({"list", "hard"}).out, "1 entry, 1 folder, 1 hard link")) << vellum({"list", "hard"}).out;
+    const Result again = vellum({"add", "hard", "h"});
+    EXPECT_EQ(0, again.status) << again.err;
+    EXPECT_TRUE(first == read_file(path("hard.vlm")));
+    EXPECT_EQ(1u, meta_entries("hard"));
+}
+
 // Catches an update that leaves a changed file (content only, time kept; or time
 // only) as it was, replaces an unchanged one, stores any path twice, or leaves
 // metadata that does not follow the new records.
