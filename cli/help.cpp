@@ -64,7 +64,7 @@ const char kAdd[] =
     "                 by one command and cannot be added to later.\n"
     "  --best         code every file with each parameter set of the class table\n"
     "                 (stored unchanged too) and keep the smallest entry: never\n"
-    "                 larger than the default, about BEST_COST times slower. Every\n"
+    "                 larger than the default, about 20 times slower. Every\n"
     "                 reader extracts such an archive as usual. Normal mode only.\n"
     "  --block SIZE   block size of a new archive: 8M, 16M, 32M, 64M, 128M\n"
     "                 (the default), 256M or 512M\n"
