@@ -19,6 +19,7 @@
 
 namespace vellum {
 
+class HeldFilter;
 class ParallelAdd;
 class RecordOutlet;
 
@@ -83,6 +84,11 @@ struct Command {
     // `archive` is then a staging file, and every record settled in it goes on to
     // the stream.
     RecordOutlet* outlet = nullptr;
+    // Set while an add leaves out files the archive already holds (folder_walk.h).
+    HeldFilter* held = nullptr;
+    // Set while an add writes its records into a copy of the archive that will
+    // replace it (manage/update.h): never added to itself either.
+    std::string staging_path;
 };
 
 // Starts the command's run: a block buffer for the current setting, in the

@@ -6,6 +6,7 @@
 
 #include "archive/entry_codec.h"
 #include "archive/file_class.h"
+#include "archive/standalone_entry.h"
 #include "archive/parallel_extract.h"
 #include "codec/entry_coder.h"
 #include "platform/platform.h"
@@ -56,6 +57,7 @@ struct EntryReader {
     RecordHead head;
     uint64_t data_start = 0;   // archive offset of the bytes after the class field
     uint64_t data_length = 0;  // coded (or stored) bytes after the class field
+    uint16_t file_class = 0;
     CodecParams params;
     uint32_t unsupported_version = 0;  // the class field names a codec version unknown here
     bool stopped = false;      // the reporter asked to stop
@@ -87,6 +89,7 @@ bool read_entry_head(EntryReader& e) {
     if (e.head.record_length < head_size || e.head.record_length > archive_length - offset) return false;
     e.data_start = offset + head_size;
     e.data_length = e.head.record_length - head_size;
+    e.file_class = file_class;
     return params_of(e, file_class);
 }
 
@@ -170,6 +173,13 @@ void decode_data(EntryReader& e, InputSource& source, DecodedTask* out) {
     hooks.go_on = go_on;
     hooks.tick = tick;
     hooks.block_done = block_done;
+    if (stands_alone(e.head.folder_path)) {
+        // Tables of its own, the command's run left as it is (standalone_entry.h).
+        out->sound = decode_standalone(e.file_class, source, e.data_length, e.head.original_size,
+                                       e.sink ? &output : nullptr);
+        if (e.sink) e.sink->close();
+        return;
+    }
     const EntryOutcome outcome = decode_entry(command.codec, command.run, e.params, source, e.data_length,
                                               e.head.original_size, e.sink ? &output : nullptr, hooks);
     // The buffered tail goes out here, so a full disk is known to whoever
@@ -216,6 +226,7 @@ void decode_task_from(Command& command, EntryTask& task, const RecordToDecode& r
     EntryReader e(command, task, task.refusal ? nullptr : task.sink.get());
     e.head = record.head;
     e.data_length = record.data_length;
+    e.file_class = record.file_class;
     if (!params_of(e, record.file_class)) {
         out->head_failed = true;
         out->unsupported_version = e.unsupported_version;

@@ -14,6 +14,7 @@ namespace vellum {
 constexpr uint16_t kMaxFileClass = 27;
 constexpr uint16_t kUnusedFileClass = 6;  // never chosen, never valid in an entry
 constexpr uint16_t kStoredClass = 17;     // already compressed: the bytes stored as they are
+constexpr uint16_t kTextClass = 9;        // text and source code
 
 // The characters after the last '.' of a file name; empty when there is none.
 std::string file_extension(const std::string& file_name);

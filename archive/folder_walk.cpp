@@ -17,6 +17,10 @@ void count_result(AddSummary& summary, AddResult result) {
 void AddVisitor::add(const std::string& path, const std::string& folder_path, const std::string& name,
                      std::function<void(const AddedFile&)> then) {
     if (summary_.failed) return;
+    if (command_.held && command_.held->keep_held(path, folder_path + name)) {
+        ++summary_.held;
+        return;
+    }
     command_.totals.files_processed += 1;
     auto settled = [&summary = summary_, then = std::move(then)](const AddedFile& added) {
         count_result(summary, added.result);
@@ -42,6 +46,8 @@ WalkOptions add_walk_options(const Command& command) {
     // A streamed archive is whatever its stream writes to (a file being added, say).
     options.archive_known = command.outlet ? platform::stream_id(command.outlet->stream(), &options.archive)
                                            : platform::file_id(command.archive_path.c_str(), &options.archive);
+    options.staging_known =
+        !command.staging_path.empty() && platform::file_id(command.staging_path.c_str(), &options.staging);
     return options;
 }
 

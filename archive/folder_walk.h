@@ -22,6 +22,15 @@ struct AddSummary {
     bool failed = false;    // the command had to stop (the archive could not be written,
                             // or it was interrupted)
     bool interrupted = false;  // the reporter asked to stop
+    uint32_t held = 0;      // already in the archive and left as they are (HeldFilter)
+};
+
+// Paths the archive already holds: asked before each file of an add is queued.
+// True leaves the file out (counted as held, nothing reported); false adds it.
+class HeldFilter {
+public:
+    virtual ~HeldFilter() = default;
+    virtual bool keep_held(const std::string& path, const std::string& stored) = 0;
 };
 
 // Counts the result of one file's add.

@@ -40,10 +40,11 @@ bool read_item(const Walk& walk, const std::string& path, const platform::ItemKi
 }
 
 bool is_archive_itself(const Walk& walk, const std::string& path, const platform::ItemInfo& info) {
-    if (!walk.options.archive_known) return false;
+    if (!walk.options.archive_known && !walk.options.staging_known) return false;
     platform::FolderId id = info.id;
     if (info.id.index == 0 && !platform::file_id(path.c_str(), &id)) return false;
-    return platform::same_folder(id, walk.options.archive);
+    return (walk.options.archive_known && platform::same_folder(id, walk.options.archive)) ||
+           (walk.options.staging_known && platform::same_folder(id, walk.options.staging));
 }
 
 void visit(Walk& walk, const std::string& path, const std::string& folder_path, const std::string& name,

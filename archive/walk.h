@@ -29,6 +29,9 @@ struct WalkOptions {
     // The archive being written, never added to itself.
     bool archive_known = false;
     platform::FolderId archive;
+    // The copy of the archive being written, when there is one.
+    bool staging_known = false;
+    platform::FolderId staging;
 };
 
 class WalkVisitor {

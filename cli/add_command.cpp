@@ -11,10 +11,11 @@
 #include "archive/streamed_output.h"
 #include "cli/archive_file.h"
 #include "cli/commands.h"
+#include "manage/update.h"
 #include "meta/meta_add.h"
 #include "cli/pattern.h"
 #include "cli/summary.h"
-#include "cli/terminal.h"
+#include "platform/console.h"
 #include "platform/platform.h"
 
 namespace vellum {
@@ -50,7 +51,7 @@ std::vector<std::string> distinct_sources(Session& session, const std::vector<st
 // A new archive to standard output: never onto a terminal.
 bool stream_ready(Session& session, Command& command, RecordOutlet& outlet) {
     session.reporter.archive = kStandardOutputName;
-    if (is_terminal(stdout)) {
+    if (platform::is_terminal(stdout)) {
         print_error(session, "standard output is a terminal: write the archive to a file or a pipe "
                              "(vellum add - FOLDER > backup.vlm)");
         return false;
@@ -93,6 +94,9 @@ int run_add(Session& session, const Options& options) {
     if (streamed ? !stream_ready(session, command, outlet) : !archive_ready(session, command, options, &created))
         return kExitFatal;
     session.reporter.archive = command.archive_path;
+    // Paths the archive holds already: left out, or with -u compared and replaced.
+    HeldArchive held;
+    if (!created && !streamed && !hold_archive_paths(command, options.update, &held)) return kExitFatal;
     if (!prepare_buffers(command)) {
         if (created) platform::remove_file(command.archive_path.c_str());
         return kExitFatal;
@@ -106,6 +110,13 @@ int run_add(Session& session, const Options& options) {
     if (command.settings.solid)
         find_shared_starts(sources, options.meta ? meta_walk_options(command) : add_walk_options(command),
                            &command.shared_starts);
+    if (held.paths && options.update &&
+        !begin_update_copy(command, sources, options.meta ? meta_walk_options(command) : add_walk_options(command),
+                           &held)) {
+        end_command(command);
+        session.progress.finish();
+        return session.reporter.stop_requested() ? report_interrupted(session) : kExitFatal;
+    }
     AddSummary summary;
     MetaRecorder recorder(command, summary);
     {
@@ -120,12 +131,23 @@ int run_add(Session& session, const Options& options) {
         parallel.finish();
     }
     const MetaLines lines = recorder.finish();
-    // Links and folders alone are worth a metadata entry too. Not recording
-    // what was asked is a failure of the command.
+    // Links and folders alone are worth a metadata entry too. A command stopped
+    // still describes the files it added, so that add -u can take up where it
+    // stopped. Not recording what was asked is a failure of the command.
     bool meta_written = false, meta_failed = false;
-    if (options.meta && !summary.failed && !lines.empty()) {
+    const bool record = !summary.failed || (summary.interrupted && summary.added > 0);
+    // Nothing stored and every folder and link known already: nothing to record.
+    const bool news = summary.added > 0 || !held.paths || describes_new_items(lines, held.meta);
+    if (options.meta && record && news && !lines.empty()) {
         meta_written = write_meta_entry(command, lines);
         meta_failed = !meta_written;
+    }
+    // An update's copy replaces the archive when it changes anything.
+    bool update_failed = false;
+    if (held.original) {
+        const bool changes = summary.added > 0 || held.paths->replaced_files() > 0 || meta_written;
+        const bool commit = !summary.failed && !meta_failed && changes;
+        update_failed = !end_update_copy(command, commit, &held);
     }
     const CommandTotals totals = command.totals;
     end_command(command);
@@ -147,8 +169,19 @@ int run_add(Session& session, const Options& options) {
         print_line(session, line, true);
     else if (!session.quiet)
         session.progress.write(stderr, line);
+    if (held.paths && options.update && (held.paths->unchanged() > 0 || held.paths->replaced_files() > 0))
+        print_line(session,
+                   "Updated: " + std::to_string(held.paths->replaced_files()) + " changed " +
+                       (held.paths->replaced_files() == 1 ? "file" : "files") + " replaced, " +
+                       std::to_string(held.paths->unchanged()) + " unchanged left as they are",
+                   true);
+    else if (summary.held > 0)
+        print_line(session,
+                   std::to_string(summary.held) + (summary.held == 1 ? " file" : " files") +
+                       " already in the archive left as they are (vellum add -u replaces the changed ones)",
+                   true);
     if (summary.interrupted) return report_interrupted(session);
-    if (summary.failed || meta_failed) return kExitFatal;
+    if (summary.failed || meta_failed || update_failed) return kExitFatal;
     return summary.skipped > 0 || summary.changed > 0 ? kExitPartial : kExitOk;
 }
 

@@ -3,7 +3,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 
 #include "archive/archive_check.h"
 #include "archive/archive_lock.h"
@@ -22,11 +21,8 @@ std::string resolve_archive_path(const std::string& path) {
 }
 
 bool archive_is_seekable(Session& session, const std::string& path) {
-    std::error_code error;
-    const std::filesystem::file_status status = std::filesystem::status(path, error);
-    if (!std::filesystem::exists(status) || std::filesystem::is_regular_file(status) ||
-        std::filesystem::is_directory(status))
-        return true;
+    // A name that does not exist yet is a file to be made.
+    if (platform::item_kind(path.c_str()) != platform::ItemKind::special) return true;
     print_error(session, path + ": not a regular file (a pipe or a device); archives are read "
                                 "and written with seeks, so name a file on disk");
     return false;

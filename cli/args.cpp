@@ -80,6 +80,8 @@ constexpr CommandOption kCommandOptions[] = {
     {"--solid", nullptr, kAdd, nullptr},
     {"--block", nullptr, kAdd, "size"},
     {"--meta", nullptr, kAdd, nullptr},
+    {"--no-meta", nullptr, kAdd, nullptr},
+    {"--update", "-u", kAdd, nullptr},
     {"--best", nullptr, kAdd, nullptr},
     {"--strong", nullptr, kAdd, nullptr},
     {"--threads", "-T", kAdd | kExtract | kTest, "number"},
@@ -87,6 +89,7 @@ constexpr CommandOption kCommandOptions[] = {
     {"--output", "-o", kExtract, "folder"},
     {"--directory", "-C", kExtract, "folder"},
     {"--keep-old-files", "-k", kExtract, nullptr},
+    {"--absolute-links", "-P", kExtract, nullptr},
     {"--stdout", nullptr, kExtract, nullptr},
     {"--entries", nullptr, kList, nullptr},
     {"--rows", nullptr, kList, nullptr},
@@ -104,6 +107,8 @@ std::string apply_option(const CommandOption& option, const std::string& value, 
     const std::string name = option.name;
     if (name == "--solid") o.solid = true;
     if (name == "--meta") o.meta = true;
+    if (name == "--no-meta") o.meta = false;
+    if (name == "--update") o.update = true;
     if (name == "--best") o.best = true;
     if (name == "--strong") o.strong = true;
     if (name == "--threads") {
@@ -118,6 +123,7 @@ std::string apply_option(const CommandOption& option, const std::string& value, 
     if (name == "--json") o.json = true;
     if (name == "--stdout") o.to_stdout = true;
     if (name == "--keep-old-files") o.keep_old = true;
+    if (name == "--absolute-links") o.absolute_links = true;
     if (name == "--exclude") {
         if (value.empty()) return "--exclude needs a pattern";
         o.excludes.push_back(value);

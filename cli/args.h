@@ -25,10 +25,12 @@ struct Options {
     bool rows = false;                  // list --rows: the archive view's top-level rows
     bool verbose = false;               // list -v: every entry with its mode, class and offset
     bool json = false;                  // list, info --json
-    bool meta = false;                  // add --meta
+    bool meta = true;                   // add: metadata kept (--no-meta: not)
     bool best = false;                  // add --best
+    bool update = false;                // add -u: changed held files replaced
     bool strong = false;                // add --strong
     bool keep_old = false;              // extract -k
+    bool absolute_links = false;        // extract -P: links to absolute targets made
     bool to_stdout = false;             // extract --stdout
     std::vector<std::string> excludes;  // add, extract --exclude
     unsigned threads = 0;               // add, extract, test -T: 0 = one per core

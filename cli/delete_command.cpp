@@ -9,6 +9,7 @@
 #include "cli/select.h"
 #include "cli/summary.h"
 #include "manage/delete.h"
+#include "meta/archive_meta.h"
 
 namespace vellum {
 namespace cli {
@@ -32,6 +33,28 @@ private:
     Reporter& errors_;
 };
 
+// The archive's metadata, read under a shared lock, to find the folders, links
+// and hard links the names select.
+ArchiveMeta metadata_of(Session& session, const std::string& path, const ArchiveListing& listing) {
+    ArchiveMeta meta;
+    ArchiveHeader header;
+    FILE* file = open_for_reading(session, path, &header);
+    if (!file) return meta;
+    SilentReporter quiet;
+    read_archive_meta(file, path, listing.entries, quiet, &meta);
+    std::fclose(file);
+    return meta;
+}
+
+// How many folders, links and hard links of the metadata `names` select.
+size_t items_named(const ArchiveMeta& meta, const std::vector<std::string>& names) {
+    if (names.empty()) return 0;  // no names select everything elsewhere
+    size_t count = 0;
+    for (const std::vector<MetaRef>* refs : {&meta.folders, &meta.links, &meta.hard_links})
+        for (const MetaRef& ref : *refs) count += names_take_path(names, {}, meta.path(ref)) ? 1 : 0;
+    return count;
+}
+
 }  // namespace
 
 int run_delete(Session& session, const Options& options) {
@@ -45,11 +68,20 @@ int run_delete(Session& session, const Options& options) {
     request.solid = listing.header.solid;
     bool missing = false;
     bool by_entry = false;  // some records named inside a row, or by pattern
+    const ArchiveMeta meta = metadata_of(session, path, listing);
+    // Folders, links and hard links named go from the metadata that holds them.
+    std::vector<std::string> item_names;
+    for (const std::string& name : options.operands)
+        if (items_named(meta, {name}) > 0) item_names.push_back(name);
+    const size_t items = item_names.empty() ? 0 : items_named(meta, item_names);
+    if (!item_names.empty())
+        request.items = [item_names](const std::string& stored) { return names_take_path(item_names, {}, stored); };
     for (const std::string& name : options.operands) {
         const Selection selection = select_entries(listing, {name});
         // Metadata entries go with their files, or when named themselves.
         if (name.compare(0, 7, ".vellum") == 0) request.metadata_as_marked = true;
-        if (!selection.missing.empty()) {
+        const bool item = std::find(item_names.begin(), item_names.end(), name) != item_names.end();
+        if (!selection.missing.empty() && !item) {
             print_error(session, path + ": no entry or row named " + name);
             missing = true;
         }
@@ -62,7 +94,7 @@ int run_delete(Session& session, const Options& options) {
                                           selection.entries.end());
         }
     }
-    if (request.marked.empty() && request.marked_entries.empty()) return kExitPartial;
+    if (request.marked.empty() && request.marked_entries.empty() && item_names.empty()) return kExitPartial;
     // The records that go: those of the marked rows and the marked entries.
     std::vector<OffsetRange> gone;
     for (size_t row : request.marked) gone.push_back(row_range(listing, row));
@@ -77,11 +109,16 @@ int run_delete(Session& session, const Options& options) {
     if (result != DeleteResult::deleted && result != DeleteResult::archive_deleted) return kExitFatal;
     if (result == DeleteResult::archive_deleted)
         print_line(session, reporter.notice + ": " + path, true);
+    else if (request.marked.empty() && request.marked_entries.empty())
+        print_line(session, reporter.notice + ": " + counted(items, "folder or link", "folders and links") +
+                                " from archive " + path,
+                   true);
     else
         print_line(session, reporter.notice + ": " +
                                 (by_entry ? counted(entries, "entry", "entries")
                                           : counted(request.marked.size(), "row", "rows") + " (" +
                                                 counted(entries, "entry", "entries") + ")") +
+                                (items ? " and " + counted(items, "folder or link", "folders and links") : "") +
                                 " from archive " + path,
                    true);
     return missing ? kExitPartial : kExitOk;

@@ -75,7 +75,8 @@ std::vector<bool> chosen_records(Session& session, const Opened& opened, const O
         for (const std::string& name : selection.missing) {
             // A name of a folder or link of the metadata is found there.
             bool in_meta = false;
-            for (const std::vector<MetaRef>* refs : {&opened.meta.folders, &opened.meta.links})
+            for (const std::vector<MetaRef>* refs :
+                 {&opened.meta.folders, &opened.meta.links, &opened.meta.hard_links})
                 for (const MetaRef& ref : *refs)
                     in_meta = in_meta || names_take_path({name}, {}, opened.meta.path(ref));
             if (in_meta) continue;
@@ -149,6 +150,29 @@ int print_test_summary(Session& session, const std::string& archive, const Extra
                : kExitPartial;
 }
 
+// The summary line of an extraction from a file or a stream, and its exit
+// status; `whole` is false when the archive ended early or a name was missing.
+int finish_extraction(Session& session, const Options& options, const ExtractReport& report,
+                      const CommandTotals& totals, const std::string& archive, bool whole) {
+    std::string line = extracted_summary(report.summary.written, totals.compressed_total, totals.processed_total,
+                                         archive, totals.elapsed_seconds(), FileCount::singular_one);
+    // Files and links left alone are counted too, so a run that kept everything
+    // still says what it did.
+    const uint32_t kept = report.summary.kept + report.restored.kept;
+    if (kept > 0) line += "(" + std::to_string(kept) + " kept: they exist already, --keep-old-files)";
+    // With --stdout the entries' bytes are all that goes to standard output.
+    if (!options.to_stdout)
+        print_line(session, line, true);
+    else if (!session.quiet)
+        session.progress.write(stderr, line);
+    if (options.to_stdout && (std::fflush(stdout) != 0 || std::ferror(stdout))) {
+        print_error(session, "standard output: write error");
+        return kExitFatal;
+    }
+    if (report.summary.interrupted) return report_interrupted(session);
+    return report.ok() && whole ? kExitOk : kExitPartial;
+}
+
 // --- an archive read from standard input, front to back ------------------------------
 
 // The names and exclusions as a test of each stored path, for entries that go by
@@ -194,6 +218,7 @@ int extract_from_stream(Session& session, const Options& options) {
     request.extract.destination = options.output_folder;
     request.extract.stream = stdout;
     request.extract.keep_old = options.keep_old;
+    request.extract.absolute_links = options.absolute_links;
     const auto selection = stream_selection(options);
     if (selection) {
         request.extract.takes = selection;
@@ -205,21 +230,8 @@ int extract_from_stream(Session& session, const Options& options) {
     const ExtractReport& report = read.report;
     if (report.destination_failed) return kExitFatal;
     const bool missing = report_missing_names(session, options, read);
-    const CommandTotals& totals = command.totals;
-    std::string line = extracted_summary(report.summary.written, totals.compressed_total, totals.processed_total,
-                                         kStandardInputName, totals.elapsed_seconds(), FileCount::singular_one);
-    const uint32_t kept = report.summary.kept + report.restored.kept;
-    if (kept > 0) line += "(" + std::to_string(kept) + " kept: they exist already, --keep-old-files)";
-    if (!options.to_stdout)
-        print_line(session, line, true);
-    else if (!session.quiet)
-        session.progress.write(stderr, line);
-    if (options.to_stdout && (std::fflush(stdout) != 0 || std::ferror(stdout))) {
-        print_error(session, "standard output: write error");
-        return kExitFatal;
-    }
-    if (report.summary.interrupted) return report_interrupted(session);
-    return report.ok() && !missing && read.listing.status == ListStatus::complete ? kExitOk : kExitPartial;
+    return finish_extraction(session, options, report, command.totals, kStandardInputName,
+                             read.listing.status == ListStatus::complete && !missing);
 }
 
 int test_from_stream(Session& session) {
@@ -246,6 +258,7 @@ int run_extract(Session& session, const Options& options) {
     request.destination = options.output_folder;
     request.stream = stdout;
     request.keep_old = options.keep_old;
+    request.absolute_links = options.absolute_links;
     request.wanted = chosen_records(session, opened, options, &missing);
     if (!request.wanted.empty() || !options.operands.empty())
         request.takes = [&options](const std::string& stored) {
@@ -260,24 +273,8 @@ int run_extract(Session& session, const Options& options) {
     end_command(command);
     session.progress.finish();
     if (report.destination_failed) return kExitFatal;
-    std::string line = extracted_summary(report.summary.written, totals.compressed_total,
-                                         totals.processed_total, opened.path, totals.elapsed_seconds(),
-                                         FileCount::singular_one);
-    // Files and links left alone are counted too, so a run that kept everything
-    // still says what it did.
-    const uint32_t kept = report.summary.kept + report.restored.kept;
-    if (kept > 0) line += "(" + std::to_string(kept) + " kept: they exist already, --keep-old-files)";
-    // With --stdout the entries' bytes are all that goes to standard output.
-    if (!options.to_stdout)
-        print_line(session, line, true);
-    else if (!session.quiet)
-        session.progress.write(stderr, line);
-    if (options.to_stdout && (std::fflush(stdout) != 0 || std::ferror(stdout))) {
-        print_error(session, "standard output: write error");
-        return kExitFatal;
-    }
-    if (report.summary.interrupted) return report_interrupted(session);
-    return report.ok() && !missing && opened.listing.status == ListStatus::complete ? kExitOk : kExitPartial;
+    return finish_extraction(session, options, report, totals, opened.path,
+                             opened.listing.status == ListStatus::complete && !missing);
 }
 
 int run_test(Session& session, const Options& options) {

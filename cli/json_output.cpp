@@ -55,7 +55,8 @@ json item_json(const ArchiveListing& listing, const ArchiveMeta& meta, const Arc
     json entry = item.record != ArchiveItem::kNoRecord ? entry_json(listing.entries[item.record]) : line_json(item.stored);
     entry["kind"] = entry_kind_name(item.kind);
     if (item.kind == EntryKind::link) entry["target"] = meta.target(item.line);
-    if (item.line.valid()) {
+    if (item.kind == EntryKind::hard_link) entry["target"] = native_form(meta.target(item.line));
+    if (item.line.valid() && item.kind != EntryKind::hard_link) {
         const MetaLine& m = meta.line(item.line);
         if (item.kind != EntryKind::link) entry["mode"] = m.mode;
         entry["mtime"] = m.seconds;
@@ -89,7 +90,7 @@ json row_json(const ArchiveListing& listing, size_t r) {
 json counts_json(const ItemCounts& counts) {
     return json{{"entries", counts.files},           {"packed_size", counts.packed},
                 {"size", counts.size},               {"folders", counts.folders},
-                {"links", counts.links},             {"metadata_entries", counts.metadata_entries},
+                {"links", counts.links}, {"hard_links", counts.hard_links},             {"metadata_entries", counts.metadata_entries},
                 {"metadata_packed_size", counts.metadata_packed}};
 }
 
@@ -125,6 +126,7 @@ std::string info_json(const std::string& archive, const ArchiveTotals& totals, c
     document["file_size"] = totals.archive_length;
     document["folders"] = counts.folders;
     document["links"] = counts.links;
+    document["hard_links"] = counts.hard_links;
     document["metadata_entries"] = counts.metadata_entries;
     document["metadata_packed_size"] = counts.metadata_packed;
     return dumped(document);

@@ -8,9 +8,8 @@
 #include "cli/args.h"
 #include "cli/commands.h"
 #include "cli/help.h"
-#include "cli/interrupt.h"
 #include "cli/session.h"
-#include "cli/terminal.h"
+#include "platform/console.h"
 
 #ifndef VELLUM_VERSION
 #define VELLUM_VERSION "unknown"
@@ -38,7 +37,7 @@ int run(Session& session, const Options& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    use_utf8_output();
+    vellum::platform::use_utf8_output();
     const std::vector<std::string> args(argv + 1, argv + argc);
     if (args.empty()) {
         std::fputs(help_text(CommandName::none), stderr);
@@ -61,7 +60,7 @@ int main(int argc, char** argv) {
         std::printf("vellum %s\n", VELLUM_VERSION);
         return kExitOk;
     }
-    install_interrupt_handlers();
+    vellum::platform::install_interrupt_handlers();
     try {
         Session session(options.quiet);
         const int status = run(session, options);

@@ -4,8 +4,7 @@
 #include <cstdlib>
 
 #include "cli/console_text.h"
-#include "cli/interrupt.h"
-#include "cli/terminal.h"
+#include "platform/console.h"
 
 namespace vellum {
 namespace cli {
@@ -16,10 +15,10 @@ void ConsoleReporter::message(const Message& message) {
 
 void ConsoleReporter::progress(const ProgressEvent& event) { display_.event(event); }
 
-bool ConsoleReporter::stop_requested() { return interrupt_requested(); }
+bool ConsoleReporter::stop_requested() { return platform::interrupt_requested(); }
 
 Session::Session(bool quiet_output)
-    : quiet(quiet_output), live_progress(!quiet_output && is_terminal(stderr)), reporter(progress) {
+    : quiet(quiet_output), live_progress(!quiet_output && platform::is_terminal(stderr)), reporter(progress) {
     if (const char* redraw = std::getenv("VELLUM_REDRAW_MS")) {
         const long ms = std::strtol(redraw, nullptr, 10);
         if (ms >= 0 && ms <= 60000) progress.set_interval(std::chrono::milliseconds(ms));

@@ -46,7 +46,8 @@ const MetaLine* line_of(const Shown& shown, const ArchiveItem& item) {
 // for an archive without metadata.
 std::string time_cell(const Shown& shown, const ArchiveItem& item) {
     if (!shown.meta.present) return {};
-    const MetaLine* line = line_of(shown, item);
+    // A second name has its first name's time.
+    const MetaLine* line = item.kind == EntryKind::hard_link ? nullptr : line_of(shown, item);
     return (line ? time_text(line->seconds) : std::string(19, ' ')) + "  ";
 }
 
@@ -58,6 +59,7 @@ std::string item_path(const Shown& shown, const ArchiveItem& item) {
     std::string path = native_form(item.stored);
     if (item.kind == EntryKind::folder) path += kNativeSeparator;
     if (item.kind == EntryKind::link) path += " -> " + shown.meta.target(item.line);
+    if (item.kind == EntryKind::hard_link) path += " => " + native_form(shown.meta.target(item.line));
     return path;
 }
 
@@ -72,6 +74,7 @@ std::string size_cell(const Shown& shown, const ArchiveItem& item) {
 std::string mode_cell(const Shown& shown, const ArchiveItem& item) {
     const MetaLine* line = line_of(shown, item);
     if (!line) return "-";
+    if (item.kind == EntryKind::hard_link) return "h";  // the file's own mode is its first name's
     const char kind = item.kind == EntryKind::folder ? 'd' : item.kind == EntryKind::link ? 'l' : '-';
     const uint32_t mode = item.kind == EntryKind::link ? 0777 : line->mode;
     std::string text(1, kind);
@@ -86,6 +89,7 @@ std::string counts_text(const ItemCounts& c) {
     std::string text = counted(c.files, "entry", "entries");
     if (c.folders) text += ", " + counted(c.folders, "folder", "folders");
     if (c.links) text += ", " + counted(c.links, "link", "links");
+    if (c.hard_links) text += ", " + counted(c.hard_links, "hard link", "hard links");
     return text;
 }
 
@@ -108,7 +112,7 @@ void print_items(Session& session, const Shown& shown, const std::vector<size_t>
         const ArchiveItem& item = shown.items[k];
         if (item.kind == EntryKind::metadata) continue;
         char kind[16];
-        std::snprintf(kind, sizeof kind, "%-8s", entry_kind_name(item.kind));
+        std::snprintf(kind, sizeof kind, "%-7s ", entry_kind_name(item.kind));
         print_line(session, columns(packed_cell(shown, item), size_cell(shown, item),
                                     time_cell(shown, item) + kind + item_path(shown, item)));
     }

@@ -21,14 +21,15 @@ printf '%%PDF-1.4 obj obj obj obj endobj endobj' > docs/d.pdf
 # Ten bytes the strong codec would grow: a solid run stores them after coding.
 printf '\237\061\304\007\356\122\030\251\146\015' > r.bin
 q() { "$VELLUM" -q "$@" >/dev/null; }
-q add --block 8M one a.txt
-q add --block 8M normal docs a.txt
-q add --block 8M --solid solid docs a.txt
-q add --block 8M --solid solid-small a.txt docs/t.txt docs/x.zip
-q add --block 16M empty docs/empty.txt
-q add --block 8M --strong strong docs a.txt
-q add --block 8M --strong --solid strong-solid docs a.txt r.bin
-# Metadata: modes, times, an empty folder, links inside the tree, and links that
+q add --no-meta --block 8M one a.txt
+q add --no-meta --block 8M normal docs a.txt
+q add --no-meta --block 8M --solid solid docs a.txt
+q add --no-meta --block 8M --solid solid-small a.txt docs/t.txt docs/x.zip
+q add --no-meta --block 16M empty docs/empty.txt
+q add --no-meta --block 8M --strong strong docs a.txt
+q add --no-meta --block 8M --strong --solid strong-solid docs a.txt r.bin
+# Metadata (coded as text; in a solid archive wrapped in a stored record): modes,
+# times, an empty folder, a hard link, links inside the tree, and links that
 # chain up and out of it (x/b leads to the tree's top, a from there above it).
 mkdir -p tree/sub/empty tree/x
 cp docs/t.txt tree/
@@ -37,8 +38,9 @@ ln -s ../t.txt tree/sub/to_t
 ln -s .. tree/x/b
 ln -s x/b/.. tree/a
 ln -s /etc/hostname tree/abs
-q add --meta --block 8M meta tree
-q add --meta --solid --block 8M meta-solid tree
+ln tree/t.txt tree/hard
+q add --block 8M meta tree
+q add --solid --block 8M meta-solid tree
 rm -f "$HERE/corpus/"*.vlm
 mkdir -p "$HERE/corpus"
 for f in *.vlm; do cp "$f" "$HERE/corpus/$f"; done

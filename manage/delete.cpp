@@ -5,12 +5,14 @@
 #include <cstdio>
 #include <memory>
 #include <new>
+#include <unordered_set>
 
 #include "archive/archive_lock.h"
 #include "archive/format.h"
 #include "archive/leftovers.h"
 #include "archive/messages.h"
 #include "meta/archive_meta.h"
+#include "meta/meta_add.h"
 #include "meta/meta_delete.h"
 #include "platform/platform.h"
 
@@ -111,15 +113,70 @@ std::vector<bool> records_going(const ArchiveListing& listing, const ArchiveMeta
     return gone;
 }
 
-// The byte ranges of the records that stay, in order, neighbours joined.
-std::vector<RowRange> kept_ranges(const ArchiveListing& listing, const std::vector<bool>& gone) {
+// The byte ranges of the records that stay, in order, neighbours joined; a
+// metadata entry written anew is a range of its own (the caller skips it).
+std::vector<RowRange> kept_ranges(const ArchiveListing& listing, const std::vector<bool>& gone,
+                                  const std::vector<size_t>& anew) {
     std::vector<RowRange> kept;
+    bool alone = false;  // the last range is a metadata entry written anew
     for (size_t i = 0; i < listing.entries.size(); ++i) {
         if (gone[i]) continue;
         const ListingEntry& entry = listing.entries[i];
-        keep_range(kept, RowRange{entry.offset, entry.offset + entry.record_length});
+        const RowRange range{entry.offset, entry.offset + entry.record_length};
+        const bool rewritten = std::find(anew.begin(), anew.end(), i) != anew.end();
+        if (rewritten || alone)
+            kept.push_back(range);
+        else
+            keep_range(kept, range);
+        alone = rewritten;
     }
     return kept;
+}
+
+// The metadata entries that hold lines of the items deleted, and their lines
+// without them: by record index. A metadata entry left with no line goes.
+struct Rewrites {
+    std::vector<size_t> records;
+    std::vector<MetaLines> lines;
+};
+
+Rewrites items_going(const ArchiveListing& listing, const ArchiveMeta& meta, const DeleteRequest& request,
+                     std::vector<bool>* gone) {
+    Rewrites out;
+    // A hard link whose file goes cannot stand: its line goes with the file.
+    std::unordered_set<std::string> files_kept;
+    bool file_going = false;
+    for (size_t i = 0; i < listing.entries.size(); ++i) {
+        if (i < meta.reserved.size() && meta.reserved[i]) continue;
+        if ((*gone)[i])
+            file_going = true;
+        else
+            files_kept.insert(listing.entries[i].folder_path + listing.entries[i].file_name);
+    }
+    if (!request.items && !(file_going && !meta.hard_links.empty())) return out;
+    for (uint32_t t = 0; t < meta.texts.size(); ++t) {
+        const size_t record = meta.text_entry[t];
+        if ((*gone)[record]) continue;
+        const MetaLines& text = meta.texts[t];
+        std::vector<size_t> drop;
+        for (size_t k = 0; k < text.lines().size(); ++k) {
+            const MetaLine& line = text.lines()[k];
+            if (line.kind == MetaKind::file) continue;
+            if ((request.items && request.items(text.path(line))) ||
+                (line.kind == MetaKind::hard_link && files_kept.count(text.target(line)) == 0))
+                drop.push_back(k);
+        }
+        if (drop.empty()) continue;
+        MetaLines kept = text;
+        kept.remove(drop);
+        if (kept.empty()) {
+            (*gone)[record] = true;
+            continue;
+        }
+        out.records.push_back(record);
+        out.lines.push_back(std::move(kept));
+    }
+    return out;
 }
 
 DeleteResult remove_whole_archive(FILE* archive, const std::string& path, Reporter& reporter) {
@@ -147,8 +204,8 @@ enum class Filled { ok, failed, interrupted };
 
 // Copies the kept ranges of `source` after a fresh header. Failures are reported.
 Filled fill_temp(TempArchive& temp, FILE* source, const std::string& path,
-                 const ArchiveListing& fresh, const std::vector<RowRange>& kept, size_t chunk,
-                 CopyIo& io, Reporter& reporter) {
+                 const ArchiveListing& fresh, const std::vector<RowRange>& kept, const Rewrites& rewrites,
+                 size_t chunk, CopyIo& io, Reporter& reporter, uint64_t* length) {
     ArchiveHeader header;
     header.solid = 0;
     header.buffer_setting = fresh.header.buffer_setting;
@@ -166,10 +223,25 @@ Filled fill_temp(TempArchive& temp, FILE* source, const std::string& path,
         return Filled::failed;
     }
     CopyResult result = CopyResult::ok;
+    *length = kArchiveHeaderSize;
     for (const RowRange& range : kept) {
+        // A metadata entry written anew without the lines of the items deleted.
+        size_t anew = rewrites.records.size();
+        for (size_t k = 0; k < rewrites.records.size(); ++k)
+            if (fresh.entries[rewrites.records[k]].offset == range.from) anew = k;
+        if (anew < rewrites.records.size()) {
+            uint64_t start = 0, written = 0;
+            if (std::fflush(temp.file) != 0 || !append_meta_record(temp.file, rewrites.lines[anew], false, &start, &written)) {
+                result = CopyResult::write_failed;
+                break;
+            }
+            *length += written;
+            continue;
+        }
         result = copy_range(io, source, temp.file, range.from, range.to, buffer.get(), buffer_size,
                             &reporter);
         if (result != CopyResult::ok) break;
+        *length += range.to - range.from;
     }
     switch (result) {
         case CopyResult::ok: return Filled::ok;
@@ -180,16 +252,10 @@ Filled fill_temp(TempArchive& temp, FILE* source, const std::string& path,
     return Filled::failed;
 }
 
-uint64_t expected_length(const std::vector<RowRange>& kept) {
-    uint64_t length = kArchiveHeaderSize;
-    for (const RowRange& range : kept) length += range.to - range.from;
-    return length;
-}
-
 // Consumes `archive` (the held, locked stream) in every case.
 DeleteResult rebuild_archive(const DeleteRequest& request, FILE* archive,
                              const ArchiveListing& fresh, const std::vector<RowRange>& kept,
-                             Reporter& reporter) {
+                             const Rewrites& rewrites, Reporter& reporter) {
     struct Held {
         FILE* file;
         ~Held() {
@@ -209,7 +275,8 @@ DeleteResult rebuild_archive(const DeleteRequest& request, FILE* archive,
         report(reporter, msg::kDeleteTempNotCreated, path, errno);
         return DeleteResult::failed;
     }
-    switch (fill_temp(temp, archive, path, fresh, kept, chunk, io, reporter)) {
+    uint64_t expected = 0;
+    switch (fill_temp(temp, archive, path, fresh, kept, rewrites, chunk, io, reporter, &expected)) {
         case Filled::ok: break;
         case Filled::failed: return DeleteResult::failed;
         case Filled::interrupted: return DeleteResult::interrupted;
@@ -219,7 +286,7 @@ DeleteResult rebuild_archive(const DeleteRequest& request, FILE* archive,
     temp.file = nullptr;
     uint64_t length = 0;
     if (!io.close(written) || !platform::file_size(temp.path.c_str(), &length) ||
-        length != expected_length(kept)) {
+        length != expected) {
         report(reporter, msg::kDeleteWriteFailed, temp.path, errno);
         return DeleteResult::failed;
     }
@@ -253,6 +320,7 @@ DeleteResult delete_entries(const DeleteRequest& request, const ArchiveListing& 
         marked_entries[e] = true;
         any_marked = true;
     }
+    if (request.items) any_marked = true;  // the caller found items of the metadata by name
     if (refused_by_state(request, any_marked, reporter)) return DeleteResult::refused;
 
     const std::string& path = request.archive_path;
@@ -274,11 +342,11 @@ DeleteResult delete_entries(const DeleteRequest& request, const ArchiveListing& 
     ArchiveMeta meta;
     SilentReporter quiet;
     read_archive_meta(archive, path, fresh.entries, quiet, &meta);
-    const std::vector<bool> gone =
-        records_going(fresh, meta, marked, marked_entries, request.metadata_as_marked);
-    const std::vector<RowRange> kept = kept_ranges(fresh, gone);
+    std::vector<bool> gone = records_going(fresh, meta, marked, marked_entries, request.metadata_as_marked);
+    const Rewrites rewrites = items_going(fresh, meta, request, &gone);
+    const std::vector<RowRange> kept = kept_ranges(fresh, gone, rewrites.records);
     if (kept.empty()) return remove_whole_archive(archive, path, reporter);
-    return rebuild_archive(request, archive, fresh, kept, reporter);
+    return rebuild_archive(request, archive, fresh, kept, rewrites, reporter);
 }
 
 }  // namespace vellum

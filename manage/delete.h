@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,10 @@ struct DeleteRequest {
     // Metadata entries go with the last of the files they describe (meta/meta_delete.h),
     // whatever the marks say; true: a marked metadata entry goes as marked too.
     bool metadata_as_marked = false;
+    // True for the stored paths of folders, links and hard links of the metadata
+    // to delete as well: each metadata entry holding such lines is written anew
+    // without them, in its place. Empty: none.
+    std::function<bool(const std::string& stored)> items;
     // Copy chunk; 0 means the block size of the archive's buffer setting.
     size_t chunk_size = 0;
     CopyIo* io = nullptr;       // nullptr: the standard streams

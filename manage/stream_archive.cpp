@@ -11,6 +11,7 @@
 #include "archive/file_class.h"
 #include "archive/messages.h"
 #include "archive/name_encoding.h"
+#include "archive/standalone_entry.h"
 #include "archive/stream_walk.h"
 #include "platform/output_tree.h"
 
@@ -39,18 +40,6 @@ public:
 private:
     std::unique_ptr<EntrySink> inner_;
     Checksum sum_;
-};
-
-// A metadata entry's text, decoded into memory (its size is bounded first).
-class TextSink : public EntrySink {
-public:
-    bool write(const uint8_t* data, size_t size) override {
-        text.append(reinterpret_cast<const char*>(data), size);
-        return true;
-    }
-    SinkOutcome finish(bool whole, Reporter&) override { return whole ? SinkOutcome::checked : SinkOutcome::not_written; }
-    void reset() override { text.clear(); }
-    std::string text;
 };
 
 // What became of a record this run decoded for the request.
@@ -99,32 +88,14 @@ ExtractResult decode_in_turn(Run& run, EntryTask& task, const RecordToDecode& re
     return settle_task(run.command, task, decoded);
 }
 
-// A metadata entry: its text read whole into memory (a stored one as it stands,
-// a coded one decoded in turn), then taken like any metadata entry.
+// A metadata entry: its text read whole into memory (it stands alone, stored,
+// coded or wrapped: standalone_entry.h), then taken like any metadata entry.
 void take_metadata(Run& run, size_t index, const RecordToDecode& record) {
     const std::vector<ListingEntry>& entries = run.out.listing.entries;
     std::string text;
-    bool read = false;
-    if (record.head.original_size <= kMaxMetaBytes) {
-        if (record.file_class == kStoredClass && record.data_length == record.head.original_size) {
-            text.assign(static_cast<size_t>(record.data_length), '\0');
-            StreamData data(run.walk);
-            read = text.empty() || data.read(reinterpret_cast<uint8_t*>(&text[0]), text.size()) == text.size();
-        } else if (!run.run_broken) {
-            EntryTask task;
-            task.offset = entries[index].offset;
-            task.name = native_form(entries[index].folder_path + entries[index].file_name);
-            auto sink = std::make_unique<TextSink>();
-            TextSink* kept = sink.get();
-            task.sink = std::move(sink);
-            StreamData data(run.walk);
-            DecodedTask decoded;
-            decode_task_from(run.command, task, record, data, &decoded);
-            run.stopped = run.stopped || decoded.stopped;
-            read = decoded.sound && !decoded.stopped;
-            text = std::move(kept->text);
-        }
-    }
+    StreamData data(run.walk);
+    const bool read = read_standalone_text(record.file_class, data, record.data_length, record.head.original_size,
+                                           kMaxMetaBytes, &text);
     take_meta_text(run.name, entries, index, read, text, run.command.reporter, &run.out.meta);
 }
 

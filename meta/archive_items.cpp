@@ -1,6 +1,7 @@
 #include "meta/archive_items.h"
 
 #include <map>
+#include <set>
 #include <utility>
 
 namespace vellum {
@@ -30,10 +31,19 @@ const char* entry_kind_name(EntryKind kind) {
         case EntryKind::file: return "file";
         case EntryKind::folder: return "folder";
         case EntryKind::link: return "link";
+        case EntryKind::hard_link: return "hardlink";
         case EntryKind::metadata: return "metadata";
     }
     return "file";
 }
+
+namespace {
+
+EntryKind item_kind(MetaKind kind) {
+    return kind == MetaKind::folder ? EntryKind::folder : kind == MetaKind::link ? EntryKind::link : EntryKind::hard_link;
+}
+
+}  // namespace
 
 // A metadata entry describes records that stand before it (and after the
 // metadata entry before it): those wait for it and come in the order of its
@@ -43,6 +53,11 @@ std::vector<ArchiveItem> archive_items(const std::vector<ListingEntry>& entries,
     std::map<std::pair<uint32_t, uint32_t>, size_t> record_of_line;
     for (size_t i = 0; i < count && i < meta.of_entry.size(); ++i)
         if (meta.of_entry[i].valid()) record_of_line[{meta.of_entry[i].text, meta.of_entry[i].line}] = i;
+    // A folder or link several entries describe is shown once, at the line that
+    // stands for it (archive_meta.h).
+    std::set<std::pair<uint32_t, uint32_t>> shown_items;
+    for (const std::vector<MetaRef>* refs : {&meta.folders, &meta.links, &meta.hard_links})
+        for (const MetaRef& ref : *refs) shown_items.insert({ref.text, ref.line});
     std::map<size_t, uint32_t> text_at;  // metadata record -> its text
     for (uint32_t t = 0; t < meta.text_entry.size(); ++t) text_at[meta.text_entry[t]] = t;
 
@@ -66,8 +81,12 @@ std::vector<ArchiveItem> archive_items(const std::vector<ListingEntry>& entries,
                             items.push_back(record_item(entries, record->second, EntryKind::file, ref));
                         break;
                     }
-                    case MetaKind::folder: items.push_back(line_item(meta, ref, EntryKind::folder)); break;
-                    case MetaKind::link: items.push_back(line_item(meta, ref, EntryKind::link)); break;
+                    case MetaKind::folder:
+                    case MetaKind::link:
+                    case MetaKind::hard_link:
+                        if (shown_items.count({ref.text, ref.line}))
+                            items.push_back(line_item(meta, ref, item_kind(lines[k].kind)));
+                        break;
                 }
             }
         }
@@ -87,6 +106,7 @@ ItemCounts count_items(const std::vector<ArchiveItem>& items, const std::vector<
                 break;
             case EntryKind::folder: ++counts.folders; break;
             case EntryKind::link: ++counts.links; break;
+            case EntryKind::hard_link: ++counts.hard_links; break;
             case EntryKind::metadata:
                 ++counts.metadata_entries;
                 counts.metadata_packed = add_capped(counts.metadata_packed, entries[item.record].record_length);

@@ -21,10 +21,11 @@ enum class EntryKind : uint8_t {
     file,      // a record holding a file's bytes
     folder,    // a folder of the metadata (empty ones included)
     link,      // a symbolic link of the metadata: its target is text, never followed
+    hard_link, // a second name of a file of the same command, stored once
     metadata,  // a metadata entry itself (.vellum\meta)
 };
 
-const char* entry_kind_name(EntryKind kind);  // "file", "folder", "link", "metadata"
+const char* entry_kind_name(EntryKind kind);  // "file", "folder", "link", "hardlink", "metadata"
 
 struct ArchiveItem {
     EntryKind kind = EntryKind::file;
@@ -45,6 +46,7 @@ struct ItemCounts {
     uint64_t files = 0;
     uint64_t folders = 0;
     uint64_t links = 0;
+    uint64_t hard_links = 0;
     uint64_t packed = 0;  // record lengths of the files
     uint64_t size = 0;    // their original sizes
     uint64_t metadata_entries = 0;

@@ -2,19 +2,36 @@
 
 #include "archive/file_class.h"
 #include "archive/messages.h"
+#include "archive/standalone_entry.h"
 #include "platform/platform.h"
 
 namespace vellum {
 namespace {
 
+// The bytes of a record's data from the archive, each read after a seek.
+class RecordData : public InputSource {
+public:
+    RecordData(FILE* file, uint64_t at) : file_(file), at_(at) {}
+    size_t read(uint8_t* data, size_t size) override {
+        if (!platform::seek_to(file_, at_)) return 0;
+        const size_t got = std::fread(data, 1, size, file_);
+        at_ += got;
+        return got;
+    }
+
+private:
+    FILE* file_;
+    uint64_t at_;
+};
+
+// The entry's text, stored, coded or wrapped (standalone_entry.h), its size
+// bounded before anything is read.
 bool read_meta_data(FILE* archive, const ListingEntry& entry, std::string* data) {
     const uint64_t head = record_head_size(entry.folder_path.size(), entry.file_name.size());
-    if (entry.file_class != kStoredClass || entry.original_size > kMaxMetaBytes || entry.record_length < head ||
-        entry.record_length - head != entry.original_size)
-        return false;
-    data->assign(static_cast<size_t>(entry.original_size), '\0');
-    return platform::seek_to(archive, entry.offset + head) &&
-           std::fread(&(*data)[0], 1, data->size(), archive) == data->size();
+    if (entry.record_length < head) return false;
+    RecordData coded(archive, entry.offset + head);
+    return read_standalone_text(entry.file_class, coded, entry.record_length - head, entry.original_size,
+                                kMaxMetaBytes, data);
 }
 
 bool describes(const ListingEntry& e, const MetaLines& text, const MetaLine& m) {
@@ -55,6 +72,37 @@ void pair_lines(const std::vector<ListingEntry>& entries, size_t at, uint32_t te
     }
 }
 
+namespace {
+
+// A folder, link or hard link line: a new item, or the newer line of one
+// already listed.
+void take_item(ArchiveMeta* meta, const MetaRef& ref) {
+    const MetaKind kind = meta->line(ref).kind;
+    std::vector<MetaRef>& list = meta->items_of(kind);
+    if (meta->texts.size() < 2) {
+        list.push_back(ref);
+        return;
+    }
+    if (!meta->items_indexed) {
+        // A second entry: what the earlier ones hold is indexed, once.
+        for (MetaKind k : {MetaKind::folder, MetaKind::link, MetaKind::hard_link}) {
+            const std::vector<MetaRef>& items = meta->items_of(k);
+            for (size_t i = 0; i < items.size(); ++i) meta->item_at[meta->path(items[i])] = {k, i};
+        }
+        meta->items_indexed = true;
+    }
+    const std::string path = meta->path(ref);
+    const auto found = meta->item_at.find(path);
+    if (found != meta->item_at.end() && found->second.first == kind) {
+        list[found->second.second] = ref;
+        return;
+    }
+    list.push_back(ref);
+    meta->item_at[path] = {kind, list.size() - 1};
+}
+
+}  // namespace
+
 void take_meta_text(const std::string& archive_path, const std::vector<ListingEntry>& entries, size_t at, bool read,
                     const std::string& data, Reporter& reporter, ArchiveMeta* meta) {
     meta->reserved.resize(entries.size(), false);
@@ -74,10 +122,8 @@ void take_meta_text(const std::string& archive_path, const std::vector<ListingEn
     meta->text_entry.push_back(at);
     pair_lines(entries, at, text, meta);
     const std::vector<MetaLine>& all = meta->texts[text].lines();
-    for (uint32_t k = 0; k < all.size(); ++k) {
-        if (all[k].kind == MetaKind::folder) meta->folders.push_back(MetaRef{text, k});
-        if (all[k].kind == MetaKind::link) meta->links.push_back(MetaRef{text, k});
-    }
+    for (uint32_t k = 0; k < all.size(); ++k)
+        if (all[k].kind != MetaKind::file) take_item(meta, MetaRef{text, k});
 }
 
 void read_archive_meta(FILE* archive, const std::string& archive_path, const std::vector<ListingEntry>& entries,

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "archive/format.h"
@@ -32,6 +34,16 @@ struct ArchiveMeta {
     std::vector<MetaRef> of_entry;  // per record: its F line, or none
     std::vector<MetaRef> folders;   // D lines, in archive order
     std::vector<MetaRef> links;     // L lines, in archive order
+    std::vector<MetaRef> hard_links;  // H lines, in archive order
+    // A folder, link or hard link that several metadata entries describe (the
+    // same folder added twice) is one item: the line of the entry last in the
+    // archive, in the place the first one had. Built once a second entry comes:
+    // path -> its kind and index into that kind's list.
+    std::unordered_map<std::string, std::pair<MetaKind, size_t>> item_at;
+    bool items_indexed = false;
+    std::vector<MetaRef>& items_of(MetaKind kind) {
+        return kind == MetaKind::folder ? folders : kind == MetaKind::link ? links : hard_links;
+    }
 
     const MetaLine& line(const MetaRef& ref) const { return texts[ref.text].lines()[ref.line]; }
     std::string path(const MetaRef& ref) const { return texts[ref.text].path(line(ref)); }

@@ -133,6 +133,12 @@ LineResult parse_line(const char* at, const char* end, MetaLines* out) {
         if (n != 5 || !time_fields(f[1], f[2], &m) || !unescape(f[3].at, f[3].end, &path, true) ||
             !unescape(f[4].at, f[4].end, &target, true))
             return LineResult::damaged;
+    } else if (kind == "H") {
+        m.kind = MetaKind::hard_link;
+        // File paths both, which may hold control bytes as F lines' do.
+        if (n != 3 || !unescape(f[1].at, f[1].end, &path) || !unescape(f[2].at, f[2].end, &target) ||
+            target.empty())
+            return LineResult::damaged;
     } else {
         return LineResult::unknown;
     }
@@ -186,6 +192,12 @@ std::string encode_meta(const MetaLines& lines) {
             case MetaKind::link:
                 std::snprintf(text, sizeof text, "L %" PRId64 " %u ", m.seconds, m.nanoseconds);
                 out += text;
+                append_escaped(&out, lines.path(m));
+                out += ' ';
+                append_escaped(&out, lines.target(m));
+                break;
+            case MetaKind::hard_link:
+                out += "H ";
                 append_escaped(&out, lines.path(m));
                 out += ' ';
                 append_escaped(&out, lines.target(m));

@@ -6,10 +6,14 @@
 //   F MODE SEC NSEC SIZE XXH64 RECORDLEN PATH       a file entry of the command
 //   D MODE SEC NSEC PATH                            a folder (empty ones included)
 //   L SEC NSEC PATH TARGET                          a symbolic link, not followed
+//   H PATH TARGET                                   a second name (hard link) of
+//                                                   the file TARGET, an F line's
+//                                                   path of the same command: the
+//                                                   file is stored once
 // MODE is octal (permission bits), SEC NSEC the modification time since 1970,
 // XXH64 the checksum of the file's bytes (archive/checksum.h) in 16 hex digits,
 // RECORDLEN the entry record's length, PATH the stored path (docs\sub\b.txt) and
-// TARGET the link's text, both with every byte below 0x21, 0x7F and '%' written
+// TARGET the link's text (of H: a stored path), both with every byte below 0x21, 0x7F and '%' written
 // as %XX. F lines follow the order of the command's entries, which stand right
 // before the metadata entry (appends go after it, deletes keep the order), so
 // each F line finds its record by walking back from the metadata entry. Readers
@@ -22,13 +26,15 @@
 #include <string>
 #include <vector>
 
+#include "archive/standalone_entry.h"
+
 namespace vellum {
 
-constexpr const char* kMetaFolder = ".vellum\\";
+constexpr const char* kMetaFolder = kOwnFolder;  // an entry that stands alone
 constexpr const char* kMetaName = "meta";
 constexpr int kMetaVersion = 1;
 
-enum class MetaKind : uint8_t { file, folder, link };
+enum class MetaKind : uint8_t { file, folder, link, hard_link };
 
 // One line, its texts kept in the owning MetaLines' name store.
 struct MetaLine {

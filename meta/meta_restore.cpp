@@ -186,6 +186,69 @@ struct Restorer {
             fail(msg::kAttributesNotSet, shown, error);
     }
 
+    // The folder of `parts` opened on its own, level by level from the
+    // destination, refusing links (the tree keeps one chain open at a time).
+    bool open_own(const std::vector<std::string>& parts, platform::Folder* out) {
+        platform::Folder at;
+        const platform::Folder* from = &tree.root();
+        int error = 0;
+        for (const std::string& part : parts) {
+            platform::Folder next;
+            if (platform::open_child(*from, part, false, &next, &error) != platform::FolderOpen::ok) return false;
+            at = std::move(next);
+            from = &at;
+        }
+        if (parts.empty()) return false;  // the destination itself: the tree's own root
+        *out = std::move(at);
+        return true;
+    }
+
+    // A second name of a file this command wrote: made under a new name in its
+    // folder and renamed into place, never over a folder or another file the
+    // command wrote.
+    void make_hard_link(const MetaRef& ref) {
+        const std::string stored = meta.path(ref);
+        const std::string first = meta.target(ref);
+        std::vector<std::string> parts, first_parts;
+        std::string name, first_name;
+        if (!place_of(stored, &parts, &name) || !place_of(first, &first_parts, &first_name)) {
+            fail(msg::kUnsafePath, native_form(stored) + " => " + native_form(first));
+            return;
+        }
+        const std::string shown = shown_path(tree, parts, name);
+        // Only a file the command wrote whole is given another name.
+        if (!request.written || request.written->count(first) == 0)
+            return fail(msg::kLinkNotCreated, shown + " => " + native_form(first), ENOENT);
+        platform::Folder own;
+        const bool first_at_root = first_parts.empty();
+        if (!first_at_root && !open_own(first_parts, &own))
+            return fail(msg::kLinkNotCreated, shown, ENOENT);
+        const platform::Folder* folder = open(parts, true, shown);
+        if (!folder) return;
+        const platform::Folder& from = first_at_root ? tree.root() : own;
+        platform::ItemInfo there;
+        int error = 0;
+        if (!platform::info_in(*folder, name, &there, &error)) return fail(msg::kLinkNotCreated, shown, error);
+        if (tree.is_archive(there)) return fail(msg::kOutputIsArchive, shown);
+        if (there.kind != platform::InfoKind::missing) {
+            if (request.keep_old) {
+                ++count.kept;
+                return;
+            }
+            if (there.kind == platform::InfoKind::folder || (request.written && request.written->count(stored) != 0))
+                return fail(msg::kLinkNotCreated, shown, EEXIST);
+        }
+        const std::string temporary = "vellum-h-" + std::to_string(count.hard_links) + "-" + name;
+        platform::remove_in(*folder, temporary);
+        if (!platform::make_hard_link_in(from, first_name, *folder, temporary, &error))
+            return fail(msg::kLinkNotCreated, shown, error);
+        if (!platform::rename_in(*folder, temporary, *folder, name, &error)) {
+            platform::remove_in(*folder, temporary);
+            return fail(msg::kLinkNotCreated, shown, error);
+        }
+        ++count.hard_links;
+    }
+
     void set_folder_attributes(std::vector<MetaRef> folders) {
         auto depth = [this](const MetaRef& ref) {
             const std::string path = meta.path(ref);
@@ -232,6 +295,8 @@ RestoreCount restore_folders_and_links(ExtractTree& tree, const ArchiveMeta& met
     const std::vector<MetaRef> links = r.taken(meta.links);
     for (const MetaRef& ref : links) r.links[meta.path(ref)] = meta.target(ref);
     r.make_folders(folders);
+    // Second names before links: a name is never reached through a link made here.
+    for (const MetaRef& ref : r.taken(meta.hard_links)) r.make_hard_link(ref);
     for (const MetaRef& ref : links) r.make_link(ref);
     r.set_folder_attributes(folders);
     return r.count;

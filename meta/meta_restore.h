@@ -31,6 +31,7 @@ struct RestoreRequest {
 struct RestoreCount {
     uint32_t folders = 0;   // folders made or given their attributes
     uint32_t links = 0;     // links made
+    uint32_t hard_links = 0;  // second names made
     uint32_t failures = 0;  // each reported
     uint32_t kept = 0;      // links left out because the name existed (keep_old)
 };

@@ -166,7 +166,7 @@ head -c 34000000 /dev/urandom | base64 >"$WORK/big/large.txt"
 # --best: the desktop program must read entries of any class the search chose.
 (cd "$WORK/src" && wine "$BIN/vellumc.exe" -q add --best "../my archives/start.vlm" "${names[@]}") >/dev/null 2>&1
 (cd "$WORK/src" && wine "$BIN/vellumc.exe" -q add ../other.vlm html) >/dev/null 2>&1
-(cd "$WORK/two" && wine "$BIN/vellumc.exe" -q add ../elsewhere/two.vlm one.txt two.txt) >/dev/null 2>&1
+(cd "$WORK/two" && wine "$BIN/vellumc.exe" -q add --no-meta ../elsewhere/two.vlm one.txt two.txt) >/dev/null 2>&1
 check "archives made by vellumc.exe" test -s "$WORK/my archives/start.vlm" -a -s "$WORK/other.vlm" -a -s "$WORK/elsewhere/two.vlm"
 
 # --- start with a quoted archive path: the archive view, no chooser --------------
@@ -251,10 +251,10 @@ file_dialog Open "$(winpath "$WORK/src/alice29.txt")"
 file_dialog "Save As" "$(winpath "$WORK/single.vlm")"
 check "compress summary box" box_says NOTICE "Added 1 files  152089 bytes to "
 answer
-(cd "$WORK/src" && wine "$BIN/vellumc.exe" -q add ../reference.vlm alice29.txt) >/dev/null 2>&1
+(cd "$WORK/src" && wine "$BIN/vellumc.exe" -q add --no-meta ../reference.vlm alice29.txt) >/dev/null 2>&1
 check "vellum.exe and vellumc.exe write the same archive" cmp -s "$WORK/single.vlm" "$WORK/reference.vlm"
 if [ -x "$NATIVE" ]; then
-  (cd "$WORK/src" && "$NATIVE" -q add ../native.vlm alice29.txt)
+  (cd "$WORK/src" && "$NATIVE" -q add --no-meta ../native.vlm alice29.txt)
   check "vellum.exe and the Linux vellum write the same archive" cmp -s "$WORK/single.vlm" "$WORK/native.vlm"
 fi
 

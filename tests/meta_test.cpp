@@ -43,11 +43,18 @@ TEST(MetaFormatTest, LinesComeBackAsWritten) {
     MetaLine l;
     l.kind = MetaKind::link;
     lines.add(l, "docs\\l", "../x y");
+    MetaLine h;
+    h.kind = MetaKind::hard_link;
+    lines.add(h, "docs\\again b", "docs\\a b%c\x1B.txt");
     const std::string text = encode_meta(lines);
+    EXPECT_NE(text.find("\nH docs\\again%20b docs\\a%20b%25c%1B.txt\n"), std::string::npos) << text;
     EXPECT_NE(text.find("docs\\a%20b%25c%1B.txt"), std::string::npos) << text;
     MetaLines back;
     ASSERT_EQ(decode_meta(text, &back), MetaParse::ok);
-    ASSERT_EQ(back.lines().size(), 3u);
+    ASSERT_EQ(back.lines().size(), 4u);
+    EXPECT_EQ(back.lines()[3].kind, MetaKind::hard_link);
+    EXPECT_EQ(back.path(back.lines()[3]), "docs\\again b");
+    EXPECT_EQ(back.target(back.lines()[3]), "docs\\a b%c\x1B.txt");
     EXPECT_EQ(back.path(back.lines()[0]), "docs\\a b%c\x1B.txt");
     EXPECT_EQ(back.lines()[0].checksum, f.checksum);
     EXPECT_EQ(back.lines()[0].seconds, -5);
@@ -62,7 +69,8 @@ TEST(MetaFormatTest, DamagedLinesPassTheWholeEntryOver) {
     const std::string head = "vellum-meta 1\n";
     for (const char* line : {"F 644 0 0 3 0 30 a%00b", "D 755 0 0 x%00", "L 0 0 l ..%00", "L 0 0 l a%0Ab",
                              "L 0 0 l%01 a", "F 644 0 1000000000 3 0 30 a", "D 17777 0 0 x", "F 644 0 0 3 0 30",
-                             "F 644 0 0 3 0 99999999999999999999 a", "D 755 0 0 %4", "D 755 0 0 %"}) {
+                             "F 644 0 0 3 0 99999999999999999999 a", "D 755 0 0 %4", "D 755 0 0 %",
+                             "H a", "H a %", "H a b%00", "H a%00 b", "H a b c"}) {
         MetaLines lines;
         EXPECT_EQ(decode_meta(head + "D 755 1 2 ok\n" + line + "\n", &lines), MetaParse::damaged) << line;
         EXPECT_TRUE(lines.empty()) << line;

@@ -41,8 +41,8 @@ _vellum() {
     fi
     local options=""
     case $command in
-        add | a | create | c) options="--solid --block --meta --best --strong --exclude -T --threads" ;;
-        extract | x) options="-o --output -C --directory -k --keep-old-files --stdout --exclude -T --threads" ;;
+        add | a | create | c) options="--solid --block --meta --no-meta -u --update --best --strong --exclude -T --threads" ;;
+        extract | x) options="-o --output -C --directory -k --keep-old-files -P --absolute-links --stdout --exclude -T --threads" ;;
         list | l) options="-v --verbose --rows --entries --json" ;;
         info | i) options="--json" ;;
         test | t) options="-T --threads" ;;

@@ -22,7 +22,9 @@ complete -c vellum -n "__fish_seen_subcommand_from add a create c" -F
 set -l adding "__fish_seen_subcommand_from add a create c"
 complete -c vellum -n $adding -l solid -d 'create a solid archive'
 complete -c vellum -n $adding -l block -x -a "8M 16M 32M 64M 128M 256M 512M" -d 'block size of a new archive'
-complete -c vellum -n $adding -l meta -d 'keep modes, times, links, folders and checksums'
+complete -c vellum -n $adding -l meta -d 'keep modes, times, links, folders and checksums (the default)'
+complete -c vellum -n $adding -l no-meta -d 'file bytes and names only, links followed'
+complete -c vellum -n $adding -s u -l update -d 'replace the held files that changed'
 complete -c vellum -n $adding -l best -d 'keep the smallest entry of every parameter set'
 complete -c vellum -n $adding -l strong -d 'code with the strong codec'
 
@@ -30,6 +32,7 @@ set -l extracting "__fish_seen_subcommand_from extract x"
 complete -c vellum -n $extracting -s o -l output -x -a "(__fish_complete_directories)" -d 'destination folder'
 complete -c vellum -n $extracting -s C -l directory -x -a "(__fish_complete_directories)" -d 'destination folder'
 complete -c vellum -n $extracting -s k -l keep-old-files -d 'leave existing files alone'
+complete -c vellum -n $extracting -s P -l absolute-links -d 'also make links to absolute paths'
 complete -c vellum -n $extracting -l stdout -d 'write the bytes to standard output'
 
 complete -c vellum -n "__fish_seen_subcommand_from add a create c extract x" -l exclude -x -d 'leave out what the pattern selects'

@@ -307,7 +307,7 @@ TEST_F(Run, ArchivesEqualThoseOfTheCommandLine) {
         CompressRows({"docs", "many", "top.txt", "z.txt"}, app);
         std::string operands;  // in the folder view's row order
         for (int r = 1; r < Rows(); ++r) operands += " " + Cell(r, 1);
-        const std::string command = "cd '" + src.string() + "' && '" VELLUM_BINARY "' -q add -T 1 " +
+        const std::string command = "cd '" + src.string() + "' && '" VELLUM_BINARY "' -q add --no-meta -T 1 " +
                                     (c.solid ? "--solid " : "") + "--block " + c.block + " '" +
                                     Path(cli) + "'" + operands;
         ASSERT_EQ(std::system(command.c_str()), 0) << command;
@@ -339,7 +339,7 @@ TEST_F(Run, StrongCompressionFromTheOptionsMenu) {
     for (const ListingEntry& e : l.entries) EXPECT_EQ(e.file_class, 0x109) << e.file_name;
     std::string operands;
     for (int r = 1; r < Rows(); ++r) operands += " " + Cell(r, 1);
-    const std::string add = "cd '" + src.string() + "' && '" VELLUM_BINARY "' -q add -T 1 --strong '" +
+    const std::string add = "cd '" + src.string() + "' && '" VELLUM_BINARY "' -q add -T 1 --no-meta --strong '" +
                             Path("cli") + "'" + operands;
     ASSERT_EQ(std::system(add.c_str()), 0) << add;
     EXPECT_EQ(ReadBytes(Path("strong.vlm")), ReadBytes(Path("cli.vlm")));

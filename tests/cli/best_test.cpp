@@ -48,8 +48,8 @@ protected:
 // file, writes a class its data was not coded with, or differs with threads.
 TEST_F(BestTest, NeverLargerThanTheDefaultAndExtractsAsUsual) {
     make_tree();
-    ASSERT_EQ(0, vellum({"add", "-T1", "plain", "src"}).status);
-    const Result best = vellum({"add", "--best", "-T1", "best", "src"});
+    ASSERT_EQ(0, vellum({"add", "--no-meta", "-T1", "plain", "src"}).status);
+    const Result best = vellum({"add", "--no-meta", "--best", "-T1", "best", "src"});
     ASSERT_EQ(0, best.status) << best.err;
     const Bytes best_bytes = read_file(path("best.vlm"));
     const auto plain = entries_of(read_file(path("plain.vlm")));
@@ -71,7 +71,7 @@ TEST_F(BestTest, NeverLargerThanTheDefaultAndExtractsAsUsual) {
     EXPECT_EQ(plain.at("src\\noise.txt").length, noise.length);
 
     // Other thread counts choose the same classes, byte for byte.
-    ASSERT_EQ(0, vellum({"add", "--best", "-T3", "best3", "src"}).status);
+    ASSERT_EQ(0, vellum({"add", "--no-meta", "--best", "-T3", "best3", "src"}).status);
     EXPECT_TRUE(best_bytes == read_file(path("best3.vlm")));
 
     const Tree want = file_tree(path("src"));

@@ -84,7 +84,7 @@ TEST_F(EveryEntryTest, ListInfoAndTestCountAlike) {
     EXPECT_EQ(facts["file_size"].get<uint64_t>(),
               12 + facts["packed_size"].get<uint64_t>() + facts["metadata_packed_size"].get<uint64_t>());
     // Without metadata there is nothing to count apart.
-    ASSERT_EQ(0, vellum({"add", "plain", "home/notes.txt"}).status);
+    ASSERT_EQ(0, vellum({"add", "--no-meta", "plain", "home/notes.txt"}).status);
     EXPECT_TRUE(has(vellum({"info", "plain"}).out, "Entries:     1\n"));
     EXPECT_FALSE(has(vellum({"info", "plain"}).out, "Metadata"));
     EXPECT_TRUE(has(vellum({"test", "plain"}).out, "Tested 1 entry "));
@@ -96,7 +96,7 @@ TEST_F(EveryEntryTest, RepairSaysWhatItChecked) {
     write_file(path("a.txt"), text_data(20000, 3));
     write_file(path("b.txt"), text_data(20000, 4));
     write_file(path("c.txt"), text_data(20000, 5));
-    ASSERT_EQ(0, vellum({"add", "arc", "a.txt", "b.txt", "c.txt"}).status);
+    ASSERT_EQ(0, vellum({"add", "--no-meta", "arc", "a.txt", "b.txt", "c.txt"}).status);
     Bytes archive = read_file(path("arc.vlm"));
     const std::vector<Record> r = records_of(archive);
     ASSERT_EQ(3u, r.size());

@@ -90,13 +90,13 @@ TEST_F(MetaTest, TreeComesBackIdenticalInBothModes) {
     }
 }
 
-// Catches metadata that changes the archive's own entries: with --meta the
-// archive is the plain one with one stored entry after it.
+// Catches metadata that changes the archive's own entries: by default the
+// archive is the plain one (--no-meta) with one coded entry after it.
 TEST_F(MetaTest, WithoutMetaNothingChangesAndWithItOneEntryIsAppended) {
     write_file(path("t/a.txt"), text_data(3000, 7));
     write_file(path("t/sub/b.bin"), random_data(2000, 8));
-    ASSERT_EQ(0, vellum({"add", "plain", "t"}).status);
-    ASSERT_EQ(0, vellum({"add", "--meta", "meta", "t"}).status);
+    ASSERT_EQ(0, vellum({"add", "--no-meta", "plain", "t"}).status);
+    ASSERT_EQ(0, vellum({"add", "meta", "t"}).status);
     const Bytes plain = read_file(path("plain.vlm")), meta = read_file(path("meta.vlm"));
     ASSERT_GT(meta.size(), plain.size());
     EXPECT_TRUE(plain == meta.substr(0, plain.size()));
@@ -104,10 +104,34 @@ TEST_F(MetaTest, WithoutMetaNothingChangesAndWithItOneEntryIsAppended) {
     ASSERT_EQ(3u, r.size());
     EXPECT_EQ(".vellum\\", r[2].folder_path);
     EXPECT_EQ("meta", r[2].file_name);
-    EXPECT_EQ(0u, meta.compare(r[2].offset + 24 + 8 + 4, 14, "vellum-meta 1\n"));
+    EXPECT_EQ(Bytes("\x09\x00", 2), meta.substr(r[2].offset + 24 + 8 + 4 - 2, 2));  // coded as text
+    EXPECT_LT(r[2].length, 24 + 8 + 4 + r[2].original_size);
+    EXPECT_EQ(0u, vellum({"x", "--stdout", "meta", ".vellum/meta"}).out.find("vellum-meta 1\n"));
     Result list = vellum({"list", "--entries", "meta"});
     EXPECT_TRUE(has(list.out, "Modified")) << list.out;
     EXPECT_FALSE(has(vellum({"list", "--entries", "plain"}).out, "Modified"));
+    // A solid archive codes it too, standing alone, wrapped in a stored record that
+    // any reader of the run takes as the bytes it holds: every reader of ours
+    // takes the text without the run, and a pipe reads it front to back.
+    for (const char* block : {"8M", "32M"}) {
+        const std::string name = std::string("solid") + block;
+        ASSERT_EQ(0, vellum({"add", "--solid", "--block", block, name, "t"}).status);
+        const Bytes solid = read_file(path(name + ".vlm"));
+        const std::vector<Record> s = records_of(solid);
+        ASSERT_EQ(3u, s.size());
+        const size_t data = s[2].offset + 24 + 8 + 4;  // after the names ".vellum\\" and "meta"
+        EXPECT_EQ(Bytes("\x11\x00", 2), solid.substr(data - 2, 2)) << block;  // stored
+        EXPECT_EQ(s[2].length, data - s[2].offset + s[2].original_size) << block;
+        EXPECT_EQ(Bytes("\0VW1\x09\x00", 6), solid.substr(data, 6)) << block;  // wrapping text coded as text
+        const Bytes text = vellum({"x", "--stdout", "meta", ".vellum/meta"}).out;
+        EXPECT_LT(s[2].original_size, text.size()) << block;
+        EXPECT_TRUE(has(vellum({"list", name}).out, "Modified")) << block;
+        EXPECT_EQ(s[2].original_size, vellum({"x", "--stdout", name, ".vellum/meta"}).out.size()) << block;
+        Result piped = script("\"$VELLUM\" l - < " + name + ".vlm");
+        EXPECT_TRUE(has(piped.out, "Modified")) << piped.out;
+        ASSERT_EQ(0, vellum({"x", "-C", "out" + name, name}).status);
+        EXPECT_TRUE(file_tree(path("t")) == file_tree(path("out" + name + "/t")));
+    }
 }
 
 // Catches a flipped byte that test or extract let through: the stored entry's
@@ -160,6 +184,82 @@ TEST_F(MetaTest, LinksStayInsideAndMetadataSurvivesDeleteAndAppend) {
     Result all = vellum({"delete", "arc", "t", "later.txt"});
     EXPECT_EQ(0, all.status) << all.err;
     EXPECT_FALSE(fs::exists(path("arc.vlm")));
+}
+
+// Catches absolute links that can never be restored, made without being asked,
+// written through, or let a relative link climb out with them.
+TEST_F(MetaTest, AbsoluteLinksAreMadeOnlyWithP) {
+    write_file(path("victim.txt"), "victim");
+    write_file(path("t/abs"), "a file first: the archive's later entries come after it");
+    ASSERT_EQ(0, vellum({"add", "arc", "t"}).status);
+    fs::remove(path("t/abs"));
+    fs::create_symlink(path("victim.txt"), path("t/abs"));
+    fs::create_symlink("../../outside", path("t/up"));
+    write_file(path("t/a.txt"), "a");
+    ASSERT_EQ(0, vellum({"add", "arc2", "t"}).status);
+    for (const char* from : {"file", "pipe"}) {
+        SCOPED_TRACE(from);
+        const std::string out = std::string("out-") + from;
+        const std::string plain = std::string("plain-") + from;
+        const bool pipe = std::string(from) == "pipe";
+        const Result refused = pipe ? script("\"$VELLUM\" x - -C " + plain + " < arc2.vlm")
+                                    : vellum({"x", "-C", plain, "arc2"});
+        EXPECT_EQ(1, refused.status);
+        EXPECT_TRUE(has(refused.err, "Unsafe link: t/abs -> " + path("victim.txt").string() + " (skipped)"))
+            << refused.err;
+        EXPECT_FALSE(fs::exists(fs::symlink_status(path(plain + "/t/abs"))));
+        const Result made = pipe ? script("\"$VELLUM\" x -P - -C " + out + " < arc2.vlm")
+                                 : vellum({"x", "--absolute-links", "-C", out, "arc2"});
+        EXPECT_EQ(1, made.status);  // the climbing link is refused all the same
+        EXPECT_TRUE(has(made.err, "Unsafe link: t/up -> ../../outside (skipped)")) << made.err;
+        EXPECT_FALSE(has(made.err, "t/abs")) << made.err;
+        ASSERT_TRUE(fs::is_symlink(path(out + "/t/abs")));
+        EXPECT_EQ(path("victim.txt").string(), fs::read_symlink(path(out + "/t/abs")).string());
+        EXPECT_EQ("victim", read_file(path("victim.txt")));
+        EXPECT_EQ("a", read_file(path(out + "/t/a.txt")));
+    }
+    // An older archive's file t/abs and a later link of that name: the link is
+    // never made over a file the command wrote, and nothing goes through it.
+    write_file(path("both.vlm"), read_file(path("arc.vlm")) + read_file(path("arc2.vlm")).substr(12));
+    EXPECT_EQ(1, vellum({"x", "-P", "-C", "both", "both"}).status);
+    EXPECT_FALSE(fs::is_symlink(path("both/t/abs")));
+    EXPECT_EQ("a file first: the archive's later entries come after it", read_file(path("both/t/abs")));
+    EXPECT_EQ("victim", read_file(path("victim.txt")));
+}
+
+// Catches folders, links and hard links that cannot be deleted by name, one
+// that comes back on extract, and a hard link left naming a file deleted.
+TEST_F(MetaTest, FoldersLinksAndHardLinksAreDeletedByName) {
+    write_file(path("d/a.txt"), text_data(3000, 4));
+    write_file(path("d/sub/b.txt"), text_data(4000, 5));
+    fs::create_directories(path("d/empty/deeper"));
+    fs::create_symlink("a.txt", path("d/link"));
+    fs::create_hard_link(path("d/sub/b.txt"), path("d/b-too.txt"));
+    ASSERT_EQ(0, vellum({"add", "arc", "d"}).status);
+    EXPECT_TRUE(has(vellum({"list", "arc"}).out, "2 entries, 4 folders, 1 link, 1 hard link")) << vellum({"list", "arc"}).out;
+    Result gone = vellum({"delete", "arc", "d/link", "d/empty"});
+    EXPECT_EQ(0, gone.status) << gone.err;
+    EXPECT_TRUE(has(gone.out, "3 folders and links")) << gone.out;
+    const Result list = vellum({"list", "arc"});
+    EXPECT_TRUE(has(list.out, "2 entries, 2 folders, 1 hard link, ")) << list.out;
+    EXPECT_FALSE(has(list.out, "d/link")) << list.out;
+    EXPECT_FALSE(has(list.out, "empty")) << list.out;
+    EXPECT_TRUE(has(vellum({"test", "arc"}).out, "all sound, 2 checksums verified"));
+    ASSERT_EQ(0, vellum({"x", "-C", "out", "arc"}).status);
+    EXPECT_FALSE(fs::exists(fs::symlink_status(path("out/d/link"))));
+    EXPECT_FALSE(fs::exists(path("out/d/empty")));
+    EXPECT_EQ(read_file(path("d/a.txt")), read_file(path("out/d/a.txt")));
+    // The file of a hard link deleted: the second name goes with it, and the
+    // hard link is never reported as a file that failed.
+    const size_t arrow = list.out.find("=> ");
+    ASSERT_NE(std::string::npos, arrow);
+    const std::string first = list.out.substr(arrow + 3, list.out.find('\n', arrow) - arrow - 3);
+    ASSERT_EQ(0, vellum({"delete", "arc", first}).status);
+    const Result after = vellum({"list", "arc"});
+    EXPECT_TRUE(has(after.out, "1 entry, 2 folders, ")) << after.out;
+    EXPECT_FALSE(has(after.out, "hardlink")) << after.out;
+    const Result x = vellum({"x", "-C", "out2", "arc"});
+    EXPECT_EQ(0, x.status) << x.err;
 }
 
 }  // namespace

@@ -41,9 +41,16 @@ std::string described(const fs::path& root) {
 
 class PipeTest : public CliTest {
 protected:
+    // Both names are one file (a hard link), as stat tells.
+    bool one_file(const std::string& a, const std::string& b) {
+        struct stat sa, sb;
+        return stat(path(a).c_str(), &sa) == 0 && stat(path(b).c_str(), &sb) == 0 && sa.st_ino == sb.st_ino &&
+               sa.st_dev == sb.st_dev && sa.st_nlink == 2;
+    }
     // A home-like folder: dotfiles, names with blanks and UTF-8, an empty
-    // folder, links relative (to a file, to a folder, dangling), modes 0755,
-    // 0600 and 0444, and times of its own.
+    // folder, links relative (to a file, to a folder, dangling), a hard link
+    // (a second name in another folder), modes 0755, 0600 and 0444, and times of
+    // its own.
     void make_home() {
         write_file(path("home/.profile"), "export PATH=$HOME/bin:$PATH\n");
         write_file(path("home/bin/run.sh"), "#!/bin/sh\necho run\n");
@@ -56,6 +63,7 @@ protected:
         fs::create_directory_symlink("bin", path("home/to-bin"));
         fs::create_symlink("gone", path("home/dangling"));
         chmod(path("home/bin/run.sh").c_str(), 0755);
+        fs::create_hard_link(path("home/bin/run.sh"), path("home/run-too.sh"));
         chmod(path("home/secret").c_str(), 0600);
         const struct timespec times[2] = {{1600000000, 123456789}, {1600000000, 123456789}};
         for (const char* name : {"home/.profile", "home/notes with blanks.txt", "home/bin", "home/empty"})
@@ -96,7 +104,7 @@ TEST_F(PipeTest, AddToStandardOutputWritesTheSameArchive) {
     Result self = script("\"$VELLUM\" a - f > f/self.vlm");
     EXPECT_EQ(0, self.status) << self.err;
     EXPECT_TRUE(has(self.err, "The archive itself")) << self.err;
-    EXPECT_EQ(4u, records_of(read_file(path("f/self.vlm"))).size());
+    EXPECT_EQ(5u, records_of(read_file(path("f/self.vlm"))).size());  // 4 files and the metadata
     // Not onto a terminal.
     Result terminal = run_vellum({"a", "-", "f"}, dir_, true);
     EXPECT_EQ(2, terminal.status);
@@ -110,13 +118,31 @@ TEST_F(PipeTest, TarLikeRoundTripKeepsEverything) {
     const std::string original = described(path("home"));
     for (const char* mode : {"", "--solid"}) {
         const std::string out = std::string("out") + (*mode ? "-solid" : "");
-        Result run = script(std::string("\"$VELLUM\" a --meta ") + mode + " - home | \"$VELLUM\" x - -C " + out);
+        Result run = script(std::string("\"$VELLUM\" a ") + mode + " - home | \"$VELLUM\" x - -C " + out);
         EXPECT_EQ(0, run.status) << run.err;
         EXPECT_EQ(original, described(path(out + "/home"))) << mode;
         EXPECT_EQ(0, script("diff -r --no-dereference home " + out + "/home").status) << mode;
+        EXPECT_TRUE(one_file(out + "/home/bin/run.sh", out + "/home/run-too.sh")) << mode;
+    }
+    // The default add to a file keeps it all too, at two block sizes, normal and
+    // solid; and an update of the unchanged tree leaves it so.
+    for (const char* mode : {"--block=8M", "--solid"}) {
+        const std::string arc = std::string("home") + (mode[2] == 's' ? "-solid" : "-8M");
+        ASSERT_EQ(0, vellum({"add", mode, arc, "home"}).status) << mode;
+        if (mode[2] == 'b') {
+            Result up = vellum({"add", "-u", arc, "home"});
+            EXPECT_EQ(0, up.status) << up.err;
+            EXPECT_TRUE(has(up.out, "0 changed files replaced")) << up.out;
+        }
+        ASSERT_EQ(0, vellum({"x", "-C", "file-" + arc, arc}).status) << mode;
+        EXPECT_EQ(original, described(path("file-" + arc + "/home"))) << mode;
+        EXPECT_EQ(0, script("diff -r --no-dereference home file-" + arc + "/home").status) << mode;
+        EXPECT_TRUE(one_file("file-" + arc + "/home/bin/run.sh", "file-" + arc + "/home/run-too.sh")) << mode;
+        // The second name is stored once, as a hard link of the first.
+        EXPECT_TRUE(has(vellum({"list", arc}).out, "1 hard link")) << vellum({"list", arc}).out;
     }
     // Without metadata the bytes and names come through.
-    ASSERT_EQ(0, script("\"$VELLUM\" a - home/bin home/.profile | \"$VELLUM\" x - -C plain").status);
+    ASSERT_EQ(0, script("\"$VELLUM\" a --no-meta - home/bin home/.profile | \"$VELLUM\" x - -C plain").status);
     EXPECT_EQ(file_tree(path("home/bin")), file_tree(path("plain/bin")));
     EXPECT_EQ(read_file(path("home/.profile")), read_file(path("plain/.profile")));
 }
@@ -219,7 +245,7 @@ TEST_F(PipeTest, StreamedAddHoldsOneRecordAtATime) {
     GTEST_SKIP() << "the sanitizers' own memory hides the program's";
 #endif
     for (int i = 0; i < 4; ++i) write_file(path("big/" + std::to_string(i) + ".zip"), random_data(32u << 20, 20 + i));
-    Result streamed = vellum({"a", "-T", "1", "-", "big"});
+    Result streamed = vellum({"a", "--no-meta", "-T", "1", "-", "big"});
     ASSERT_EQ(0, streamed.status) << streamed.err;
     EXPECT_EQ(12u + 4 * ((32u << 20) + 24 + 4 + 5), streamed.out.size());
     EXPECT_LT(streamed.max_rss_kib, 96 * 1024) << "peak resident KiB";

@@ -98,7 +98,7 @@ protected:
     void make_ab() {
         write_file(path("a.txt"), text_data(3000, 1));
         write_file(path("b.txt"), text_data(60000, 2));
-        ASSERT_EQ(0, vellum({"add", "arc", "a.txt", "b.txt"}).status);
+        ASSERT_EQ(0, vellum({"add", "--no-meta", "arc", "a.txt", "b.txt"}).status);
     }
 };
 
@@ -282,8 +282,8 @@ TEST_F(SafetyTest, InterruptStopsAtASafePointAndCleansUp) {
 // place, a cut that takes a finished entry, and a damaged middle record cut.
 TEST_F(SafetyTest, RepairCutsOnlyAnUnfinishedTail) {
     for (const char* name : {"a.txt", "b.txt", "c.txt"}) write_file(path(name), text_data(4000 + *name, *name));
-    ASSERT_EQ(0, vellum({"add", "arc", "a.txt", "b.txt", "c.txt"}).status);
-    ASSERT_EQ(0, vellum({"add", "--solid", "solid", "a.txt", "b.txt", "c.txt"}).status);
+    ASSERT_EQ(0, vellum({"add", "--no-meta", "arc", "a.txt", "b.txt", "c.txt"}).status);
+    ASSERT_EQ(0, vellum({"add", "--solid", "--no-meta", "solid", "a.txt", "b.txt", "c.txt"}).status);
     const Bytes good = read_file(path("arc.vlm")), solid = read_file(path("solid.vlm"));
     const std::vector<Record> r = records_of(good), s = records_of(solid);
     ASSERT_EQ(3u, r.size());

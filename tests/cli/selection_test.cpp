@@ -16,7 +16,7 @@ protected:
         write_file(path("docs/x/y/j.html"), "<p>" + text_data(2500, 3));
         write_file(path("docs/sub/b.txt"), text_data(4000, 4));
         write_file(path("top.txt"), text_data(1000, 5));
-        std::vector<std::string> args{"add", "arc", "docs", "top.txt"};
+        std::vector<std::string> args{"add", "--no-meta", "arc", "docs", "top.txt"};
         if (solid) args.insert(args.begin() + 1, "--solid");
         ASSERT_EQ(0, vellum(args).status);
     }
@@ -75,7 +75,7 @@ TEST_F(SelectionTest, PatternsSelectForListAndExtract) {
 TEST_F(SelectionTest, PatternsOverTheLongestFolderPathAnswer) {
     write_file(path("f.txt"), "below the longest folder");
     write_file(path("top.txt"), "at the top");
-    ASSERT_EQ(0, vellum({"add", "arc", "f.txt", "top.txt"}).status);
+    ASSERT_EQ(0, vellum({"add", "--no-meta", "arc", "f.txt", "top.txt"}).status);
     const Bytes archive = read_file(path("arc.vlm"));
     const std::vector<Record> records = records_of(archive);
     ASSERT_EQ(2u, records.size());
@@ -140,7 +140,7 @@ TEST_F(SelectionTest, AddLeavesOutExcludedFilesAndFolders) {
     write_file(path("proj/lib/util.o"), "obj2");
     write_file(path("proj/build/out.bin"), "bin");
     write_file(path("proj/build.txt"), "kept: only the folder is named build");
-    ASSERT_EQ(0, vellum({"add", "--exclude", "*.o", "--exclude=build", "arc", "proj"}).status);
+    ASSERT_EQ(0, vellum({"add", "--no-meta", "--exclude", "*.o", "--exclude=build", "arc", "proj"}).status);
     std::vector<std::string> names;
     for (const Record& rec : records_of(read_file(path("arc.vlm")))) names.push_back(rec.folder_path + rec.file_name);
     std::sort(names.begin(), names.end());

@@ -91,10 +91,14 @@ TEST_F(ThreadsTest, ExtractAndTestGiveWhatOneThreadGives) {
 TEST_F(ThreadsTest, DamageAndRepeatedNamesSettleInArchiveOrder) {
     for (int i = 0; i < 12; ++i) write_file(path("d/f" + std::to_string(i) + ".txt"), text_data(40000 + i, i));
     ASSERT_EQ(0, vellum({"add", "-T1", "arc", "d"}).status);
+    // Later copies of one path, as older archives and the desktop program hold
+    // them: other archives' records after the first one's.
     write_file(path("d/f3.txt"), "the later copy");
-    ASSERT_EQ(0, vellum({"add", "-T1", "arc", "d/f3.txt"}).status);
+    ASSERT_EQ(0, vellum({"add", "-T1", "arc2", "d/f3.txt"}).status);
     write_file(path("d/f3.txt"), "the last copy");
-    ASSERT_EQ(0, vellum({"add", "-T1", "arc", "d/f3.txt"}).status);
+    ASSERT_EQ(0, vellum({"add", "-T1", "arc3", "d/f3.txt"}).status);
+    write_file(path("arc.vlm"),
+               read_file(path("arc.vlm")) + read_file(path("arc2.vlm")).substr(12) + read_file(path("arc3.vlm")).substr(12));
     // Damage the coded data in the middle of three entries.
     Bytes archive = read_file(path("arc.vlm"));
     const std::vector<Record> r = records_of(archive);
@@ -166,7 +170,7 @@ TEST_F(ThreadsTest, RecordsLargerThanTheWorkersMayHoldAreWrittenOut) {
     for (const char* threads : {"1", "2", "4"}) {
         SCOPED_TRACE(threads);
         const std::string name = std::string("arc") + threads;
-        const Result add = run_vellum({"add", "-T", threads, name, "small.txt", "big.zip", "noise.bin", "small.txt"},
+        const Result add = run_vellum({"add", "--no-meta", "-T", threads, name, "small.txt", "big.zip", "noise.bin", "small.txt"},
                                       dir_, false, 300);
         ASSERT_EQ(0, add.status) << "status " << add.status << ": " << add.err;
         const Bytes archive = read_file(path(name + ".vlm"));

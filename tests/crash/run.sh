@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
 # Crash consistency: kills `vellum add` (appending to a normal archive),
-# `vellum add --solid`, `vellum delete` and `vellum add -T 2` of records larger
-# than the workers may hold in memory with SIGKILL at random moments, and
+# `vellum add --solid`, `vellum delete`, `vellum add -T 2` of records larger
+# than the workers may hold in memory and `vellum add -u` (an update that
+# replaces changed files) with SIGKILL at random moments, and
 # after every kill checks that
 #   - every entry finished before the kill is still there and extracts byte for
 #     byte (the archive, once its unfinished tail is cut, is a prefix of the
 #     archive an uninterrupted run writes, ending at a record boundary);
 #   - the next command works and leaves a fully sound archive: the next add for a
-#     normal archive, `vellum repair` for a solid one; after a killed delete the
-#     archive is byte for byte either the old one or the new one;
+#     normal archive, `vellum repair` for a solid one; after a killed delete or
+#     update the archive is byte for byte either the old one or the new one, and
+#     the update run again makes the new one;
 #   - no temporary file is left once the next command has run.
 # Usage: tests/crash/run.sh [TRIALS_PER_KIND] [VELLUM_BINARY]
 #   default 8 trials per kind (the bounded run of the test suite); a longer run:
@@ -31,8 +33,9 @@ pause() { sleep "$(awk -v r="$RANDOM$RANDOM" -v t="$1" 'BEGIN { srand(r); printf
 v() { "$VELLUM" -q "$@"; }
 # The lines of the entries listing between its header and its totals ("2 entries, ...").
 entry_lines() { { v list --entries "$1" 2>/dev/null || true; } | awk 'NR > 1 && !/ [0-9]+ entr(y|ies)(,| in )/'; }
-# Number of whole entries the listing shows.
-entries_in() { entry_lines "$1" | wc -l; }
+# Number of whole file entries the listing shows (the archive's own metadata
+# entries, under .vellum/, extract to no file).
+entries_in() { entry_lines "$1" | awk '$NF !~ /^\.vellum\//' | wc -l; }
 # Temporaries anywhere in the folder: a delete's copies and extraction files.
 temporaries() { find "$1" -name '*.tmp' | wc -l; }
 
@@ -65,7 +68,16 @@ t=$(now_ms); timeout 600 "$VELLUM" -q add -T 2 fulllarge.vlm "${LARGE[@]}" || { 
 LARGE_MS=$(( ($(now_ms) - t) * 9 / 10 ))
 cp full.vlm deleted.vlm
 t=$(now_ms); v delete deleted.vlm t2.txt; DELETE_MS=$(( $(now_ms) - t ))
-for ref in full.vlm solidfull.vlm deleted.vlm fulllarge.vlm; do
+# An update: the archive holds older copies of the text files (other bytes, the
+# same names); add -u replaces those and leaves the others.
+mkdir -p old
+for f in "${SOURCES[@]}"; do cp "$f" old/; done
+for i in 1 2 3 4 5 6; do seq "$i" 3 90000 > "old/t$i.txt"; done
+touch -d '2001-02-03' old/*.txt
+(cd old && "$VELLUM" -q add ../updbase.vlm t1.txt t2.txt noise.bin t3.txt stored.zip t4.txt t5.txt t6.txt)
+cp updbase.vlm updfull.vlm
+t=$(now_ms); v add -u updfull.vlm "${SOURCES[@]}"; UPDATE_MS=$(( ($(now_ms) - t) * 9 / 10 ))
+for ref in full.vlm solidfull.vlm deleted.vlm fulllarge.vlm updbase.vlm updfull.vlm; do
   v test "$ref" >/dev/null || { echo "reference archive $ref is not sound" >&2; exit 2; }
 done
 
@@ -104,6 +116,7 @@ run_kind() {
       large) cp pre.vlm t/arc.vlm; args=(add -T 2 t/arc.vlm "${LARGE[@]}") ;;
       solid) args=(add --solid t/arc.vlm "${SOURCES[@]}") ;;
       delete) cp full.vlm t/arc.vlm; args=(delete t/arc.vlm t2.txt) ;;
+      update) cp updbase.vlm t/arc.vlm; args=(add -u t/arc.vlm "${SOURCES[@]}") ;;
     esac
     "$VELLUM" -q "${args[@]}" >/dev/null 2>&1 &
     pid=$!
@@ -118,8 +131,9 @@ run_kind() {
         check_entries t/arc.vlm t/out
         v add t/arc.vlm extra.txt >/dev/null 2>&1 || fail "the next add failed"
         v test t/arc.vlm >/dev/null 2>&1 || fail "not sound after the next add"
-        # Before the entry just added, the archive is the reference up to a record boundary.
-        local kept; kept=$(boundaries t/arc.vlm | tail -n 2 | head -n 1)
+        # Before the entry just added (and the metadata entry after it), the archive
+        # is the reference up to a record boundary.
+        local kept; kept=$(boundaries t/arc.vlm | tail -n 3 | head -n 1)
         prefix_at_boundary "$kept" t/arc.vlm "$ref" || fail "finished entries differ from an uninterrupted add"
         [ "$(entries_in t/arc.vlm)" -ge 3 ] || fail "entries from before the add were lost"
         ;;
@@ -147,6 +161,17 @@ run_kind() {
         fi
         v test t/arc.vlm >/dev/null 2>&1 || fail "not sound after the next command"
         ;;
+      update)
+        if cmp -s t/arc.vlm updbase.vlm; then
+          [ "$(temporaries t)" = 0 ] || hits=$((hits + 1))
+        else
+          hits=$((hits + 1))
+          cmp -s t/arc.vlm updfull.vlm || fail "the archive is neither the old nor the updated one"
+        fi
+        v add -u t/arc.vlm "${SOURCES[@]}" >/dev/null 2>&1 || fail "the next update failed"
+        cmp -s t/arc.vlm updfull.vlm || fail "the update run again did not make the updated archive"
+        check_entries t/arc.vlm t/out
+        ;;
     esac
     [ "$(temporaries t)" = 0 ] || fail "temporary left after the next command: $(find t -name '*.tmp')"
   done
@@ -158,5 +183,6 @@ run_kind append "$APPEND_MS"
 run_kind solid "$SOLID_MS"
 run_kind delete "$DELETE_MS"
 run_kind large "$LARGE_MS"
-echo "crash test: $((4 * TRIALS)) kills, $midway inside a command, $failures failures"
+run_kind update "$UPDATE_MS"
+echo "crash test: $((5 * TRIALS)) kills, $midway inside a command, $failures failures"
 [ "$failures" = 0 ]
