@@ -27,33 +27,6 @@ struct OwnRun {
     }
 };
 
-class StringOutput : public OutputSink {
-public:
-    explicit StringOutput(std::string* out) : out_(out) {}
-    bool write(const uint8_t* data, size_t size) override {
-        out_->append(reinterpret_cast<const char*>(data), size);
-        return true;
-    }
-
-private:
-    std::string* out_;
-};
-
-class StringInput : public InputSource {
-public:
-    explicit StringInput(const std::string& text) : text_(text) {}
-    size_t read(uint8_t* data, size_t size) override {
-        const size_t n = std::min(size, text_.size() - at_);
-        std::memcpy(data, text_.data() + at_, n);
-        at_ += n;
-        return n;
-    }
-
-private:
-    const std::string& text_;
-    size_t at_ = 0;
-};
-
 // The text coded with `file_class` into *coded; false when the class stores
 // its bytes, or coding does not pay, or memory runs out (*failed then).
 bool code_text(const std::string& text, uint16_t file_class, std::string* coded, bool* failed) {
@@ -62,8 +35,8 @@ bool code_text(const std::string& text, uint16_t file_class, std::string* coded,
     OwnRun own;
     *failed = !own.start();
     if (*failed) return false;
-    StringOutput output(coded);
-    StringInput input(text);
+    StringSink output(coded);
+    MemorySource input(reinterpret_cast<const uint8_t*>(text.data()), text.size());
     ByteWriter out(output);
     const EntryOutcome outcome = encode_entry(*own.state, own.run, params, input, text.size(), out, EntryHooks{});
     *failed = outcome.end != EntryEnd::complete || !out.flush();
@@ -133,7 +106,7 @@ bool decode_standalone(uint16_t file_class, InputSource& coded, uint64_t coded_l
 bool read_standalone_text(uint16_t file_class, InputSource& coded, uint64_t coded_length, uint64_t size,
                           uint64_t most, std::string* text) {
     text->clear();
-    StringOutput output(text);
+    StringSink output(text);
     uint8_t head[kWrappedHeadSize];
     if (file_class != kStoredClass || size < kWrappedHeadSize) {
         if (size > most) return false;

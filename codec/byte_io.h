@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <string>
 #include <vector>
 
 namespace vellum {
@@ -100,6 +101,19 @@ public:
         return true;
     }
     std::vector<uint8_t> bytes;
+};
+
+// Appends to a string the caller owns.
+class StringSink : public OutputSink {
+public:
+    explicit StringSink(std::string* out) : out_(out) {}
+    bool write(const uint8_t* data, size_t size) override {
+        out_->append(reinterpret_cast<const char*>(data), size);
+        return true;
+    }
+
+private:
+    std::string* out_;
 };
 
 class MemorySource : public InputSource {

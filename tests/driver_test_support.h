@@ -11,7 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "archive/format.h"
 #include "archive/messages.h"
+#include "platform/platform.h"
 
 namespace vellum::test {
 
@@ -119,6 +121,30 @@ inline Bytes wave16(size_t samples, uint8_t channels) {
 }
 
 // A fresh folder below the system's temporary folder, removed afterwards.
+// One record of an archive as the format's walk finds it.
+struct Entry {
+    uint64_t offset;
+    RecordHead head;
+    uint16_t file_class;
+};
+
+// Every record of the archive at `archive`, in order.
+inline std::vector<Entry> entries(const fs::path& archive) {
+    std::vector<Entry> out;
+    FILE* f = platform::open_file(archive.string().c_str(), "rb");
+    ArchiveWalk walk;
+    ArchiveHeader header;
+    RecordHead head;
+    EXPECT_EQ(walk_begin(f, &walk, &header), HeaderResult::ok);
+    while (walk_next(&walk, &head) == WalkStep::entry) {
+        uint16_t file_class = 0;
+        read_class_field(f, &file_class);
+        out.push_back({walk.entry_offset, head, file_class});
+    }
+    std::fclose(f);
+    return out;
+}
+
 class TempFolder {
 public:
     TempFolder() {

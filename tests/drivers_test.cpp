@@ -21,12 +21,6 @@ using namespace vellum::test;
 using Texts = std::vector<std::string>;
 constexpr size_t kBlock0 = block_size_for_setting(0);
 
-struct Entry {
-    uint64_t offset;
-    RecordHead head;
-    uint16_t file_class;
-};
-
 class Drivers : public ::testing::Test {
 protected:
     struct Added {
@@ -68,21 +62,6 @@ protected:
         return s;
     }
 
-    static std::vector<Entry> entries(const fs::path& archive) {
-        std::vector<Entry> out;
-        FILE* f = platform::open_file(archive.string().c_str(), "rb");
-        ArchiveWalk walk;
-        ArchiveHeader header;
-        RecordHead head;
-        EXPECT_EQ(walk_begin(f, &walk, &header), HeaderResult::ok);
-        while (walk_next(&walk, &head) == WalkStep::entry) {
-            uint16_t file_class = 0;
-            read_class_field(f, &file_class);
-            out.push_back({walk.entry_offset, head, file_class});
-        }
-        std::fclose(f);
-        return out;
-    }
 
     std::unique_ptr<CodecState> codec = std::make_unique<CodecState>();
     RecordingReporter reporter;

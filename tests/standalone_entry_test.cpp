@@ -13,30 +13,6 @@
 namespace vellum {
 namespace {
 
-class StringSource : public InputSource {
-public:
-    explicit StringSource(const std::string& s) : s_(s) {}
-    size_t read(uint8_t* data, size_t size) override {
-        const size_t n = std::min(size, s_.size() - at_);
-        std::memcpy(data, s_.data() + at_, n);
-        at_ += n;
-        return n;
-    }
-
-private:
-    const std::string& s_;
-    size_t at_ = 0;
-};
-
-class StringSink : public OutputSink {
-public:
-    bool write(const uint8_t* data, size_t size) override {
-        text.append(reinterpret_cast<const char*>(data), size);
-        return true;
-    }
-    std::string text;
-};
-
 // Metadata-like text: lines of modes, times, sizes, checksums and paths.
 std::string meta_text(size_t lines) {
     std::string text = "vellum-meta 1\n";
@@ -48,14 +24,15 @@ std::string meta_text(size_t lines) {
 }
 
 bool decodes_to(uint16_t file_class, const std::string& data, const std::string& text) {
-    StringSource source(data);
-    StringSink sink;
-    return decode_standalone(file_class, source, data.size(), text.size(), &sink) && sink.text == text;
+    MemorySource source(reinterpret_cast<const uint8_t*>(data.data()), data.size());
+    std::string out;
+    StringSink sink(&out);
+    return decode_standalone(file_class, source, data.size(), text.size(), &sink) && out == text;
 }
 
 // The text a metadata reader takes from a record, or "(unreadable)".
 std::string text_of(const StandaloneRecord& r, uint64_t most = UINT64_MAX) {
-    StringSource source(r.data);
+    MemorySource source(reinterpret_cast<const uint8_t*>(r.data.data()), r.data.size());
     std::string text;
     return read_standalone_text(r.file_class, source, r.data.size(), r.original_size, most, &text) ? text
                                                                                                    : "(unreadable)";

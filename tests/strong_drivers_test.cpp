@@ -37,28 +37,6 @@ constexpr bool kSanitized = false;
 
 size_t scaled(size_t n) { return kSanitized ? n / 4 : n; }
 
-struct Entry {
-    uint64_t offset;
-    RecordHead head;
-    uint16_t file_class;
-};
-
-std::vector<Entry> entries(const fs::path& archive) {
-    std::vector<Entry> out;
-    FILE* f = platform::open_file(archive.string().c_str(), "rb");
-    ArchiveWalk walk;
-    ArchiveHeader header;
-    RecordHead head;
-    EXPECT_EQ(walk_begin(f, &walk, &header), HeaderResult::ok);
-    while (walk_next(&walk, &head) == WalkStep::entry) {
-        uint16_t file_class = 0;
-        read_class_field(f, &file_class);
-        out.push_back({walk.entry_offset, head, file_class});
-    }
-    std::fclose(f);
-    return out;
-}
-
 // Runs of one byte value, of growing length, with a little noise between.
 Bytes runs(size_t n, uint32_t seed) {
     std::mt19937 rng(seed);
