@@ -87,6 +87,16 @@ TEST(StandaloneEntryTest, InASolidArchiveTheCodedTextIsWrappedInAStoredRecord) {
     cut.data.resize(cut.data.size() - 1);
     cut.original_size = cut.data.size();
     EXPECT_EQ("(unreadable)", text_of(cut));
+    // The wrapping's head counts: a short text that codes a little smaller is
+    // stored when coded and wrapped it would not be smaller, and reads back.
+    for (size_t n = 1; n <= 200; ++n) {
+        const std::string small = meta_text(0) + std::string(n, 'a');
+        StandaloneRecord r;
+        ASSERT_TRUE(encode_standalone(small, kTextClass, true, &r));
+        EXPECT_LE(r.data.size(), small.size()) << n;
+        EXPECT_EQ(r.data.size(), r.original_size) << n;
+        EXPECT_EQ(small, text_of(r)) << n;
+    }
     // Text stored as it is still reads as it is, short or long.
     StandaloneRecord stored;
     stored.data = "vellum-meta 1\n";
