@@ -91,7 +91,6 @@ public:
     // Opens the progress window with the archive path; total is the bar's end.
     void OpenWindow(const std::string& archive_path, uint64_t total);
     void CloseWindow();
-    bool window_open() const { return open_; }
 
     const std::vector<EntryNotice>& notices() const { return notices_; }
     // The notices kept: one as the core raised it, several as one box listing them.

@@ -32,9 +32,6 @@ enum class PathCheck {
 // file name, no empty component, and a non-empty name. A ':' anywhere else is
 // only a character on systems whose separator is the slash.
 PathCheck check_entry_path(const std::string& folder_path, const std::string& file_name);
-inline bool is_safe_entry_path(const std::string& folder_path, const std::string& file_name) {
-    return check_entry_path(folder_path, file_name) == PathCheck::safe;
-}
 
 // The folder names of a stored folder path (docs\sub\ gives docs, sub), each in
 // the form this system writes it (name_encoding.h). Only for paths

@@ -21,7 +21,6 @@ public:
     // Opens the destination (`destination`, native form, "" for the current
     // folder; created with every missing level). It may be reached through links: it is the user's choice.
     platform::FolderOpen open(const std::string& destination, int* error);
-    bool is_open() const { return root_.open(); }
     const platform::Folder& root() const { return root_; }
     // The destination as named, for messages.
     const std::string& destination() const { return destination_; }
