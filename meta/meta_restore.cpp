@@ -156,34 +156,64 @@ struct Restorer {
         }
         const std::string shown = shown_path(tree, parts, name);
         const platform::Folder* folder = open(parts, true, shown);
-        if (!folder) return;
-        platform::ItemInfo there;
-        int error = 0;
-        if (!platform::info_in(*folder, name, &there, &error)) return fail(msg::kLinkNotCreated, shown, error);
-        if (tree.is_archive(there)) return fail(msg::kOutputIsArchive, shown);
-        if (there.kind != platform::InfoKind::missing) {
-            if (request.keep_old) {
-                ++count.kept;
-                return;
-            }
-            // A folder, or a file this command wrote, is never replaced by a link.
-            if (there.kind == platform::InfoKind::folder ||
-                (request.written && request.written->count(stored) != 0))
-                return fail(msg::kLinkNotCreated, shown, EEXIST);
-        }
-        // Made under a new name and renamed into place: whatever stood there is
-        // replaced in one step, never written through.
-        const std::string temporary = "vellum-l-" + std::to_string(count.links) + "-" + name;
-        platform::remove_in(*folder, temporary);
-        if (!platform::make_link_in(*folder, temporary, target, &error)) return fail(msg::kLinkNotCreated, shown, error);
-        if (!platform::rename_in(*folder, temporary, *folder, name, &error)) {
-            platform::remove_in(*folder, temporary);
-            return fail(msg::kLinkNotCreated, shown, error);
-        }
+        if (!folder || !may_take(*folder, name, stored, shown)) return;
+        const bool made = put_in_place(*folder, "vellum-l-" + std::to_string(count.links) + "-", name, shown,
+                                       [&](const std::string& temporary, int* error) {
+                                           return platform::make_link_in(*folder, temporary, target, error);
+                                       });
+        if (!made) return;
         ++count.links;
         const MetaLine& line = meta.line(ref);
+        int error = 0;
         if (!platform::set_link_time_in(*folder, name, line.seconds, line.nanoseconds, &error) && error != ENOSYS)
             fail(msg::kAttributesNotSet, shown, error);
+    }
+
+    // Whether a link of either kind may take `name` in `folder`: never over the
+    // archive being read, a folder, or a file this command wrote; with
+    // keep_old, whatever stands there stays. Refusals are reported.
+    bool may_take(const platform::Folder& folder, const std::string& name, const std::string& stored,
+                  const std::string& shown) {
+        platform::ItemInfo there;
+        int error = 0;
+        if (!platform::info_in(folder, name, &there, &error)) {
+            fail(msg::kLinkNotCreated, shown, error);
+            return false;
+        }
+        if (tree.is_archive(there)) {
+            fail(msg::kOutputIsArchive, shown);
+            return false;
+        }
+        if (there.kind == platform::InfoKind::missing) return true;
+        if (request.keep_old) {
+            ++count.kept;
+            return false;
+        }
+        if (there.kind == platform::InfoKind::folder || (request.written && request.written->count(stored) != 0)) {
+            fail(msg::kLinkNotCreated, shown, EEXIST);
+            return false;
+        }
+        return true;
+    }
+
+    // Makes a link under a temporary name (`prefix` + name) and renames it into
+    // place: whatever stood there is replaced in one step, never written through.
+    template <class Make>
+    bool put_in_place(const platform::Folder& folder, const std::string& prefix, const std::string& name,
+                      const std::string& shown, Make make) {
+        const std::string temporary = prefix + name;
+        int error = 0;
+        platform::remove_in(folder, temporary);
+        if (!make(temporary, &error)) {
+            fail(msg::kLinkNotCreated, shown, error);
+            return false;
+        }
+        if (!platform::rename_in(folder, temporary, folder, name, &error)) {
+            platform::remove_in(folder, temporary);
+            fail(msg::kLinkNotCreated, shown, error);
+            return false;
+        }
+        return true;
     }
 
     // The folder of `parts` opened on its own, level by level from the
@@ -224,29 +254,14 @@ struct Restorer {
         if (!first_at_root && !open_own(first_parts, &own))
             return fail(msg::kLinkNotCreated, shown, ENOENT);
         const platform::Folder* folder = open(parts, true, shown);
-        if (!folder) return;
+        if (!folder || !may_take(*folder, name, stored, shown)) return;
         const platform::Folder& from = first_at_root ? tree.root() : own;
-        platform::ItemInfo there;
-        int error = 0;
-        if (!platform::info_in(*folder, name, &there, &error)) return fail(msg::kLinkNotCreated, shown, error);
-        if (tree.is_archive(there)) return fail(msg::kOutputIsArchive, shown);
-        if (there.kind != platform::InfoKind::missing) {
-            if (request.keep_old) {
-                ++count.kept;
-                return;
-            }
-            if (there.kind == platform::InfoKind::folder || (request.written && request.written->count(stored) != 0))
-                return fail(msg::kLinkNotCreated, shown, EEXIST);
-        }
-        const std::string temporary = "vellum-h-" + std::to_string(count.hard_links) + "-" + name;
-        platform::remove_in(*folder, temporary);
-        if (!platform::make_hard_link_in(from, first_name, *folder, temporary, &error))
-            return fail(msg::kLinkNotCreated, shown, error);
-        if (!platform::rename_in(*folder, temporary, *folder, name, &error)) {
-            platform::remove_in(*folder, temporary);
-            return fail(msg::kLinkNotCreated, shown, error);
-        }
-        ++count.hard_links;
+        const bool made = put_in_place(*folder, "vellum-h-" + std::to_string(count.hard_links) + "-", name, shown,
+                                       [&](const std::string& temporary, int* error) {
+                                           return platform::make_hard_link_in(from, first_name, *folder, temporary,
+                                                                              error);
+                                       });
+        if (made) ++count.hard_links;
     }
 
     void set_folder_attributes(std::vector<MetaRef> folders) {
