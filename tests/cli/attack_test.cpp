@@ -94,6 +94,8 @@ TEST_F(AttackTest, CraftedMetadataChangesNothingOutsideTheDestination) {
         "L 0 0 l .\nL 0 0 l\\q ..\nD 777 5 0 q\nD 777 5 0 l\\q\nD 777 5 0 l\\q\\outside\n",
         // Through a link that stands in the destination already.
         "D 700 5 0 pre\\made\nL 0 0 pre\\l2 x\nD 777 5 0 pre\nL 0 0 pre\\victim pwned\n",
+        // Hard links: a second name through that link, over the file written, and climbing out.
+        "H pre\\victim f.txt\nH f.txt f.txt\nH ..\\outside\\victim f.txt\nH x\\..\\..\\y f.txt\n",
     };
     const auto before = state_of(cage());
     int case_number = 0;
@@ -113,7 +115,7 @@ TEST_F(AttackTest, CraftedMetadataChangesNothingOutsideTheDestination) {
 
 // A link entry named like the archive, extracted into the archive's own folder.
 TEST_F(AttackTest, ALinkNeverReplacesTheArchiveBeingRead) {
-    crafted("arc", "L 0 0 arc.vlm elsewhere\nL 0 0 f.txt elsewhere\n");
+    crafted("arc", "L 0 0 arc.vlm elsewhere\nL 0 0 f.txt elsewhere\nH arc.vlm f.txt\n");
     const Bytes archive = read_file(path("arc.vlm"));
     fs::remove(path("f.txt"));
     const Result x = vellum({"x", "arc"});
