@@ -113,7 +113,7 @@ void StrongModel::reset(const ModelSetup& setup, uint64_t size, bool solid) {
     apm_mask_ = (uint32_t{1} << (solid ? kMaxApmBits : bits_for(size, 0, 8, kMaxApmBits))) - 1;
     apm_.reset(size_t{apm_mask_} + 1, kApmRate);
     c4_ = c8_ = word_ = word1_ = 0;
-    light_ = raw_ = repeat_ = false;
+    raw_ = repeat_ = false;
     cost_ = 0;
     set_up(setup);
 }
@@ -126,7 +126,7 @@ void StrongModel::grow(uint64_t total) {
 void StrongModel::set_up(const ModelSetup& setup) {
     setup_ = setup;
     if (setup_.stride == 0) setup_.stride = 1;
-    light_ = raw_ = setup_.kind == ModelKind::packed;
+    raw_ = setup_.kind == ModelKind::packed;
     compute_contexts();
     find_slots();
 }
@@ -225,9 +225,12 @@ inline uint32_t StrongModel::code_byte(Bits& bits, uint32_t c) {
         uint32_t h[N];
         if (j == 3) {
             const uint32_t nibble = c0 * 2 + static_cast<uint32_t>(bit);
-            for (int i = 0; i < N; ++i) h[i] = mix32(hashes_[i] + nibble * 0x632BE5ABu);
+            // Order 0 keeps its slots apart (order0_slots_): no hash for it.
             for (int i = 0; i < N; ++i)
-                if (i != kOrder0) slots_.prefetch(h[i]);
+                if (i != kOrder0) {
+                    h[i] = mix32(hashes_[i] + nibble * 0x632BE5ABu);
+                    slots_.prefetch(h[i]);
+                }
         } else if (j == 7) {
             advance((c0 * 2 + static_cast<uint32_t>(bit)) & 0xFF, byte_cost);
         }
@@ -362,7 +365,6 @@ void StrongModel::advance(uint32_t c, int byte_cost) {
         if (raw_ ? cost_ < kRawExit : cost_ > kRawEnter) raw_ = !raw_;
     }
     repeat_ = match_.length() >= kLightMatch;
-    light_ = raw_;
     if (needs_slots()) {
         compute_contexts();
         for (int i = 0; i < kContexts; ++i)
@@ -381,7 +383,7 @@ void StrongModel::code_bytes(Bits& bits, size_t length, Byte byte) {
         byte(i, [&](uint32_t c) {
             return jpeg_scan_ ? code_byte_jpeg(bits, c)
                    : repeat_  ? code_byte_repeat(bits, c)
-                   : light_   ? code_byte_light(bits, c)
+                   : raw_     ? code_byte_light(bits, c)
                               : code_byte(bits, c);
         });
 }

@@ -93,7 +93,7 @@ private:
     template <class Bits, class Byte> void code_bytes(Bits& bits, size_t length, Byte byte);
     void advance(uint32_t c, int cost);
     void next_byte(uint32_t c, int cost);
-    bool needs_slots() const { return !light_ && !repeat_ && !jpeg_scan_; }
+    bool needs_slots() const { return !raw_ && !repeat_ && !jpeg_scan_; }
     void compute_contexts();
     void find_slots();
     static uint32_t line_bits_for(uint64_t size);
@@ -104,10 +104,9 @@ private:
     uint32_t word_ = 0;                    // hash of the word being read
     uint32_t word1_ = 0;                   // of the word before it
     uint32_t apm_mask_ = 0;                // order-1 contexts of apm_ in use
-    bool light_ = false;                   // the next byte goes through the light model
     bool repeat_ = false;                  // the next byte is inside a long repetition
     bool jpeg_scan_ = false;               // the next byte is JPEG scan data
-    bool raw_ = false;                     // the data looks incompressible
+    bool raw_ = false;                     // the data looks incompressible: the light model codes it
     int cost_ = 0;                         // recent cost per byte, 1/256 bits, averaged
     uint32_t hashes_[kContexts] = {};      // of each context at the byte boundary
     BitState* slot_[kContexts] = {};       // each context's slot for the first nibble
